@@ -1,0 +1,45 @@
+#include "link/link_log.h"
+
+#include <utility>
+
+namespace ardel {
+
+TLinkLog::TLinkLog(TClock clock) : clock_(std::move(clock)) {
+  lines_.push_back({kColumnGuide, colors::kBlack});
+}
+
+void TLinkLog::Append(TColor color, std::string text, bool scroll) {
+  if (observer_ != nullptr) observer_->BeforeAppend(lines_.size());
+  lines_.push_back({std::move(text), color});
+  if (observer_ != nullptr) observer_->AfterAppend(scroll);
+}
+
+void TLinkLog::AppendLine(TColor color, std::string text) { Append(color, std::move(text), true); }
+
+void TLinkLog::AppendLineNoScroll(TColor color, std::string text) {
+  Append(color, std::move(text), false);
+}
+
+void TLinkLog::LogTelegram(TColor color, char letter, const TTelegramBody& body,
+                           std::string_view text) {
+  if (switches_.stopLogging) return;
+  std::string line;
+  line.reserve(64 + text.size());
+  line.push_back(letter);
+  line.push_back(' ');
+  line += TimeStamp();
+  line += "   ";
+  line += FormatTelegramText(body);
+  line += "   ";
+  line.append(text);
+  AppendLine(color, std::move(line));
+}
+
+void TLinkLog::Clear() {
+  // Swap so the memory of a large log goes back at once.
+  if (observer_ != nullptr) observer_->BeforeClear();
+  std::deque<TLogLine>().swap(lines_);
+  if (observer_ != nullptr) observer_->AfterClear();
+}
+
+}  // namespace ardel

@@ -1,0 +1,19 @@
+#pragma once
+// The one time stamp text of the system: local date and time in the user's locale.
+
+#include <chrono>
+#include <functional>
+#include <string>
+
+namespace ardel {
+
+using TClock = std::function<std::chrono::system_clock::time_point()>;
+
+// The real clock.
+TClock SystemClock();
+
+// Short date, one blank, long time of the user's locale; "dd.mm.yyyy hh:mm:ss" in
+// the C/POSIX locale, which has no real format of its own.
+std::string TimeStampText(std::chrono::system_clock::time_point when);
+
+}  // namespace ardel

@@ -1,0 +1,29 @@
+#pragma once
+// The modal error dialog with one OK button, behind an interface so tests can record it.
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+namespace ardel::ui {
+
+class IErrorDialog {
+ public:
+  virtual ~IErrorDialog() = default;
+  virtual void ShowError(QWidget* parent, const QString& text) = 0;
+};
+
+class TMessageBoxErrorDialog : public IErrorDialog {
+ public:
+  void ShowError(QWidget* parent, const QString& text) override;
+};
+
+// Keeps what would have been shown.
+class TRecordingErrorDialog : public IErrorDialog {
+ public:
+  void ShowError(QWidget*, const QString& text) override { shown << text; }
+  QStringList shown;
+};
+
+}  // namespace ardel::ui

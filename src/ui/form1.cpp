@@ -1,0 +1,57 @@
+#include "ui/form1.h"
+
+#include <QShowEvent>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+#include "ui/models.h"
+
+namespace ardel::ui {
+
+TForm1::TForm1(TFormOptions options, QWidget* parent)
+    : QWidget(parent), linkLog_(options.clock), receivePath_(linkLog_, queues_) {
+  setObjectName(QStringLiteral("Form1"));
+  setWindowTitle(QStringLiteral("Ardel V0.1"));
+  QFont windowFont(QStringLiteral("MS Sans Serif"), 8);
+  windowFont.setStyleHint(QFont::SansSerif);
+  setFont(windowFont);
+  move(266, 180);
+  resize(790, 662);
+
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  PageControl1 = new QTabWidget(this);
+  PageControl1->setObjectName(QStringLiteral("PageControl1"));
+  layout->addWidget(PageControl1);
+
+  NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1"));
+  NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2"));
+  BuildTestPage(NewPage(QStringLiteral("Test"), QStringLiteral("TabSheet3")));
+  NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4"));
+  BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
+  NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6"));
+  PageControl1->setCurrentIndex(0);
+}
+
+TForm1::~TForm1() = default;
+
+QWidget* TForm1::NewPage(const QString& caption, const QString& objectName) {
+  auto* page = new QWidget(PageControl1);
+  page->setObjectName(objectName);
+  PageControl1->addTab(page, caption);
+  return page;
+}
+
+void TForm1::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  if (placed_) return;
+  placed_ = true;
+  // 790 x 662 is the outer size; the frame is only known once the window is shown.
+  const QSize frame = frameGeometry().size() - size();
+  resize(790 - frame.width(), 662 - frame.height());
+  move(266, 180);
+}
+
+void TForm1::ShowError(const char* text) { errorDialog_->ShowError(this, QString::fromLatin1(text)); }
+
+}  // namespace ardel::ui
