@@ -3,6 +3,9 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QKeyEvent>
+#include <QPainter>
+#include <QPaintEvent>
+#include <QScrollBar>
 #include <QTimer>
 #include <algorithm>
 
@@ -45,22 +48,30 @@ void TLinkLogModel::BeforeClear() { beginResetModel(); }
 
 void TLinkLogModel::AfterClear() { endResetModel(); }
 
-TLinkLogView::TLinkLogView(QWidget* parent) : QListView(parent) {
-  setUniformItemSizes(true);
+TLinkLogView::TLinkLogView(QWidget* parent) : QAbstractItemView(parent) {
   setSelectionMode(QAbstractItemView::ExtendedSelection);
+  setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
-  setWordWrap(false);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
-  setLayoutMode(QListView::SinglePass);
+  setAutoScroll(true);
 }
 
 void TLinkLogView::setModel(QAbstractItemModel* model) {
-  QListView::setModel(model);
+  QAbstractItemView::setModel(model);
   if (auto* logModel = qobject_cast<TLinkLogModel*>(model)) {
     connect(logModel, &TLinkLogModel::ScrollRequested, this, &TLinkLogView::ScheduleScroll);
   }
+  reset();
 }
+
+int TLinkLogView::RowHeight() const { return std::max(1, fontMetrics().height()); }
+
+int TLinkLogView::VisibleRows() const { return std::max(1, viewport()->height() / RowHeight()); }
+
+int TLinkLogView::TopRow() const { return verticalScrollBar()->value(); }
+
+int TLinkLogView::RowCount() const { return model() != nullptr ? model()->rowCount(rootIndex()) : 0; }
 
 void TLinkLogView::ScheduleScroll() {
   // Many lines in one turn of the event loop cost one scroll.
@@ -68,12 +79,180 @@ void TLinkLogView::ScheduleScroll() {
   scrollPending_ = true;
   QTimer::singleShot(0, this, [this] {
     scrollPending_ = false;
-    scrollToBottom();
+    updateGeometries();
+    verticalScrollBar()->setValue(verticalScrollBar()->maximum());
   });
 }
 
+void TLinkLogView::updateGeometries() {
+  // The bar scrolls by rows: its value is the top row.
+  const int visible = VisibleRows();
+  verticalScrollBar()->setSingleStep(1);
+  verticalScrollBar()->setPageStep(visible);
+  verticalScrollBar()->setRange(0, std::max(0, RowCount() - visible));
+  const int contentWidth = widestLine_ * fontMetrics().horizontalAdvance(QLatin1Char('M')) + 4;
+  horizontalScrollBar()->setSingleStep(fontMetrics().horizontalAdvance(QLatin1Char('M')));
+  horizontalScrollBar()->setPageStep(viewport()->width());
+  horizontalScrollBar()->setRange(0, std::max(0, contentWidth - viewport()->width()));
+  QAbstractItemView::updateGeometries();
+}
+
+void TLinkLogView::rowsInserted(const QModelIndex& parent, int start, int end) {
+  QAbstractItemView::rowsInserted(parent, start, end);
+  for (int row = start; row <= end; ++row) {
+    widestLine_ = std::max(widestLine_, static_cast<int>(model()->index(row, 0, parent).data().toString().size()));
+  }
+  updateGeometries();
+  // Only rows that land inside the visible window need a repaint.
+  if (start < TopRow() + VisibleRows() + 1) viewport()->update();
+}
+
+void TLinkLogView::reset() {
+  QAbstractItemView::reset();
+  widestLine_ = 0;
+  const int rows = RowCount();
+  for (int row = std::max(0, rows - 1000); row < rows; ++row) {
+    widestLine_ = std::max(widestLine_, static_cast<int>(model()->index(row, 0).data().toString().size()));
+  }
+  updateGeometries();
+  viewport()->update();
+}
+
+void TLinkLogView::changeEvent(QEvent* event) {
+  QAbstractItemView::changeEvent(event);
+  if (event->type() == QEvent::FontChange) updateGeometries();
+}
+
+QRect TLinkLogView::visualRect(const QModelIndex& index) const {
+  if (!index.isValid()) return {};
+  const int h = RowHeight();
+  return QRect(-horizontalOffset(), (index.row() - TopRow()) * h,
+               std::max(viewport()->width() + horizontalOffset(), horizontalScrollBar()->maximum() + viewport()->width()), h);
+}
+
+void TLinkLogView::scrollTo(const QModelIndex& index, ScrollHint hint) {
+  if (!index.isValid()) return;
+  const int row = index.row();
+  const int visible = VisibleRows();
+  QScrollBar* bar = verticalScrollBar();
+  switch (hint) {
+    case PositionAtTop:
+      bar->setValue(row);
+      break;
+    case PositionAtBottom:
+      bar->setValue(row - visible + 1);
+      break;
+    case PositionAtCenter:
+      bar->setValue(row - visible / 2);
+      break;
+    case EnsureVisible:
+      if (row < TopRow()) bar->setValue(row);
+      else if (row >= TopRow() + visible) bar->setValue(row - visible + 1);
+      break;
+  }
+}
+
+QModelIndex TLinkLogView::indexAt(const QPoint& point) const {
+  if (model() == nullptr || point.y() < 0) return {};
+  const int row = TopRow() + point.y() / RowHeight();
+  return row < RowCount() ? model()->index(row, 0, rootIndex()) : QModelIndex();
+}
+
+QModelIndex TLinkLogView::moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers) {
+  const int rows = RowCount();
+  if (rows == 0) return {};
+  int row = currentIndex().isValid() ? currentIndex().row() : TopRow();
+  switch (cursorAction) {
+    case MoveUp:
+    case MovePrevious:
+      --row;
+      break;
+    case MoveDown:
+    case MoveNext:
+      ++row;
+      break;
+    case MovePageUp:
+      row -= VisibleRows();
+      break;
+    case MovePageDown:
+      row += VisibleRows();
+      break;
+    case MoveHome:
+      row = 0;
+      break;
+    case MoveEnd:
+      row = rows - 1;
+      break;
+    default:
+      break;
+  }
+  return model()->index(std::clamp(row, 0, rows - 1), 0, rootIndex());
+}
+
+int TLinkLogView::horizontalOffset() const { return horizontalScrollBar()->value(); }
+
+int TLinkLogView::verticalOffset() const { return TopRow() * RowHeight(); }
+
+bool TLinkLogView::isIndexHidden(const QModelIndex&) const { return false; }
+
+void TLinkLogView::setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) {
+  const int rows = RowCount();
+  if (rows == 0) return;
+  const QRect r = rect.normalized();
+  const int first = std::clamp(TopRow() + r.top() / RowHeight(), 0, rows - 1);
+  const int last = std::clamp(TopRow() + r.bottom() / RowHeight(), 0, rows - 1);
+  const QItemSelection selection(model()->index(first, 0, rootIndex()), model()->index(last, 0, rootIndex()));
+  selectionModel()->select(selection, command);
+}
+
+QRegion TLinkLogView::visualRegionForSelection(const QItemSelection& selection) const {
+  QRegion region;
+  const int top = TopRow();
+  const int bottom = top + VisibleRows();
+  for (const QItemSelectionRange& range : selection) {
+    const int first = std::max(range.top(), top);
+    const int last = std::min(range.bottom(), bottom);
+    if (first > last) continue;
+    region += QRect(0, (first - top) * RowHeight(), viewport()->width(), (last - first + 1) * RowHeight());
+  }
+  return region;
+}
+
+void TLinkLogView::paintEvent(QPaintEvent* event) {
+  QPainter painter(viewport());
+  const int h = RowHeight();
+  const int rows = RowCount();
+  const int top = TopRow();
+  const QRect area = event->rect();
+  const int first = top + std::max(0, area.top() / h);
+  const int last = std::min(rows - 1, top + area.bottom() / h);
+  const int x = 2 - horizontalOffset();
+  const QPalette& pal = palette();
+  for (int row = first; row <= last; ++row) {
+    const QModelIndex index = model()->index(row, 0, rootIndex());
+    const QRect rowRect(0, (row - top) * h, viewport()->width(), h);
+    QColor color = index.data(Qt::ForegroundRole).value<QColor>();
+    if (selectionModel()->isSelected(index)) {
+      painter.fillRect(rowRect, pal.brush(QPalette::Highlight));
+      color = pal.color(QPalette::HighlightedText);
+    }
+    painter.setPen(color);
+    painter.drawText(QRect(x, rowRect.top(), std::max(viewport()->width(), widestLine_ * h + 4000), h),
+                     Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, index.data().toString());
+    if (index == currentIndex() && hasFocus()) {
+      painter.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));
+      painter.drawRect(rowRect.adjusted(0, 0, -1, -1));
+    }
+  }
+}
+
+void TLinkLogView::scrollContentsBy(int dx, int dy) {
+  // Row scrolling: the bar counts rows, the viewport moves by pixels.
+  viewport()->scroll(dx, dy * RowHeight());
+}
+
 QString TLinkLogView::SelectedText() const {
-  QModelIndexList rows = selectionModel()->selectedRows();
+  QModelIndexList rows = selectionModel()->selectedIndexes();
   std::sort(rows.begin(), rows.end(),
             [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
   QStringList lines;
@@ -88,7 +267,7 @@ void TLinkLogView::keyPressEvent(QKeyEvent* event) {
     event->accept();
     return;
   }
-  QListView::keyPressEvent(event);
+  QAbstractItemView::keyPressEvent(event);
 }
 
 TLineListModel::TLineListModel(TLineList& list, QObject* parent) : QAbstractListModel(parent), list_(list) {

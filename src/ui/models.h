@@ -2,7 +2,7 @@
 // Qt views onto the core's lists: the models read the core in place and never copy it.
 
 #include <QAbstractListModel>
-#include <QListView>
+#include <QAbstractItemView>
 
 #include "link/link_log.h"
 #include "queue/line_list.h"
@@ -40,20 +40,45 @@ class TLinkLogModel : public QAbstractListModel, private ILinkLogObserver {
   TLinkLog& log_;
 };
 
-// The link log view: uniform rows, extended selection, Ctrl+C copies plain text.
-class TLinkLogView : public QListView {
+// The link log view. A list view that lays out all its rows whenever one is added would
+// make each line cost more than the one before; this view has rows of one height, so an
+// append only moves the scroll range and a paint only touches the visible rows.
+// Extended row selection; Ctrl+C copies the selected lines as plain text.
+class TLinkLogView : public QAbstractItemView {
   Q_OBJECT
  public:
   explicit TLinkLogView(QWidget* parent = nullptr);
   void setModel(QAbstractItemModel* model) override;
   QString SelectedText() const;
 
+  QRect visualRect(const QModelIndex& index) const override;
+  void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
+  QModelIndex indexAt(const QPoint& point) const override;
+
  protected:
+  QModelIndex moveCursor(CursorAction cursorAction, Qt::KeyboardModifiers modifiers) override;
+  int horizontalOffset() const override;
+  int verticalOffset() const override;
+  bool isIndexHidden(const QModelIndex& index) const override;
+  void setSelection(const QRect& rect, QItemSelectionModel::SelectionFlags command) override;
+  QRegion visualRegionForSelection(const QItemSelection& selection) const override;
+  void updateGeometries() override;
+  void rowsInserted(const QModelIndex& parent, int start, int end) override;
+  void reset() override;
+  void paintEvent(QPaintEvent* event) override;
   void keyPressEvent(QKeyEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void changeEvent(QEvent* event) override;
 
  private:
   void ScheduleScroll();
+  int RowHeight() const;
+  int VisibleRows() const;
+  int TopRow() const;
+  int RowCount() const;
+
   bool scrollPending_ = false;
+  int widestLine_ = 0;  // characters
 };
 
 class TLineListModel : public QAbstractListModel, private ILineListObserver {
