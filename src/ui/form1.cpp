@@ -9,7 +9,11 @@
 namespace ardel::ui {
 
 TForm1::TForm1(TFormOptions options, QWidget* parent)
-    : QWidget(parent), linkLog_(options.clock), receivePath_(linkLog_, queues_) {
+    : QWidget(parent),
+      linkLog_(options.clock),
+      receivePath_(linkLog_, queues_),
+      transmitPath_(linkLog_, receivePath_) {
+  receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ardel V0.1"));
   QFont windowFont(QStringLiteral("MS Sans Serif"), 8);
@@ -33,7 +37,13 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   PageControl1->setCurrentIndex(0);
 }
 
-TForm1::~TForm1() = default;
+TForm1::~TForm1() {
+  // The widgets and models watch core members that die before QObject's children do.
+  delete PageControl1;
+  delete linkLogModel_;
+  delete commandModel_;
+  delete answerModel_;
+}
 
 QWidget* TForm1::NewPage(const QString& caption, const QString& objectName) {
   auto* page = new QWidget(PageControl1);

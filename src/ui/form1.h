@@ -7,10 +7,14 @@
 
 #include "link/link_log.h"
 #include "link/receive_path.h"
+#include "link/transmit_path.h"
 #include "queue/queues.h"
 #include "ui/error_dialog.h"
 
+class QButtonGroup;
 class QCheckBox;
+class QComboBox;
+class QLineEdit;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -39,6 +43,7 @@ class TForm1 : public QWidget {
   TLinkLog& LinkLog() { return linkLog_; }
   TQueues& Queues() { return queues_; }
   TReceivePath& ReceivePath() { return receivePath_; }
+  TTransmitPath& TransmitPath() { return transmitPath_; }
 
   // The receive callback bound to the serial port.
   void ComPort1ReceiveCallBack(std::string_view data) { receivePath_.ComPort1ReceiveCallBack(data); }
@@ -60,9 +65,12 @@ class TForm1 : public QWidget {
 
   QWidget* NewPage(const QString& caption, const QString& objectName);
 
-  // Page "Test": the link log and its switches.
+  // Page "Test": the link log and its switches, manual sending and the ACK policy.
   void BuildTestPage(QWidget* page);
   void Button4Click();
+  void Button6Click();
+  void PresetClick(int preset);
+  void PresetSetClick(int preset);
 
   // Page "Command / replay -queue": the two lists and the transmit controls.
   void BuildQueuePage(QWidget* page);
@@ -72,6 +80,8 @@ class TForm1 : public QWidget {
   TLinkLog linkLog_;
   TQueues queues_;
   TReceivePath receivePath_;
+  TTransmitPath transmitPath_;
+  TManualSend manualSend_;
 
   TMessageBoxErrorDialog defaultErrorDialog_;
   IErrorDialog* errorDialog_ = &defaultErrorDialog_;
@@ -87,6 +97,12 @@ class TForm1 : public QWidget {
   QPushButton* Button4 = nullptr;  // clear Log
   TLinkLogModel* linkLogModel_ = nullptr;
   TLinkLogView* RichEdit1 = nullptr;
+  QButtonGroup* ackPolicyButtons_ = nullptr;
+  QLineEdit* Edit1 = nullptr;       // date and time
+  QComboBox* ComboBox1 = nullptr;   // command line
+  QPushButton* Button6 = nullptr;   // send
+  QPushButton* presetButtons_[3] = {};     // Button5, Button3, Button2
+  QPushButton* presetSetButtons_[3] = {};  // Button1, Button7, Button8: "<-"
 
   // Page "Command / replay -queue".
   TLineListModel* commandModel_ = nullptr;

@@ -1,9 +1,16 @@
-// Page "Test": the link log with its switches.
+// Page "Test": the link log with its switches, the ACK policy, the command line with
+// its presets. Nothing here writes to the port: operator actions go through the queue.
 
+#include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QVBoxLayout>
 
 #include "ui/fonts.h"
@@ -15,6 +22,7 @@ namespace ardel::ui {
 void TForm1::BuildTestPage(QWidget* page) {
   testLayout_ = new QVBoxLayout(page);
 
+  // Header: the log switches and "clear Log".
   auto* header = new QHBoxLayout;
   auto makeSwitch = [&](QCheckBox*& box, const char* name, const char* caption, bool& flag) {
     box = new QCheckBox(QString::fromLatin1(caption), page);
@@ -34,6 +42,74 @@ void TForm1::BuildTestPage(QWidget* page) {
   header->addWidget(Button4);
   testLayout_->addLayout(header);
 
+  // The ACK policy, left to right.
+  auto* ackGroup = new QGroupBox(QStringLiteral("send ACK"), page);
+  ackGroup->setObjectName(QStringLiteral("RadioGroup1"));
+  auto* ackLayout = new QHBoxLayout(ackGroup);
+  ackPolicyButtons_ = new QButtonGroup(this);
+  const char* policyCaptions[] = {"always", "randomly (50%)", "never upon 1st TG", "never"};
+  const TAckPolicy policies[] = {apAlways, apRandomly, apNeverUponFirst, apNever};
+  for (int i = 0; i < 4; ++i) {
+    auto* radio = new QRadioButton(QString::fromLatin1(policyCaptions[i]), ackGroup);
+    radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
+    radio->setChecked(policies[i] == transmitPath_.Policy());
+    ackPolicyButtons_->addButton(radio, policies[i]);
+    ackLayout->addWidget(radio);
+  }
+  ackLayout->addStretch(1);
+  connect(ackPolicyButtons_, &QButtonGroup::idClicked, this,
+          [this](int id) { transmitPath_.SetPolicy(static_cast<TAckPolicy>(id)); });
+  testLayout_->addWidget(ackGroup);
+
+  // The date and time field left of the command line; "send" and the presets under it.
+  auto* sendGrid = new QGridLayout;
+  Edit1 = new QLineEdit(QStringLiteral("Date Time"), page);
+  Edit1->setObjectName(QStringLiteral("Edit1"));
+  Edit1->setReadOnly(true);
+  Edit1->setAccessibleName(QStringLiteral("Date Time"));
+  Edit1->setMinimumWidth(150);
+  ComboBox1 = new QComboBox(page);
+  ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
+  ComboBox1->setEditable(true);
+  ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  ComboBox1->setFont(CourierNew(9, true));
+  ComboBox1->setStyleSheet(QStringLiteral("QComboBox { color: rgb(0, 128, 0); }"));
+  ComboBox1->setAccessibleName(QStringLiteral("command line"));
+  for (const std::string& entry : manualSend_.List()) ComboBox1->addItem(FromBytes(entry));
+  ComboBox1->setCurrentIndex(0);
+  ComboBox1->setEditText(FromBytes(manualSend_.List().front()));
+  Button6 = new QPushButton(QStringLiteral("send"), page);
+  Button6->setObjectName(QStringLiteral("Button6"));
+  connect(Button6, &QPushButton::clicked, this, [this] { Guarded([this] { Button6Click(); }); });
+  sendGrid->addWidget(Edit1, 0, 0);
+  sendGrid->addWidget(ComboBox1, 0, 1);
+  sendGrid->addWidget(Button6, 0, 2);
+
+  const char* presetNames[] = {"Button5", "Button3", "Button2"};
+  const char* setNames[] = {"Button1", "Button7", "Button8"};
+  for (int i = 0; i < TManualSend::kPresetCount; ++i) {
+    auto* preset = new QPushButton(FromBytes(manualSend_.Preset(i)), page);
+    preset->setObjectName(QString::fromLatin1(presetNames[i]));
+    preset->setFont(CourierNew(8));
+    preset->setStyleSheet(QStringLiteral("text-align: left; padding-left: 4px;"));
+    connect(preset, &QPushButton::clicked, this, [this, i] { Guarded([this, i] { PresetClick(i); }); });
+    auto* set = new QPushButton(QStringLiteral("<-"), page);
+    set->setObjectName(QString::fromLatin1(setNames[i]));
+    set->setAccessibleName(QStringLiteral("set preset %1 from the command line").arg(i + 1));
+    set->setMaximumWidth(32);
+    connect(set, &QPushButton::clicked, this, [this, i] { Guarded([this, i] { PresetSetClick(i); }); });
+    presetButtons_[i] = preset;
+    presetSetButtons_[i] = set;
+    auto* row = new QHBoxLayout;
+    row->setSpacing(0);
+    row->addWidget(preset, 1);
+    row->addWidget(set);
+    sendGrid->addLayout(row, 1 + i, 1, 1, 2);
+  }
+  sendGrid->setColumnStretch(1, 1);
+  testLayout_->addLayout(sendGrid);
+
+  // The link log fills the rest.
   auto* label = new QLabel(QStringLiteral("RS485 Link Log"), page);
   label->setObjectName(QStringLiteral("Label1"));
   linkLogModel_ = new TLinkLogModel(linkLog_, this);
@@ -47,5 +123,20 @@ void TForm1::BuildTestPage(QWidget* page) {
 }
 
 void TForm1::Button4Click() { linkLog_.Clear(); }
+
+void TForm1::Button6Click() {
+  const std::string text = ToBytes(ComboBox1->currentText());
+  queues_.EnqueueCommand(text);
+  if (manualSend_.Remember(text)) ComboBox1->addItem(FromBytes(text));
+  // Adding an item must not replace what the operator typed.
+  ComboBox1->setEditText(FromBytes(text));
+}
+
+void TForm1::PresetClick(int preset) { queues_.EnqueueCommand(manualSend_.Preset(preset)); }
+
+void TForm1::PresetSetClick(int preset) {
+  manualSend_.SetPreset(preset, ToBytes(ComboBox1->currentText()));
+  presetButtons_[preset]->setText(FromBytes(manualSend_.Preset(preset)));
+}
 
 }  // namespace ardel::ui

@@ -1,0 +1,79 @@
+#pragma once
+// The one way out to the link: command strings become telegrams, are written and
+// logged; received telegrams are acknowledged by the chosen policy.
+
+#include <cstdint>
+#include <functional>
+#include <random>
+#include <string>
+#include <string_view>
+#include <vector>
+#include <array>
+
+#include "link/link_log.h"
+#include "link/receive_path.h"
+
+namespace ardel {
+
+enum TAckPolicy { apAlways, apRandomly, apNeverUponFirst, apNever };
+
+class TTransmitPath {
+ public:
+  // Hands bytes to the serial port; does nothing while the port is closed.
+  using TWriter = std::function<void(std::string_view bytes)>;
+
+  TTransmitPath(TLinkLog& log, const TReceivePath& receive) : log_(log), receive_(receive) {}
+
+  void SetWriter(TWriter writer) { writer_ = std::move(writer); }
+
+  // Throws EConvertError, before writing or logging anything, when a pair of the
+  // body is not hexadecimal.
+  void SendCommandString(std::string_view commandString);
+  // Acknowledges the telegram that the receive path has just completed.
+  void SendAck();
+  // Called by the receive path for each good telegram with an org byte below A0.
+  void AckDecision(const TFrame& frame);
+
+  TAckPolicy Policy() const { return policy_; }
+  void SetPolicy(TAckPolicy policy) { policy_ = policy; }
+  void Seed(std::uint32_t seed) { random_.seed(seed); }
+
+  const TFrame& TransmitFrame() const { return transmitFrame_; }
+
+ private:
+  TLinkLog& log_;
+  const TReceivePath& receive_;
+  TWriter writer_;
+  TAckPolicy policy_ = apAlways;
+  std::mt19937 random_;
+  TFrame transmitFrame_{};
+};
+
+// The editable command line of the tab "Test" with its list of earlier texts, and the
+// three presets under "send".
+class TManualSend {
+ public:
+  static constexpr const char* kInitialCommand =
+      "AB B0 00000000 FFFFFF80 00   get SW Version of Station with default ID";
+  static constexpr const char* kEmptyPreset = "[empty]";
+  static constexpr int kPresetCount = 3;
+
+  TManualSend();
+
+  const std::vector<std::string>& List() const { return list_; }
+  const std::string& Preset(int index) const { return presets_.at(static_cast<std::size_t>(index)); }
+  void SetPreset(int index, std::string text) { presets_.at(static_cast<std::size_t>(index)) = std::move(text); }
+
+  // "send": the text keeps its place in the list unless the list already holds it.
+  // Returns whether it was appended.
+  bool Remember(const std::string& text);
+
+  // The list as one comma-delimited text, entries quoted where they need it.
+  std::string DelimitedText() const;
+
+ private:
+  std::vector<std::string> list_;
+  std::array<std::string, kPresetCount> presets_;
+};
+
+}  // namespace ardel
