@@ -12,7 +12,8 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
     : QWidget(parent),
       linkLog_(options.clock),
       receivePath_(linkLog_, queues_),
-      transmitPath_(linkLog_, receivePath_) {
+      transmitPath_(linkLog_, receivePath_),
+      programDirectory_(std::move(options.programDirectory)) {
   receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ardel V0.1"));
@@ -28,10 +29,10 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   layout->addWidget(PageControl1);
 
-  NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1"));
+  BuildStationsPage(NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1")));
   NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2"));
   BuildTestPage(NewPage(QStringLiteral("Test"), QStringLiteral("TabSheet3")));
-  NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4"));
+  BuildDataPage(NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4")));
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
   NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6"));
   PageControl1->setCurrentIndex(0);

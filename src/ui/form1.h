@@ -9,15 +9,23 @@
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
 #include "queue/queues.h"
+#include "stations/station_file.h"
+#include "stations/station_table.h"
+#include "stations/station_view.h"
 #include "ui/error_dialog.h"
+#include "util/text_lines.h"
 
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
-class QLineEdit;
+class QHBoxLayout;
 class QLabel;
+class QLineEdit;
 class QListView;
+class QPlainTextEdit;
 class QPushButton;
+class QTabBar;
+class QTableView;
 class QTabWidget;
 class QVBoxLayout;
 
@@ -26,9 +34,13 @@ namespace ardel::ui {
 class TLinkLogModel;
 class TLinkLogView;
 class TLineListModel;
+class TStationTableModel;
+class TTextLinesModel;
 
 struct TFormOptions {
   TClock clock = SystemClock();
+  // The program directory with its trailing separator; empty leaves it unset.
+  std::string programDirectory;
 };
 
 class TForm1 : public QWidget {
@@ -112,6 +124,62 @@ class TForm1 : public QWidget {
   QLabel* Label16 = nullptr;
   QCheckBox* CheckBox3 = nullptr;  // AutoTransmit
   QPushButton* Button26 = nullptr;  // Single Transmit
+
+  // Pages "Stations" and "Data": the station table, the displayed station and the
+  // information field.
+ public:
+  TStationTable& StationTable() { return stationTable_; }
+  TDisplayedStation& DisplayedStation() { return displayedStation_; }
+  // The information field (Memo1): the outcomes of station commands.
+  TTextLines& Information() { return information_; }
+  TStationFileGuard& StationFile() { return stationFile_; }
+  // The program directory with its trailing separator; empty while it is not set.
+  const std::string& ProgramDirectory() const { return programDirectory_; }
+  void SetProgramDirectory(std::string directory) { programDirectory_ = std::move(directory); }
+  // The program directory followed by "veskData.txt".
+  std::string StationFileName() const { return programDirectory_ + "veskData.txt"; }
+  // Replaces the table with the file; throws EFileError and then leaves the table.
+  void LoadStationTable(const std::string& fileName) { stationFile_.Load(stationTable_, fileName); }
+  // After a station tab switch: the heading and the selected tab's station.
+  void TabControl1Change();
+  // Recolours an SBI edit field after each change of its text.
+  void Edit3Change(QLineEdit* edit);
+
+ private:
+  void BuildStationsPage(QWidget* page);
+  void BuildDataPage(QWidget* page);
+  // Before a station tab switch: the station being left into the table, then the file.
+  void TabControl1Changing(int leaving);
+  // Writes the data file, but never into an unset directory nor over a file that the
+  // table did not come from.
+  void SaveStationFile();
+
+  TStationTable stationTable_;
+  TDisplayedStation displayedStation_;
+  TTextLines information_;
+  TStationFileGuard stationFile_;
+  std::string programDirectory_;
+  // Parent of the views' bindings to the objects above, so that they go first when the
+  // window goes and never reach into objects already destroyed.
+  std::unique_ptr<QObject> stationBindings_ = std::make_unique<QObject>();
+
+  // Page "Stations".
+  QTabBar* TabControl1 = nullptr;
+  QLabel* Label2 = nullptr;  // station heading
+  QLineEdit* Edit3 = nullptr;  // SBI
+  TTextLinesModel* infiModel_ = nullptr;
+  QListView* ListBox1 = nullptr;  // INFI
+  // Room for the "read INFI" button under the INFI list and for the command groups
+  // beside the SBI field and INFI list.
+  QHBoxLayout* readInfiArea_ = nullptr;
+  QWidget* stationCommandsArea_ = nullptr;
+  QVBoxLayout* stationCommandsLayout_ = nullptr;
+  QPlainTextEdit* Memo1 = nullptr;  // information field
+  QPushButton* ButtonClrMemo1 = nullptr;  // "clr"
+
+  // Page "Data".
+  TStationTableModel* stationTableModel_ = nullptr;
+  QTableView* StringGrid1 = nullptr;
 };
 
 }  // namespace ardel::ui

@@ -1,0 +1,130 @@
+#include "ui/station_models.h"
+
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QScrollBar>
+
+#include "ui/models.h"
+
+namespace ardel::ui {
+
+TStationTableModel::TStationTableModel(TStationTable& table, QObject* parent)
+    : QAbstractTableModel(parent), table_(table) {
+  table_.SetObserver(this);
+}
+
+TStationTableModel::~TStationTableModel() { table_.SetObserver(nullptr); }
+
+int TStationTableModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : std::max(table_.RowCount() - 1, 0);
+}
+
+int TStationTableModel::columnCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : std::max(table_.ColumnCount() - 1, 0);
+}
+
+QVariant TStationTableModel::data(const QModelIndex& index, int role) const {
+  if (!index.isValid() || (role != Qt::DisplayRole && role != Qt::EditRole)) return {};
+  return FromBytes(table_.Cell(index.column() + 1, index.row() + 1));
+}
+
+QVariant TStationTableModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (role == Qt::TextAlignmentRole && orientation == Qt::Vertical) {
+    return QVariant::fromValue(Qt::Alignment(Qt::AlignLeft | Qt::AlignVCenter));
+  }
+  if (role != Qt::DisplayRole) return {};
+  return orientation == Qt::Horizontal ? FromBytes(table_.Cell(section + 1, kHeadingRow))
+                                       : FromBytes(table_.Cell(kHeadingColumn, section + 1));
+}
+
+Qt::ItemFlags TStationTableModel::flags(const QModelIndex& index) const {
+  if (!index.isValid()) return Qt::NoItemFlags;
+  return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsEditable;
+}
+
+bool TStationTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
+  if (!index.isValid() || role != Qt::EditRole) return false;
+  table_.SetCell(index.column() + 1, index.row() + 1, ToBytes(value.toString()));
+  return true;
+}
+
+void TStationTableModel::CellChanged(int column, int row) {
+  if (row == kHeadingRow && column == kHeadingColumn) return;  // the corner is not shown
+  if (row == kHeadingRow) {
+    emit headerDataChanged(Qt::Horizontal, column - 1, column - 1);
+  } else if (column == kHeadingColumn) {
+    emit headerDataChanged(Qt::Vertical, row - 1, row - 1);
+  } else {
+    const QModelIndex cell = CellIndex(column, row);
+    emit dataChanged(cell, cell, {Qt::DisplayRole, Qt::EditRole});
+  }
+}
+
+void TStationTableModel::BeforeReset() { beginResetModel(); }
+
+void TStationTableModel::AfterReset() { endResetModel(); }
+
+TTextLinesModel::TTextLinesModel(TTextLines& lines, QObject* parent) : QAbstractListModel(parent), lines_(lines) {
+  lines_.SetObserver(this);
+}
+
+TTextLinesModel::~TTextLinesModel() { lines_.SetObserver(nullptr); }
+
+int TTextLinesModel::rowCount(const QModelIndex& parent) const {
+  return parent.isValid() ? 0 : static_cast<int>(lines_.Count());
+}
+
+QVariant TTextLinesModel::data(const QModelIndex& index, int role) const {
+  if (role != Qt::DisplayRole || !index.isValid() ||
+      static_cast<std::size_t>(index.row()) >= lines_.Count()) {
+    return {};
+  }
+  return FromBytes(lines_.At(static_cast<std::size_t>(index.row())));
+}
+
+void TTextLinesModel::BeforeAppend(std::size_t index) {
+  const int row = static_cast<int>(index);
+  beginInsertRows(QModelIndex(), row, row);
+}
+
+void TTextLinesModel::AfterAppend() { endInsertRows(); }
+
+void TTextLinesModel::BeforeClear() { beginResetModel(); }
+
+void TTextLinesModel::AfterClear() { endResetModel(); }
+
+TTextLinesPlainText::TTextLinesPlainText(TTextLines& lines, QPlainTextEdit* edit, QObject* parent)
+    : QObject(parent), lines_(lines), edit_(edit) {
+  for (const std::string& line : lines_.Lines()) edit_->appendPlainText(FromBytes(line));
+  lines_.SetObserver(this);
+}
+
+TTextLinesPlainText::~TTextLinesPlainText() { lines_.SetObserver(nullptr); }
+
+void TTextLinesPlainText::AfterAppend() {
+  edit_->appendPlainText(FromBytes(lines_.At(lines_.Count() - 1)));
+  edit_->verticalScrollBar()->setValue(edit_->verticalScrollBar()->maximum());
+}
+
+void TTextLinesPlainText::AfterClear() { edit_->clear(); }
+
+TTextFieldLineEdit::TTextFieldLineEdit(TTextField& field, QLineEdit* edit, QObject* parent)
+    : QObject(parent), field_(field), edit_(edit) {
+  edit_->setText(FromBytes(field_.Text()));
+  field_.SetObserver(this);
+  connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
+    // A character beyond Latin-1 reaches the core as "?"; the edit keeps what was typed.
+    fromEdit_ = true;
+    field_.SetText(ToBytes(text));
+    fromEdit_ = false;
+  });
+}
+
+TTextFieldLineEdit::~TTextFieldLineEdit() { field_.SetObserver(nullptr); }
+
+void TTextFieldLineEdit::TextChanged() {
+  if (fromEdit_) return;
+  edit_->setText(FromBytes(field_.Text()));
+}
+
+}  // namespace ardel::ui

@@ -1,0 +1,34 @@
+#pragma once
+// One line of text that the logic reads and writes and a widget shows and edits.
+
+#include <string>
+#include <utility>
+
+namespace ardel {
+
+class ITextFieldObserver {
+ public:
+  virtual ~ITextFieldObserver() = default;
+  virtual void TextChanged() = 0;
+};
+
+class TTextField {
+ public:
+  explicit TTextField(std::string text = {}) : text_(std::move(text)) {}
+
+  void SetObserver(ITextFieldObserver* observer) { observer_ = observer; }
+
+  const std::string& Text() const { return text_; }
+  // Tells the observer only about a real change, as an edit field does.
+  void SetText(std::string text) {
+    if (text == text_) return;
+    text_ = std::move(text);
+    if (observer_ != nullptr) observer_->TextChanged();
+  }
+
+ private:
+  std::string text_;
+  ITextFieldObserver* observer_ = nullptr;
+};
+
+}  // namespace ardel
