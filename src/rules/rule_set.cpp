@@ -24,6 +24,7 @@ bool MayExist(const std::string& path) {
 }  // namespace
 
 void TRuleSet::SetEditor(IRuleSetEditor* editor) {
+  Refresh();  // an edit in the editor that goes away is kept
   editor_ = editor;
   if (editor_ != nullptr) editor_->ShowText(Text());
   stale_ = false;

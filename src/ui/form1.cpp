@@ -9,7 +9,11 @@
 namespace ardel::ui {
 
 TForm1::TForm1(TFormOptions options, QWidget* parent)
-    : QWidget(parent), linkLog_(options.clock), receivePath_(linkLog_, queues_) {
+    : QWidget(parent),
+      linkLog_(options.clock),
+      receivePath_(linkLog_, queues_),
+      programDirectory_(options.programDirectory),
+      ruleEngine_(ruleSet_, queues_, linkLog_, messageField_, options.clock) {
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ardel V0.1"));
   QFont windowFont(QStringLiteral("MS Sans Serif"), 8);
@@ -25,7 +29,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   layout->addWidget(PageControl1);
 
   NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1"));
-  NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2"));
+  BuildRuleSetPage(NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2")));
   BuildTestPage(NewPage(QStringLiteral("Test"), QStringLiteral("TabSheet3")));
   NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4"));
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));

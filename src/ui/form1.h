@@ -8,12 +8,18 @@
 #include "link/link_log.h"
 #include "link/receive_path.h"
 #include "queue/queues.h"
+#include "rules/rule_engine.h"
+#include "rules/rule_set.h"
 #include "ui/error_dialog.h"
+#include "ui/text_views.h"
+#include "util/text_lines.h"
 
 class QCheckBox;
 class QLabel;
 class QListView;
+class QPlainTextEdit;
 class QPushButton;
+class QSplitter;
 class QTabWidget;
 class QVBoxLayout;
 
@@ -25,6 +31,9 @@ class TLineListModel;
 
 struct TFormOptions {
   TClock clock = SystemClock();
+  // The directory of the program file with its trailing separator; the data files lie
+  // there. Empty: not known, so nothing is saved there.
+  std::string programDirectory;
 };
 
 class TForm1 : public QWidget {
@@ -96,6 +105,40 @@ class TForm1 : public QWidget {
   QLabel* Label16 = nullptr;
   QCheckBox* CheckBox3 = nullptr;  // AutoTransmit
   QPushButton* Button26 = nullptr;  // Single Transmit
+
+  // Page "RuleSet": the rule editor, the rule evaluation and the message field.
+ public:
+  TRuleSet& RuleSet() { return ruleSet_; }
+  TRuleEngine& RuleEngine() { return ruleEngine_; }
+  TTextLines& MessageField() { return messageField_; }
+  // One telegram text taken from the answer list, through the rule set as the editor
+  // holds it now.
+  void RuleCheck(const std::string& telegramText) { ruleEngine_.RuleCheck(telegramText); }
+  // The program directory + "veskRuleset.txt"; empty while the directory is not known.
+  std::string RuleSetPath() const;
+  // Throw EFileError. Saving never writes over a file that was not loaded or saved here.
+  void LoadRuleSet(const std::string& path);
+  void SaveRuleSet(const std::string& path);
+
+ private:
+  void BuildRuleSetPage(QWidget* page);
+  void Button9Click();   // save Ruleset
+  void Button10Click();  // clr (message field)
+
+  std::string programDirectory_;
+  TRuleSet ruleSet_;
+  TTextLines messageField_;
+  TRuleEngine ruleEngine_;
+  std::unique_ptr<TRuleSetEditorView> ruleSetEditor_;
+  std::unique_ptr<TTextLinesView> messageFieldView_;
+  QLabel* Label19 = nullptr;       // Ruleset:
+  QCheckBox* CheckBox5 = nullptr;  // process Ruleset
+  QPushButton* Button9 = nullptr;  // save Ruleset
+  QPlainTextEdit* Memo2 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QLabel* Label20 = nullptr;        // Message Field:
+  QPushButton* Button10 = nullptr;  // clr
+  QPlainTextEdit* Memo3 = nullptr;
 };
 
 }  // namespace ardel::ui
