@@ -94,7 +94,7 @@ std::string TypicalRuleSet() {
 std::string Lines(std::string text, std::size_t count) {
   std::size_t seen = 0, i = 0;
   for (; i < text.size() && seen < count; ++i) seen += text[i] == '\n';
-  text.resize(i);
+  text.resize(i - 1);  // no line break after the last line
   return text;
 }
 
@@ -103,6 +103,7 @@ std::string HardRuleSet() {
   const std::vector<std::string> patterns = HardPatterns();
   std::string text;
   for (std::size_t i = 0; i < 10000; ++i) text += "if   " + patterns[i % patterns.size()] + "\n";
+  text.pop_back();
   return text;
 }
 

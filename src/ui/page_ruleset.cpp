@@ -38,7 +38,6 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   Memo2->setFont(CourierNew(10));
   Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-  Memo2->setTabChangesFocus(false);
   Label19->setBuddy(Memo2);
   upperLayout->addWidget(Label19);
   upperLayout->addWidget(CheckBox5, 0, Qt::AlignLeft);
