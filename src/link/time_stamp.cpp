@@ -16,7 +16,9 @@ namespace {
 
 bool IsPlainCLocale() {
   const char* name = std::setlocale(LC_TIME, nullptr);
-  return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0;
+  // "C.UTF-8" and its spellings are the plain locale too, only with another charset.
+  return name == nullptr || std::strcmp(name, "C") == 0 || std::strcmp(name, "POSIX") == 0 ||
+         std::strncmp(name, "C.", 2) == 0;
 }
 
 }  // namespace

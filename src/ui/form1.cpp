@@ -5,6 +5,7 @@
 #include <QVBoxLayout>
 
 #include "ui/models.h"
+#include "ui/station_models.h"
 
 namespace ardel::ui {
 
@@ -13,7 +14,8 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
       linkLog_(options.clock),
       receivePath_(linkLog_, queues_),
       transmitPath_(linkLog_, receivePath_),
-      programDirectory_(std::move(options.programDirectory)) {
+      programDirectory_(std::move(options.programDirectory)),
+      ruleEngine_(ruleSet_, queues_, linkLog_, messageField_, options.clock) {
   receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ardel V0.1"));
@@ -30,7 +32,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   layout->addWidget(PageControl1);
 
   BuildStationsPage(NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1")));
-  NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2"));
+  BuildRuleSetPage(NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2")));
   BuildTestPage(NewPage(QStringLiteral("Test"), QStringLiteral("TabSheet3")));
   BuildDataPage(NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4")));
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));

@@ -12,7 +12,10 @@
 #include "stations/station_file.h"
 #include "stations/station_table.h"
 #include "stations/station_view.h"
+#include "rules/rule_engine.h"
+#include "rules/rule_set.h"
 #include "ui/error_dialog.h"
+#include "ui/text_views.h"
 #include "util/text_lines.h"
 
 class QButtonGroup;
@@ -26,6 +29,7 @@ class QPlainTextEdit;
 class QPushButton;
 class QTabBar;
 class QTableView;
+class QSplitter;
 class QTabWidget;
 class QVBoxLayout;
 
@@ -36,10 +40,12 @@ class TLinkLogView;
 class TLineListModel;
 class TStationTableModel;
 class TTextLinesModel;
+class TTextLinesPlainText;
 
 struct TFormOptions {
   TClock clock = SystemClock();
-  // The program directory with its trailing separator; empty leaves it unset.
+  // The directory of the program file with its trailing separator; the data files lie
+  // there. Empty: not known, so nothing is saved there.
   std::string programDirectory;
 };
 
@@ -180,6 +186,38 @@ class TForm1 : public QWidget {
   // Page "Data".
   TStationTableModel* stationTableModel_ = nullptr;
   QTableView* StringGrid1 = nullptr;
+  // Page "RuleSet": the rule editor, the rule evaluation and the message field.
+ public:
+  TRuleSet& RuleSet() { return ruleSet_; }
+  TRuleEngine& RuleEngine() { return ruleEngine_; }
+  TTextLines& MessageField() { return messageField_; }
+  // One telegram text taken from the answer list, through the rule set as the editor
+  // holds it now.
+  void RuleCheck(const std::string& telegramText) { ruleEngine_.RuleCheck(telegramText); }
+  // The program directory + "veskRuleset.txt"; empty while the directory is not known.
+  std::string RuleSetPath() const;
+  // Throw EFileError. Saving never writes over a file that was not loaded or saved here.
+  void LoadRuleSet(const std::string& path);
+  void SaveRuleSet(const std::string& path);
+
+ private:
+  void BuildRuleSetPage(QWidget* page);
+  void Button9Click();   // save Ruleset
+  void Button10Click();  // clr (message field)
+
+  TRuleSet ruleSet_;
+  TTextLines messageField_;
+  TRuleEngine ruleEngine_;
+  std::unique_ptr<TRuleSetEditorView> ruleSetEditor_;
+  std::unique_ptr<TTextLinesPlainText> messageFieldView_;
+  QLabel* Label19 = nullptr;       // Ruleset:
+  QCheckBox* CheckBox5 = nullptr;  // process Ruleset
+  QPushButton* Button9 = nullptr;  // save Ruleset
+  QPlainTextEdit* Memo2 = nullptr;
+  QSplitter* Splitter1 = nullptr;
+  QLabel* Label20 = nullptr;        // Message Field:
+  QPushButton* Button10 = nullptr;  // clr
+  QPlainTextEdit* Memo3 = nullptr;
 };
 
 }  // namespace ardel::ui

@@ -1,0 +1,51 @@
+#include "rules/rule_engine.h"
+
+#include <optional>
+#include <string>
+#include <utility>
+
+#include "rules/wild_match.h"
+
+namespace ardel {
+
+TRuleEngine::TRuleEngine(TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog,
+                         TTextLines& messageField, TClock clock)
+    : ruleSet_(ruleSet),
+      queues_(queues),
+      linkLog_(linkLog),
+      messageField_(messageField),
+      clock_(std::move(clock)) {}
+
+void TRuleEngine::RuleCheck(std::string_view telegramText) {
+  if (!processRuleset_) return;
+  const bool debugInfo = linkLog_.Switches().debugInfo;
+  // One evaluation is one moment; the locale's formatting is not repeated per line.
+  std::optional<std::string> stamp;
+  auto timeStamp = [&]() -> const std::string& {
+    if (!stamp) stamp = TimeStampText(clock_());
+    return *stamp;
+  };
+  if (debugInfo) {
+    linkLog_.AppendLine(colors::kGrey,
+                        "- " + timeStamp() + "  Enter Rulecheck with " + std::string(telegramText));
+  }
+
+  const TTextMatcher matcher(telegramText);
+  bool match = false;
+  for (const TRuleStep& step : ruleSet_.Steps()) {
+    if (step.kind == rkIf) {
+      match = matcher.Matches(step.argument);
+    } else if (!match) {
+      continue;
+    } else if (step.kind == rkSay) {
+      messageField_.Append(timeStamp() + "   " + step.argument);
+    } else if (step.kind == rkCommand) {
+      queues_.EnqueueCommand(step.argument);
+      if (debugInfo) {
+        linkLog_.AppendLine(colors::kGrey, "- " + timeStamp() + "  due to Rule:  " + step.argument);
+      }
+    }
+  }
+}
+
+}  // namespace ardel

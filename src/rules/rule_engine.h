@@ -1,0 +1,38 @@
+#pragma once
+// Runs the rule set against received telegrams: matching if lines enable the then
+// lines below them, which queue command strings or write to the message field.
+
+#include <string_view>
+
+#include "link/link_log.h"
+#include "link/time_stamp.h"
+#include "queue/queues.h"
+#include "rules/rule_set.h"
+#include "util/text_lines.h"
+
+namespace ardel {
+
+class TRuleEngine {
+ public:
+  // All four are the program's own objects and must outlive the engine.
+  TRuleEngine(TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog, TTextLines& messageField,
+              TClock clock = SystemClock());
+
+  // "process Ruleset": on at start, not saved anywhere.
+  bool ProcessRuleset() const { return processRuleset_; }
+  void SetProcessRuleset(bool on) { processRuleset_ = on; }
+
+  // One received telegram text through every line of the rule set as it stands now.
+  // Grey trace lines go to the link log when its "Debug Info" switch is on.
+  void RuleCheck(std::string_view telegramText);
+
+ private:
+  TRuleSet& ruleSet_;
+  TQueues& queues_;
+  TLinkLog& linkLog_;
+  TTextLines& messageField_;
+  TClock clock_;
+  bool processRuleset_ = true;
+};
+
+}  // namespace ardel

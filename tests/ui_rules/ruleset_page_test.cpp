@@ -1,0 +1,141 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTabWidget>
+#include <QTextDocument>
+#include <chrono>
+#include <cstdlib>
+#include <filesystem>
+
+#include "ui/form1.h"
+#include "util/text_file.h"
+
+namespace ardel::ui {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::chrono::system_clock::time_point kNow{1718000000s};
+const std::string kAB = "AB B0 00000000 FFFFFF80 00";
+
+class RuleSetPageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/ardel-ui-rules-XXXXXX";
+    dir_ = ::mkdtemp(pattern);
+    path_ = dir_ + "/veskRuleset.txt";
+  }
+  void TearDown() override { std::filesystem::remove_all(dir_); }
+
+  std::unique_ptr<TForm1> MakeForm(std::string programDirectory) {
+    TFormOptions options;
+    options.clock = [] { return kNow; };
+    options.programDirectory = std::move(programDirectory);
+    auto form = std::make_unique<TForm1>(options);
+    form->SetErrorDialog(&errors_);
+    return form;
+  }
+  template <typename T>
+  static T* Find(TForm1& form, const char* name) {
+    T* widget = form.findChild<T*>(QString::fromLatin1(name));
+    EXPECT_NE(widget, nullptr) << name;
+    return widget;
+  }
+
+  std::string dir_, path_;
+  TRecordingErrorDialog errors_;
+};
+
+TEST_F(RuleSetPageTest, ControlsAsTheOperatorSeesThem) {
+  auto form = MakeForm(dir_);
+  auto* page = Find<QWidget>(*form, "TabSheet2");
+  auto* memo2 = Find<QPlainTextEdit>(*form, "Memo2");
+  auto* memo3 = Find<QPlainTextEdit>(*form, "Memo3");
+  auto* process = Find<QCheckBox>(*form, "CheckBox5");
+  auto* splitter = Find<QSplitter>(*form, "Splitter1");
+  ASSERT_TRUE(page && memo2 && memo3 && process && splitter);
+  EXPECT_TRUE(page->isAncestorOf(memo2));
+  EXPECT_EQ(process->text(), "process Ruleset");
+  EXPECT_TRUE(process->isChecked());
+  EXPECT_EQ(Find<QPushButton>(*form, "Button9")->text(), "save Ruleset");
+  EXPECT_EQ(Find<QPushButton>(*form, "Button10")->text(), "clr");
+  EXPECT_EQ(Find<QLabel>(*form, "Label19")->text(), "Ruleset:");
+  EXPECT_EQ(Find<QLabel>(*form, "Label19")->buddy(), memo2);
+  EXPECT_EQ(Find<QLabel>(*form, "Label20")->text(), "Message Field:");
+  EXPECT_EQ(Find<QLabel>(*form, "Label20")->buddy(), memo3);
+  const QFontMetrics metrics(memo2->font());
+  EXPECT_EQ(metrics.horizontalAdvance(u'i'), metrics.horizontalAdvance(u'W'));
+  EXPECT_EQ(memo2->lineWrapMode(), QPlainTextEdit::NoWrap);
+  EXPECT_EQ(memo2->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_EQ(memo3->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+  EXPECT_TRUE(memo2->toPlainText().isEmpty());
+  // Editor above the divider, message field below.
+  EXPECT_TRUE(splitter->widget(0)->isAncestorOf(memo2));
+  EXPECT_TRUE(splitter->widget(1)->isAncestorOf(memo3));
+
+  if (const char* grabDir = std::getenv("ARDEL_GRAB_DIR")) {
+    memo2->setPlainText("/ answers of station 0\nif   8B B4 *\nthen say INFI entry read\nthen lamp 1");
+    form->RuleCheck("8B B4 00000000 00000000 00");
+    form->show();
+    Find<QTabWidget>(*form, "PageControl1")->setCurrentWidget(page);
+    QApplication::processEvents();
+    form->grab().save(QString::fromLatin1(grabDir) + "/ruleset_page.png");
+  }
+}
+
+// An operator's session: edit, see the rules act, switch them off, clear, save.
+TEST_F(RuleSetPageTest, EditEvaluateClearAndSave) {
+  const std::string content = "if   AB B0 *\r\nthen say caf\xE9\xA0ok\r\n\r\n/ end\r\n";
+  WriteFileAtomically(path_, content);
+  auto form = MakeForm(dir_ + "/");
+  auto* memo2 = Find<QPlainTextEdit>(*form, "Memo2");
+  auto* memo3 = Find<QPlainTextEdit>(*form, "Memo3");
+  const std::string T = TimeStampText(kNow);
+
+  form->LoadRuleSet(path_);
+  EXPECT_EQ(memo2->toPlainText(), QString::fromLatin1("if   AB B0 *\nthen say caf\xE9 ok\n\n/ end\n"));
+  form->RuleCheck(kAB);
+  EXPECT_EQ(memo3->toPlainText(), QString::fromLatin1(T + "   caf\xE9 ok"));
+
+  // Saving what was loaded gives the file back byte for byte.
+  auto* save = Find<QPushButton>(*form, "Button9");
+  save->click();
+  EXPECT_EQ(ReadWholeFile(path_), content);
+
+  // An edit acts on the next telegram, without saving.
+  memo2->moveCursor(QTextCursor::Start);
+  memo2->insertPlainText("if   *\nthen AB B1 00000000 00000001 00\n");
+  form->RuleCheck(kAB);
+  EXPECT_EQ(memo3->document()->blockCount(), 2);
+  ASSERT_EQ(form->Queues().Commands().Count(), 1u);
+  EXPECT_EQ(form->Queues().Commands().At(0), "AB B1 00000000 00000001 00");
+
+  Find<QCheckBox>(*form, "CheckBox5")->click();
+  form->RuleCheck(kAB);
+  EXPECT_EQ(memo3->document()->blockCount(), 2);
+  EXPECT_EQ(form->Queues().Commands().Count(), 1u);
+
+  auto* clr = Find<QPushButton>(*form, "Button10");
+  clr->click();
+  EXPECT_TRUE(memo3->toPlainText().isEmpty());
+  EXPECT_EQ(form->MessageField().Count(), 0u);
+  clr->click();
+  EXPECT_TRUE(memo3->toPlainText().isEmpty());
+  EXPECT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join('\n').toStdString();
+
+  // Without a program directory there is nowhere to save, and the operator is told.
+  auto lost = MakeForm("");
+  Find<QPushButton>(*lost, "Button9")->click();
+  ASSERT_EQ(errors_.shown.size(), 1);
+  EXPECT_TRUE(errors_.shown[0].contains("program directory"));
+}
+
+}  // namespace
+}  // namespace ardel::ui
