@@ -39,12 +39,11 @@ std::string OwningGroup(const std::string& device) {
 }
 
 std::string DescribeOpenError(const std::string& device, int error) {
+  if (error == EBUSY || error == EWOULDBLOCK) return device + ": in use by another program";
   std::string text = device + ": " + std::strerror(error);
   if (error == EACCES || error == EPERM) {
     text += " (the user must be in the group \"" + OwningGroup(device) +
             "\" that owns the device)";
-  } else if (error == EBUSY || error == EWOULDBLOCK) {
-    text += " (in use by another program)";
   }
   return text;
 }
@@ -108,9 +107,7 @@ int OpenPortDevice(const std::string& device, std::string& errorText) {
   return fd;
 }
 
-void ApplyLineSettings(int fd, const TLineSettings& settings) {
-  struct termios tio {};
-  if (::tcgetattr(fd, &tio) != 0) return;
+void ComposeLineSettings(termios& tio, const TLineSettings& settings) {
   ::cfmakeraw(&tio);
   tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR);
   tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
@@ -135,6 +132,12 @@ void ApplyLineSettings(int fd, const TLineSettings& settings) {
   tio.c_cc[VTIME] = 0;
   const speed_t speed = SpeedOf(settings.baud);
   if (speed != B0) ::cfsetspeed(&tio, speed);
+}
+
+void ApplyLineSettings(int fd, const TLineSettings& settings) {
+  termios tio {};
+  if (::tcgetattr(fd, &tio) != 0) return;
+  ComposeLineSettings(tio, settings);
   ::tcsetattr(fd, TCSANOW, &tio);
 }
 

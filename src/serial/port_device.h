@@ -2,6 +2,8 @@
 // The POSIX port layer: port names, opening, line settings, modem lines and line-error
 // counters of a serial device. Everything else in serial/ goes through these calls.
 
+#include <termios.h>
+
 #include <cstdint>
 #include <map>
 #include <optional>
@@ -51,8 +53,10 @@ struct TLineSettings {
   TStopBit stopBits = sbONE;
 };
 
-// Raw binary line without flow control or modem control; failures are not reported,
-// as a pseudo-terminal rejects some of it.
+// Raw binary line in the given format, without flow control or modem control.
+void ComposeLineSettings(termios& tio, const TLineSettings& settings);
+// Reads, composes and writes the settings; failures are not reported, as a
+// pseudo-terminal rejects some of them.
 void ApplyLineSettings(int fd, const TLineSettings& settings);
 
 // Discards both directions' queued bytes.
