@@ -31,6 +31,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
   NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6"));
   PageControl1->setCurrentIndex(0);
+  SetUpComPort1(options);
 }
 
 TForm1::~TForm1() = default;

@@ -2,15 +2,21 @@
 // The main window: six pages of widgets bound to the core objects it owns.
 
 #include <QWidget>
+#include <chrono>
 #include <exception>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "link/link_log.h"
 #include "link/receive_path.h"
 #include "queue/queues.h"
+#include "serial/com_port.h"
 #include "ui/error_dialog.h"
 
 class QCheckBox;
+class QTimer;
 class QLabel;
 class QListView;
 class QPushButton;
@@ -25,6 +31,12 @@ class TLineListModel;
 
 struct TFormOptions {
   TClock clock = SystemClock();
+  // Port names to devices; when given, the configuration file is not asked.
+  std::optional<std::map<std::string, std::string>> portMap;
+  // Whether the window opens its port at start.
+  bool openPort = true;
+  // How often a port whose device went away is tried again.
+  std::chrono::milliseconds portRetryInterval{1000};
 };
 
 class TForm1 : public QWidget {
@@ -96,6 +108,23 @@ class TForm1 : public QWidget {
   QLabel* Label16 = nullptr;
   QCheckBox* CheckBox3 = nullptr;  // AutoTransmit
   QPushButton* Button26 = nullptr;  // Single Transmit
+
+  // Serial port: the component and what keeps it going when its device comes and goes.
+ public:
+  TComPort& ComPort() { return ComPort1; }
+
+ private:
+  void SetUpComPort1(const TFormOptions& options);
+  void ComPort1DeviceLost(const std::string& reason);
+  void ComPort1RetryTimer();
+  // Shown once the event loop runs, so no dialog opens inside a constructor or a hand-over.
+  void ShowErrorLater(const std::string& text);
+
+  QTimer* portRetryTimer_ = nullptr;
+  std::string lostPort_;
+  std::string lostDevice_;
+  // Last, so it closes first and no hand-over reaches a half-destroyed window.
+  TComPort ComPort1;
 };
 
 }  // namespace ardel::ui
