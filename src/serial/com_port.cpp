@@ -25,7 +25,8 @@ std::optional<std::int64_t> ParseInteger(std::string_view token) {
   if (i < token.size() && token[i] == '$') {
     base = 16;
     ++i;
-  } else if (i + 1 < token.size() && token[i] == '0' && (token[i + 1] == 'x' || token[i + 1] == 'X')) {
+  } else if (i + 1 < token.size() && token[i] == '0' &&
+             (token[i + 1] == 'x' || token[i + 1] == 'X')) {
     base = 16;
     i += 2;
   }
@@ -82,10 +83,13 @@ void TComPort::SetTerminator(std::string_view text) {
 void TComPort::OpenPort() {
   if (open_) return;
   auto thread = std::make_shared<TCommThread>(Port, portMap_, wake_);
-  if (!thread->Valid()) throw EComError("TCOMPORT : cannot open " + Port + "\r" + thread->ErrorText());
+  if (!thread->Valid())
+    throw EComError("TCOMPORT : cannot open " + Port + "\r" + thread->ErrorText());
   thread->SetLineSettings(Baud, DataBits, StopBits, Parity);
   thread->OnReceive = [this](unsigned count) { ReceiveRoutine(count); };
-  thread->OnStatus = [this](std::uint32_t mask, std::uint32_t status) { StatusRoutine(mask, status); };
+  thread->OnStatus = [this](std::uint32_t mask, std::uint32_t status) {
+    StatusRoutine(mask, status);
+  };
   thread->OnLost = [this](const std::string& reason) { PortLost(reason); };
   thread->SetWatchLines(OnCTSChanged || OnDSRChanged || OnRingChanged || OnRLSDChanged || OnError);
   try {
@@ -152,7 +156,8 @@ void TComPort::ReceiveRoutine(unsigned count) {
   lineBuffer_ += data;
   const std::size_t at = terminator_.empty() ? std::string::npos : lineBuffer_.find(terminator_);
   if (at == std::string::npos) {
-    if (lineBuffer_.size() > kMaxLineBuffer) lineBuffer_.erase(0, lineBuffer_.size() - kMaxLineBuffer);
+    if (lineBuffer_.size() > kMaxLineBuffer)
+      lineBuffer_.erase(0, lineBuffer_.size() - kMaxLineBuffer);
     return;
   }
   // Taken out before the call, so a handler that fails is not given the piece again.

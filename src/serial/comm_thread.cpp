@@ -22,8 +22,7 @@ std::string SystemText(int error) { return std::strerror(error); }
 
 }  // namespace
 
-TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap,
-                         TWakeMainThread wake)
+TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap, TWakeMainThread wake)
     : handOver_(THandOver::Create(std::move(wake))) {
   const auto device = ResolvePortDevice(portName, portMap);
   if (!device) {
@@ -66,7 +65,9 @@ void TCommThread::SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TSt
   ApplyLineSettings(fd_, {baud, dataBits, parity, stopBits});
 }
 
-void TCommThread::Resume() { thread_ = std::thread([this] { Execute(); }); }
+void TCommThread::Resume() {
+  thread_ = std::thread([this] { Execute(); });
+}
 
 void TCommThread::Kick() {
   const std::uint64_t one = 1;

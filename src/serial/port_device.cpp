@@ -42,8 +42,7 @@ std::string DescribeOpenError(const std::string& device, int error) {
   if (error == EBUSY || error == EWOULDBLOCK) return device + ": in use by another program";
   std::string text = device + ": " + std::strerror(error);
   if (error == EACCES || error == EPERM) {
-    text += " (the user must be in the group \"" + OwningGroup(device) +
-            "\" that owns the device)";
+    text += " (the user must be in the group \"" + OwningGroup(device) + "\" that owns the device)";
   }
   return text;
 }
@@ -54,12 +53,12 @@ speed_t SpeedOf(std::uint32_t baud) {
     speed_t speed;
   };
   static constexpr TRate kRates[] = {
-      {50, B50},         {75, B75},         {110, B110},         {134, B134},
-      {150, B150},       {200, B200},       {300, B300},         {600, B600},
-      {1200, B1200},     {1800, B1800},     {2400, B2400},       {4800, B4800},
-      {9600, B9600},     {19200, B19200},   {38400, B38400},     {57600, B57600},
-      {115200, B115200}, {230400, B230400}, {460800, B460800},   {500000, B500000},
-      {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1152000, B1152000},
+      {50, B50},           {75, B75},           {110, B110},         {134, B134},
+      {150, B150},         {200, B200},         {300, B300},         {600, B600},
+      {1200, B1200},       {1800, B1800},       {2400, B2400},       {4800, B4800},
+      {9600, B9600},       {19200, B19200},     {38400, B38400},     {57600, B57600},
+      {115200, B115200},   {230400, B230400},   {460800, B460800},   {500000, B500000},
+      {576000, B576000},   {921600, B921600},   {1000000, B1000000}, {1152000, B1152000},
       {1500000, B1500000}, {2000000, B2000000}, {2500000, B2500000}, {3000000, B3000000},
       {3500000, B3500000}, {4000000, B4000000},
   };
@@ -110,21 +109,16 @@ int OpenPortDevice(const std::string& device, std::string& errorText) {
 void ComposeLineSettings(termios& tio, const TLineSettings& settings) {
   ::cfmakeraw(&tio);
   tio.c_iflag &= ~static_cast<tcflag_t>(IXON | IXOFF | IXANY | INPCK | PARMRK | IGNPAR);
-  tio.c_cflag &= ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
+  tio.c_cflag &=
+      ~static_cast<tcflag_t>(CSIZE | PARENB | PARODD | CMSPAR | CSTOPB | CRTSCTS | HUPCL);
   tio.c_cflag |= CREAD | CLOCAL;
-  switch (settings.dataBits) {
-    case 5: tio.c_cflag |= CS5; break;
-    case 6: tio.c_cflag |= CS6; break;
-    case 7: tio.c_cflag |= CS7; break;
-    default: tio.c_cflag |= CS8; break;
-  }
-  switch (settings.parity) {
-    case ptODD: tio.c_cflag |= PARENB | PARODD; break;
-    case ptEVEN: tio.c_cflag |= PARENB; break;
-    case ptMARK: tio.c_cflag |= PARENB | CMSPAR | PARODD; break;
-    case ptSPACE: tio.c_cflag |= PARENB | CMSPAR; break;
-    default: break;
-  }
+  // By ordinal: 5..8 data bits; none, odd, even, mark, space.
+  static constexpr tcflag_t kSizes[] = {CS5, CS6, CS7, CS8};
+  static constexpr tcflag_t kParities[] = {0, PARENB | PARODD, PARENB, PARENB | CMSPAR | PARODD,
+                                           PARENB | CMSPAR};
+  const bool knownSize = settings.dataBits >= 5 && settings.dataBits <= 8;
+  tio.c_cflag |= knownSize ? kSizes[settings.dataBits - 5] : CS8;
+  if (settings.parity <= ptSPACE) tio.c_cflag |= kParities[settings.parity];
   // One and a half stop bits is what the hardware makes of two with five data bits.
   if (settings.stopBits == sbONE5 || settings.stopBits == snTWO) tio.c_cflag |= CSTOPB;
   // A read returns what is there, and end-of-file only on a hang-up.
@@ -135,7 +129,7 @@ void ComposeLineSettings(termios& tio, const TLineSettings& settings) {
 }
 
 void ApplyLineSettings(int fd, const TLineSettings& settings) {
-  termios tio {};
+  termios tio{};
   if (::tcgetattr(fd, &tio) != 0) return;
   ComposeLineSettings(tio, settings);
   ::tcsetattr(fd, TCSANOW, &tio);

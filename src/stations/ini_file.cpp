@@ -1,11 +1,11 @@
 #include "stations/ini_file.h"
 
+#include <sys/stat.h>
 #include <unistd.h>
 
-#include <cerrno>
 #include <cctype>
+#include <cerrno>
 #include <climits>
-#include <sys/stat.h>
 
 #include "util/text_file.h"
 
@@ -23,7 +23,8 @@ std::string_view Trim(std::string_view text) {
 bool SameName(std::string_view a, std::string_view b) {
   if (a.size() != b.size()) return false;
   for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
       return false;
     }
   }
@@ -85,7 +86,8 @@ TIniFile TIniFile::Load(const std::string& path) {
   return TIniFile(ReadWholeFile(path, 1u << 20));
 }
 
-std::optional<std::size_t> TIniFile::FindEntry(std::string_view section, std::string_view key) const {
+std::optional<std::size_t> TIniFile::FindEntry(std::string_view section,
+                                               std::string_view key) const {
   std::optional<std::size_t> found;
   ForEachEntry(lines_, section, [&](std::size_t line, const TEntry& entry) {
     if (!SameName(entry.key, key)) return true;
@@ -140,7 +142,8 @@ int TIniFile::ReadInteger(std::string_view section, std::string_view key, int de
   return static_cast<int>(number);
 }
 
-std::vector<std::pair<std::string, std::string>> TIniFile::ReadSection(std::string_view section) const {
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSection(
+    std::string_view section) const {
   std::vector<std::pair<std::string, std::string>> entries;
   ForEachEntry(lines_, section, [&](std::size_t, const TEntry& entry) {
     for (const auto& known : entries) {

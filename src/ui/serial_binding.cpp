@@ -36,7 +36,9 @@ void TForm1::SetUpComPort1(const TFormOptions& options) {
   ComPort1.Port = "COM1";
   ComPort1.ReceiveMode = rmRAW;
   ComPort1.ReceiveCallBack = [this](const std::string& data) { ComPort1ReceiveCallBack(data); };
-  ComPort1.OnDeviceLost = [this](TComPort&, const std::string& reason) { ComPort1DeviceLost(reason); };
+  ComPort1.OnDeviceLost = [this](TComPort&, const std::string& reason) {
+    ComPort1DeviceLost(reason);
+  };
   ComPort1.OnHandlerError = [this](const std::string& text) { ShowErrorLater(text); };
   if (!options.openPort) return;
   try {

@@ -83,7 +83,7 @@ struct TPortOnPty {
 TEST(TComPortTerminator, TextForms) {
   struct TCase {
     const char* text;
-    std::string bytes;        // terminator bytes afterwards
+    std::string bytes;         // terminator bytes afterwards
     const std::string* error;  // message raised, or none
   };
   const TCase cases[] = {
@@ -132,10 +132,10 @@ TEST(TComPortNames, ResolveToDevices) {
     const char* device;  // nullptr: no device
   };
   const TCase cases[] = {
-      {"COM1", "/dev/ttyS0"},        {"COM4", "/dev/ttyS3"},     {"COM2", "/dev/ttyUSB0"},
-      {"Com2", "/dev/ttyUSB0"},      {"COM3", "/dev/ttyS2"},     {"BUS", "/dev/ttyACM1"},
-      {"/dev/pts/7", "/dev/pts/7"},  {"COM0", nullptr},          {"COM", nullptr},
-      {"COM1x", nullptr},            {"LPT1", nullptr},          {"", nullptr},
+      {"COM1", "/dev/ttyS0"},       {"COM4", "/dev/ttyS3"}, {"COM2", "/dev/ttyUSB0"},
+      {"Com2", "/dev/ttyUSB0"},     {"COM3", "/dev/ttyS2"}, {"BUS", "/dev/ttyACM1"},
+      {"/dev/pts/7", "/dev/pts/7"}, {"COM0", nullptr},      {"COM", nullptr},
+      {"COM1x", nullptr},           {"LPT1", nullptr},      {"", nullptr},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.name);
@@ -349,7 +349,8 @@ TEST(TComPortSend, SixtyFourKiBInOneCallArriveWholeAndInOrder) {
   TPortOnPty t;
   t.port.OpenPort();
   std::string big;
-  for (std::size_t i = 0; big.size() < 65536; ++i) big.push_back(static_cast<char>((i * 7 + i / 256) & 0xFF));
+  for (std::size_t i = 0; big.size() < 65536; ++i)
+    big.push_back(static_cast<char>((i * 7 + i / 256) & 0xFF));
   const std::string tail = "-tail-";
   // The far end reads slowly at first, so the port has to queue.
   std::atomic<bool> done{false};
@@ -409,7 +410,7 @@ TEST(TComPortLoss, AnUnservedLossNeitherSpinsNorBlocksTheClose) {
   t.port.ClosePort();
   EXPECT_EQ(t.closed, 1);
   EXPECT_TRUE(t.lost.empty());  // a close of its own is not a loss
-  t.loop.RunFor(20ms);  // the late wake finds nothing
+  t.loop.RunFor(20ms);          // the late wake finds nothing
   EXPECT_EQ(t.closed, 1);
 }
 
@@ -486,23 +487,21 @@ TEST(TComPortStatus, StatusIsTrueWhenTheLineBitIsClear) {
     std::string calls;  // in call order: C/D/R/I for CTS/DSR/RLSD/ring with 1 or 0, E for error
   };
   const TCase cases[] = {
-      {0x0008, 0x0000, "C1"},
-      {0x0008, 0x0010, "C0"},
-      {0x0010, 0x0020, "D0"},
-      {0x0010, 0x00DF, "D1"},
-      {0x0020, 0x0000, "R1"},
-      {0x0020, 0x0080, "R0"},
-      {0x0100, 0x0040, "I0"},
-      {0x0100, 0x00BF, "I1"},
-      {0x0080, 0x0000, "E"},
-      {0x01B8, 0x0010, "C0D1R1I1E"},
-      {0x0001, 0x0000, ""},
+      {0x0008, 0x0000, "C1"},        {0x0008, 0x0010, "C0"}, {0x0010, 0x0020, "D0"},
+      {0x0010, 0x00DF, "D1"},        {0x0020, 0x0000, "R1"}, {0x0020, 0x0080, "R0"},
+      {0x0100, 0x0040, "I0"},        {0x0100, 0x00BF, "I1"}, {0x0080, 0x0000, "E"},
+      {0x01B8, 0x0010, "C0D1R1I1E"}, {0x0001, 0x0000, ""},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.calls);
     TComPort port;
     std::string calls;
-    auto record = [&](char name) { return [&calls, name](bool status) { calls += name; calls += status ? '1' : '0'; }; };
+    auto record = [&](char name) {
+      return [&calls, name](bool status) {
+        calls += name;
+        calls += status ? '1' : '0';
+      };
+    };
     port.OnCTSChanged = record('C');
     port.OnDSRChanged = record('D');
     port.OnRLSDChanged = record('R');

@@ -47,7 +47,8 @@ class TTestLoop {
         // In slices, so a condition that another thread makes true is seen too.
         const auto now = std::chrono::steady_clock::now();
         if (now >= end) return done();
-        if (!changed_.wait_until(lock, std::min(end, now + 5ms), [&] { return !posted_.empty(); })) {
+        if (!changed_.wait_until(lock, std::min(end, now + 5ms),
+                                 [&] { return !posted_.empty(); })) {
           continue;
         }
         run = std::move(posted_.front());

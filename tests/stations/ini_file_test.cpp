@@ -40,8 +40,8 @@ TEST(TIniFileTest, ReadsValuesWithoutCaseOrBlanks) {
       {"LINK", "COMPORT", "3"},
       {"Ports", "COM1", "/dev/ttyUSB0"},  // the first entry wins
       {"Ports", "com2", "/dev/ttyACM0"},
-      {"Ports", "COM3", std::nullopt},    // comment
-      {"Ports", "COM4", "/dev/later"},    // a section may come again
+      {"Ports", "COM3", std::nullopt},  // comment
+      {"Ports", "COM4", "/dev/later"},  // a section may come again
       {"Other", "COM4", "/dev/other"},
       {"Ports", "no equals sign", std::nullopt},
       {"Missing", "Comport", std::nullopt},
@@ -67,9 +67,20 @@ TEST(TIniFileTest, ReadIntegerTakesDecimalOrHexAndOtherwiseTheDefault) {
     int expected;
   };
   const TCase cases[] = {
-      {"3", 3},   {" 9 ", 9},   {"-2", -2},  {"+4", 4},      {"0x2", 2},     {"0X1f", 31},
-      {"0x", 7},  {"abc", 7},   {"", 7},     {"12abc", 7},   {"0xZZ", 7},    {"99999999999", 7},
-      {"2147483647", 2147483647}, {"-2147483648", -2147483647 - 1},
+      {"3", 3},
+      {" 9 ", 9},
+      {"-2", -2},
+      {"+4", 4},
+      {"0x2", 2},
+      {"0X1f", 31},
+      {"0x", 7},
+      {"abc", 7},
+      {"", 7},
+      {"12abc", 7},
+      {"0xZZ", 7},
+      {"99999999999", 7},
+      {"2147483647", 2147483647},
+      {"-2147483648", -2147483647 - 1},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.value);
