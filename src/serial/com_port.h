@@ -71,7 +71,8 @@ class TComPort {
   // Names to devices for "COM<n>" port names.
   void SetPortMap(TPortMap map) { portMap_ = std::move(map); }
   const TPortMap& PortMap() const { return portMap_; }
-  // How the receive thread gets the main thread to run a hand-over.
+  // How the receive thread gets the main thread to run a hand-over; set it before
+  // OpenPort. Without one, events are served only while ClosePort waits.
   void SetWakeMainThread(TWakeMainThread wake) { wake_ = std::move(wake); }
 
   // Throws EComError when the port cannot be opened; does nothing when it is open.
