@@ -7,7 +7,9 @@ int main(int argc, char* argv[]) {
   QApplication app(argc, argv);
   // The time stamps follow the user's locale.
   std::setlocale(LC_ALL, "");
-  ardel::ui::TForm1 form;
+  ardel::ui::TFormOptions options;
+  options.openPort = true;
+  ardel::ui::TForm1 form(options);
   form.show();
   return app.exec();
 }

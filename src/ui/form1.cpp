@@ -38,6 +38,8 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
   NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6"));
   PageControl1->setCurrentIndex(0);
+  SetUpComPort1(options);
+  transmitPath_.SetWriter([this](std::string_view bytes) { ComPort1.SendString(bytes); });
 }
 
 TForm1::~TForm1() {

@@ -2,8 +2,12 @@
 // The main window: six pages of widgets bound to the core objects it owns.
 
 #include <QWidget>
+#include <chrono>
 #include <exception>
+#include <map>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "link/link_log.h"
 #include "link/receive_path.h"
@@ -14,6 +18,7 @@
 #include "stations/station_view.h"
 #include "rules/rule_engine.h"
 #include "rules/rule_set.h"
+#include "serial/com_port.h"
 #include "ui/error_dialog.h"
 #include "ui/text_views.h"
 #include "util/text_lines.h"
@@ -22,6 +27,7 @@ class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QHBoxLayout;
+class QTimer;
 class QLabel;
 class QLineEdit;
 class QListView;
@@ -47,6 +53,12 @@ struct TFormOptions {
   // The directory of the program file with its trailing separator; the data files lie
   // there. Empty: not known, so nothing is saved there.
   std::string programDirectory;
+  // Port names to devices; when given, the configuration file is not asked.
+  std::optional<std::map<std::string, std::string>> portMap;
+  // Whether the window opens its port at start; the program does, tests choose.
+  bool openPort = false;
+  // How often a port whose device went away is tried again.
+  std::chrono::milliseconds portRetryInterval{1000};
 };
 
 class TForm1 : public QWidget {
@@ -218,6 +230,22 @@ class TForm1 : public QWidget {
   QLabel* Label20 = nullptr;        // Message Field:
   QPushButton* Button10 = nullptr;  // clr
   QPlainTextEdit* Memo3 = nullptr;
+  // Serial port: the component and what keeps it going when its device comes and goes.
+ public:
+  TComPort& ComPort() { return ComPort1; }
+
+ private:
+  void SetUpComPort1(const TFormOptions& options);
+  void ComPort1DeviceLost(const std::string& reason);
+  void ComPort1RetryTimer();
+  // Shown once the event loop runs, so no dialog opens inside a constructor or a hand-over.
+  void ShowErrorLater(const std::string& text);
+
+  QTimer* portRetryTimer_ = nullptr;
+  std::string lostPort_;
+  std::string lostDevice_;
+  // Last, so it closes first and no hand-over reaches a half-destroyed window.
+  TComPort ComPort1;
 };
 
 }  // namespace ardel::ui

@@ -1,0 +1,109 @@
+#pragma once
+// TComPort: the serial port component. It opens one named port, delivers received
+// bytes to one callback on the main thread and writes byte strings without waiting.
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "serial/hand_over.h"
+#include "serial/port_device.h"
+
+namespace ardel {
+
+class TCommThread;
+
+// The component's own failures; the text is the message the operator sees.
+class EComError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+enum TReceiveMode : std::uint8_t { rmRAW = 0, rmTERM = 1 };
+
+class TComPort;
+using TNotifyEvent = std::function<void(TComPort& sender)>;
+using TReceiveProc = std::function<void(const std::string& data)>;
+using TStatusChanged = std::function<void(bool status)>;
+// The device went away; the port is already closed.
+using TLostEvent = std::function<void(TComPort& sender, const std::string& reason)>;
+// A handler threw during a hand-over; the port carries on.
+using THandlerError = std::function<void(const std::string& text)>;
+
+class TComPort {
+ public:
+  TComPort();
+  ~TComPort();
+  TComPort(const TComPort&) = delete;
+  TComPort& operator=(const TComPort&) = delete;
+
+  // Plain stored values; a change takes effect at the next OpenPort.
+  std::string Port = "COM1";
+  std::uint32_t Baud = 9600;
+  std::uint8_t DataBits = 8;
+  TParity Parity = ptNONE;
+  TStopBit StopBits = sbONE;
+  std::uint32_t WinQSizeIn = 8192;
+  std::uint32_t WinQSizeOut = 8192;
+  TReceiveMode ReceiveMode = rmTERM;
+
+  // Events: an empty slot is not bound.
+  TNotifyEvent OnPortOpen;
+  TNotifyEvent OnPortClose;
+  TReceiveProc ReceiveCallBack;
+  TStatusChanged OnCTSChanged;
+  TStatusChanged OnDSRChanged;
+  TStatusChanged OnRingChanged;
+  TStatusChanged OnRLSDChanged;
+  TNotifyEvent OnError;
+  TLostEvent OnDeviceLost;
+  THandlerError OnHandlerError;
+
+  // "#13#10" form of the terminator bytes.
+  std::string Terminator() const;
+  // Throws EComError for a text that is not of that form, or that gives no byte.
+  void SetTerminator(std::string_view text);
+  const std::string& TerminatorBytes() const { return terminator_; }
+
+  // Names to devices for "COM<n>" port names.
+  void SetPortMap(TPortMap map) { portMap_ = std::move(map); }
+  const TPortMap& PortMap() const { return portMap_; }
+  // How the receive thread gets the main thread to run a hand-over; set it before
+  // OpenPort. Without one, events are served only while ClosePort waits.
+  void SetWakeMainThread(TWakeMainThread wake) { wake_ = std::move(wake); }
+
+  // Throws EComError when the port cannot be opened; does nothing when it is open.
+  void OpenPort();
+  // Does nothing when the port is closed.
+  void ClosePort();
+  // Queues the bytes for sending and returns at once; nothing when closed.
+  void SendString(std::string_view s);
+
+  bool IsOpen() const { return open_; }
+  // The device of the last successful OpenPort.
+  const std::string& Device() const { return device_; }
+  // Received bytes not yet delivered in rmTERM.
+  const std::string& LineBuffer() const { return lineBuffer_; }
+
+ private:
+  friend class TComPortTestPeer;
+
+  void ReceiveRoutine(unsigned count);
+  void StatusRoutine(std::uint32_t eventMask, std::uint32_t modemStatus);
+  void PortLost(const std::string& reason);
+  template <typename F>
+  void Reported(F&& call);
+
+  bool open_ = false;
+  std::shared_ptr<TCommThread> thread_;
+  std::string terminator_ = "\r\n";
+  std::string lineBuffer_;
+  std::string device_;
+  TPortMap portMap_;
+  TWakeMainThread wake_;
+};
+
+}  // namespace ardel

@@ -1,0 +1,94 @@
+#pragma once
+// The receive thread of a serial port: it owns the open device, waits for port events
+// and hands each one synchronously to the main thread.
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "serial/hand_over.h"
+#include "serial/port_device.h"
+
+namespace ardel {
+
+class TCommThread : public std::enable_shared_from_this<TCommThread> {
+ public:
+  // Opens the port and applies the baseline line settings; see Valid.
+  TCommThread(const std::string& portName, const TPortMap& portMap, TWakeMainThread wake);
+  ~TCommThread();
+  TCommThread(const TCommThread&) = delete;
+  TCommThread& operator=(const TCommThread&) = delete;
+
+  bool Valid() const { return fd_ >= 0; }
+  // Why the port did not open; names the device where there is one.
+  const std::string& ErrorText() const { return errorText_; }
+  const std::string& Device() const { return device_; }
+
+  void SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TStopBit stopBits,
+                       TParity parity);
+  // Watch modem lines and line errors (they need sampling, so only when someone listens).
+  void SetWatchLines(bool watch) { watchLines_ = watch; }
+
+  // Main thread. Reads what waits, at most count bytes; an empty result is not a fault.
+  std::string Read(std::size_t count);
+  // Main thread. Queues the bytes behind those still waiting; never blocks.
+  void Write(std::string_view bytes);
+  std::size_t QueuedOutput() const { return out_.size() - outPos_; }
+
+  // Starts the thread body.
+  void Resume();
+  // Asks the thread to end; it no longer waits for the main thread.
+  void Stop();
+  // Main thread: waits for the end, serving hand-overs meanwhile.
+  void WaitFor();
+
+  // Handler slots, main thread only; ClosePort empties them.
+  std::function<void(unsigned count)> OnReceive;
+  std::function<void(std::uint32_t eventMask, std::uint32_t modemStatus)> OnStatus;
+  // The device went away; the thread has left its loop.
+  std::function<void(const std::string& reason)> OnLost;
+
+ private:
+  void Execute();
+  void HandleEvent();
+  void HandleLost();
+  std::uint32_t SampleLines(std::uint32_t armedStatus);
+  void DrainOutput();
+  // Main thread: a read or write found the device gone.
+  void MarkLost(const std::string& reason);
+  void Kick();
+
+  int fd_ = -1;
+  int wakeFd_ = -1;
+  std::string device_;
+  std::string errorText_;
+  std::shared_ptr<THandOver> handOver_;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+  std::atomic<bool> watchLines_{false};
+  std::atomic<bool> wantWrite_{false};
+
+  // Written by the thread before a hand-over, read by the main thread during it.
+  std::uint32_t eventMask_ = 0;
+  std::uint32_t modemStatus_ = 0;
+  std::uint32_t errorWord_ = 0;
+  std::string lostReason_;
+  bool hasModemLines_ = false;
+  bool hasCounters_ = false;
+  TLineCounters counters_;
+
+  // Set by the main thread during a hand-over or before a kick.
+  std::atomic<bool> lost_{false};
+  std::string mainLostReason_;
+  std::size_t lastRead_ = 0;
+
+  // Output not yet taken by the driver: main thread only.
+  std::string out_;
+  std::size_t outPos_ = 0;
+};
+
+}  // namespace ardel

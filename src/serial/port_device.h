@@ -1,0 +1,81 @@
+#pragma once
+// The POSIX port layer: port names, opening, line settings, modem lines and line-error
+// counters of a serial device. Everything else in serial/ goes through these calls.
+
+#include <termios.h>
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+
+namespace ardel {
+
+enum TParity : std::uint8_t { ptNONE = 0, ptODD = 1, ptEVEN = 2, ptMARK = 3, ptSPACE = 4 };
+enum TStopBit : std::uint8_t { sbONE = 0, sbONE5 = 1, snTWO = 2 };
+
+// Port names ("COM1") to device paths ("/dev/ttyUSB0"); keys compare without case.
+using TPortMap = std::map<std::string, std::string>;
+
+// Event mask bits as the rest of the component knows them.
+namespace comm_events {
+constexpr std::uint32_t kRxChar = 0x0001;
+constexpr std::uint32_t kTxReady = 0x0004;  // internal: the output queue can take bytes
+constexpr std::uint32_t kCts = 0x0008;
+constexpr std::uint32_t kDsr = 0x0010;
+constexpr std::uint32_t kRlsd = 0x0020;
+constexpr std::uint32_t kLineError = 0x0080;
+constexpr std::uint32_t kRing = 0x0100;
+constexpr std::uint32_t kChosen = 0x01B9;
+}  // namespace comm_events
+
+// Modem status bits.
+namespace modem_lines {
+constexpr std::uint32_t kCts = 0x0010;
+constexpr std::uint32_t kDsr = 0x0020;
+constexpr std::uint32_t kRing = 0x0040;
+constexpr std::uint32_t kRlsd = 0x0080;
+}  // namespace modem_lines
+
+// The device behind a port name: a name that begins with "/" is a path as it stands;
+// otherwise the map decides, and "COM<n>" without an entry is /dev/ttyS<n-1>.
+// Returns nothing for a name that names no device.
+std::optional<std::string> ResolvePortDevice(const std::string& portName, const TPortMap& map);
+
+// Opens a device exclusively for non-blocking reading and writing. On failure returns
+// -1 and sets errorText to the system's text, naming the device.
+int OpenPortDevice(const std::string& device, std::string& errorText);
+
+struct TLineSettings {
+  std::uint32_t baud = 9600;
+  std::uint8_t dataBits = 8;
+  TParity parity = ptNONE;
+  TStopBit stopBits = sbONE;
+};
+
+// Raw binary line in the given format, without flow control or modem control.
+void ComposeLineSettings(termios& tio, const TLineSettings& settings);
+// Reads, composes and writes the settings; failures are not reported, as a
+// pseudo-terminal rejects some of them.
+void ApplyLineSettings(int fd, const TLineSettings& settings);
+
+// Discards both directions' queued bytes.
+void PurgePort(int fd);
+
+// Clears DTR and RTS where the device has them.
+void ClearDtrRts(int fd);
+
+// The modem status bits, or nothing when the device has no modem lines.
+std::optional<std::uint32_t> ReadModemLines(int fd);
+
+// Interrupt counters of the driver, where it keeps them.
+struct TLineCounters {
+  int cts = 0, dsr = 0, rng = 0, dcd = 0;
+  int frame = 0, overrun = 0, parity = 0, brk = 0, bufOverrun = 0;
+};
+std::optional<TLineCounters> ReadLineCounters(int fd);
+
+// Bytes waiting in the input queue; -1 with errno on failure.
+int BytesWaiting(int fd);
+
+}  // namespace ardel

@@ -1,0 +1,173 @@
+#include "stations/ini_file.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cctype>
+#include <cerrno>
+#include <climits>
+
+#include "util/text_file.h"
+
+namespace ardel {
+
+namespace {
+
+std::string_view Trim(std::string_view text) {
+  auto blank = [](char c) { return c == ' ' || c == '\t'; };
+  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
+  return text;
+}
+
+bool SameName(std::string_view a, std::string_view b) {
+  if (a.size() != b.size()) return false;
+  for (std::size_t i = 0; i < a.size(); ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) !=
+        std::tolower(static_cast<unsigned char>(b[i]))) {
+      return false;
+    }
+  }
+  return true;
+}
+
+std::optional<std::string_view> SectionOf(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() != '[') return std::nullopt;
+  const std::size_t close = line.find(']');
+  if (close == std::string_view::npos) return std::nullopt;
+  return Trim(line.substr(1, close - 1));
+}
+
+struct TEntry {
+  std::string_view key;
+  std::string_view value;
+};
+
+std::optional<TEntry> EntryOf(std::string_view line) {
+  line = Trim(line);
+  if (line.empty() || line.front() == ';' || line.front() == '[') return std::nullopt;
+  const std::size_t equals = line.find('=');
+  if (equals == std::string_view::npos) return std::nullopt;
+  TEntry entry{Trim(line.substr(0, equals)), Trim(line.substr(equals + 1))};
+  if (entry.key.empty()) return std::nullopt;
+  // A value in double quotes stands without them.
+  if (entry.value.size() >= 2 && entry.value.front() == '"' && entry.value.back() == '"') {
+    entry.value = entry.value.substr(1, entry.value.size() - 2);
+  }
+  return entry;
+}
+
+// Calls visit(lineIndex, entry) for every entry of every section of that name.
+template <typename F>
+void ForEachEntry(const std::vector<std::string>& lines, std::string_view section, F&& visit) {
+  bool inside = false;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    if (auto name = SectionOf(lines[i])) {
+      inside = SameName(*name, section);
+    } else if (inside) {
+      if (auto entry = EntryOf(lines[i])) {
+        if (!visit(i, *entry)) return;
+      }
+    }
+  }
+}
+
+}  // namespace
+
+TIniFile::TIniFile(std::string_view text) {
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
+  lines_ = SplitLines(text);
+}
+
+TIniFile TIniFile::Load(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return TIniFile();
+  return TIniFile(ReadWholeFile(path, 1u << 20));
+}
+
+std::optional<std::size_t> TIniFile::FindEntry(std::string_view section,
+                                               std::string_view key) const {
+  std::optional<std::size_t> found;
+  ForEachEntry(lines_, section, [&](std::size_t line, const TEntry& entry) {
+    if (!SameName(entry.key, key)) return true;
+    found = line;
+    return false;
+  });
+  return found;
+}
+
+std::optional<std::string> TIniFile::Value(std::string_view section, std::string_view key) const {
+  const auto line = FindEntry(section, key);
+  if (!line) return std::nullopt;
+  return std::string(EntryOf(lines_[*line])->value);
+}
+
+std::string TIniFile::ReadString(std::string_view section, std::string_view key,
+                                 std::string_view defaultValue) const {
+  if (auto value = Value(section, key)) return *value;
+  return std::string(defaultValue);
+}
+
+int TIniFile::ReadInteger(std::string_view section, std::string_view key, int defaultValue) const {
+  const auto value = Value(section, key);
+  if (!value) return defaultValue;
+  std::string_view text = *value;
+  bool negative = false;
+  int base = 10;
+  if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+    base = 16;
+    text.remove_prefix(2);
+  } else if (!text.empty() && (text.front() == '-' || text.front() == '+')) {
+    negative = text.front() == '-';
+    text.remove_prefix(1);
+  }
+  if (text.empty()) return defaultValue;
+  long long number = 0;
+  for (char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    int digit;
+    if (std::isdigit(u)) {
+      digit = u - '0';
+    } else if (base == 16 && std::isxdigit(u)) {
+      digit = std::tolower(u) - 'a' + 10;
+    } else {
+      return defaultValue;
+    }
+    number = number * base + digit;
+    if (number > static_cast<long long>(INT_MAX) + 1) return defaultValue;
+  }
+  if (negative) number = -number;
+  if (number > INT_MAX || number < INT_MIN) return defaultValue;
+  return static_cast<int>(number);
+}
+
+std::vector<std::pair<std::string, std::string>> TIniFile::ReadSection(
+    std::string_view section) const {
+  std::vector<std::pair<std::string, std::string>> entries;
+  ForEachEntry(lines_, section, [&](std::size_t, const TEntry& entry) {
+    for (const auto& known : entries) {
+      if (SameName(known.first, entry.key)) return true;
+    }
+    entries.emplace_back(entry.key, entry.value);
+    return true;
+  });
+  return entries;
+}
+
+std::string ProgramFileName() {
+  std::string buffer(4096, '\0');
+  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
+  if (length <= 0) return {};
+  buffer.resize(static_cast<std::size_t>(length));
+  return buffer;
+}
+
+std::string ChangeFileExt(const std::string& fileName, std::string_view extension) {
+  const std::size_t slash = fileName.find_last_of('/');
+  const std::size_t dot = fileName.find_last_of('.');
+  const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
+  return (hasExtension ? fileName.substr(0, dot) : fileName) + std::string(extension);
+}
+
+}  // namespace ardel

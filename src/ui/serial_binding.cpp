@@ -1,0 +1,83 @@
+// The serial port of the window: opened at start, its deliveries fed to the receive
+// path, and opened again when its device comes back after going away.
+
+#include <QMetaObject>
+#include <QTimer>
+
+#include "stations/ini_file.h"
+#include "ui/form1.h"
+#include "util/text_file.h"
+
+namespace ardel::ui {
+
+void TForm1::SetUpComPort1(const TFormOptions& options) {
+  // The receive thread gets the main thread to run a hand-over through the event loop.
+  ComPort1.SetWakeMainThread([this](std::function<void()> run) {
+    QMetaObject::invokeMethod(this, std::move(run), Qt::QueuedConnection);
+  });
+  if (options.portMap) {
+    ComPort1.SetPortMap(*options.portMap);
+  } else {
+    try {
+      const TIniFile config = TIniFile::Load(ChangeFileExt(ProgramFileName(), ".INI"));
+      TPortMap map;
+      for (auto& [name, device] : config.ReadSection("Ports")) map[name] = device;
+      ComPort1.SetPortMap(std::move(map));
+    } catch (const EFileError& e) {
+      ShowErrorLater(e.what());
+    }
+  }
+
+  portRetryTimer_ = new QTimer(this);
+  portRetryTimer_->setObjectName(QStringLiteral("ComPort1RetryTimer"));
+  portRetryTimer_->setInterval(static_cast<int>(options.portRetryInterval.count()));
+  connect(portRetryTimer_, &QTimer::timeout, this, [this] { ComPort1RetryTimer(); });
+
+  ComPort1.Port = "COM1";
+  ComPort1.ReceiveMode = rmRAW;
+  ComPort1.ReceiveCallBack = [this](const std::string& data) { ComPort1ReceiveCallBack(data); };
+  ComPort1.OnDeviceLost = [this](TComPort&, const std::string& reason) {
+    ComPort1DeviceLost(reason);
+  };
+  ComPort1.OnHandlerError = [this](const std::string& text) { ShowErrorLater(text); };
+  if (!options.openPort) return;
+  try {
+    ComPort1.OpenPort();
+  } catch (const EComError& e) {
+    ShowErrorLater(e.what());
+  }
+}
+
+void TForm1::ComPort1DeviceLost(const std::string& reason) {
+  lostPort_ = ComPort1.Port;
+  lostDevice_ = ComPort1.Device();
+  linkLog_.AppendLine(colors::kError, "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
+                                          lostDevice_ + ") lost: " + reason);
+  portRetryTimer_->start();
+}
+
+void TForm1::ComPort1RetryTimer() {
+  if (ComPort1.IsOpen()) {
+    portRetryTimer_->stop();
+    return;
+  }
+  // The port that went away, even if the operator has chosen another for the next start.
+  const std::string chosen = ComPort1.Port;
+  ComPort1.Port = lostPort_;
+  try {
+    ComPort1.OpenPort();
+  } catch (const EComError&) {
+    // Still gone: the log already says so, and the next attempt follows.
+  }
+  ComPort1.Port = chosen;
+  if (!ComPort1.IsOpen()) return;
+  portRetryTimer_->stop();
+  linkLog_.AppendLine(colors::kBlack, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
+                                          ComPort1.Device() + ") is back");
+}
+
+void TForm1::ShowErrorLater(const std::string& text) {
+  QTimer::singleShot(0, this, [this, text] { ShowError(text.c_str()); });
+}
+
+}  // namespace ardel::ui
