@@ -1,7 +1,9 @@
 #include "ui/form1.h"
 
 #include <QShowEvent>
+#include <QLineEdit>
 #include <QTabWidget>
+#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/models.h"
@@ -36,8 +38,18 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   BuildTestPage(NewPage(QStringLiteral("Test"), QStringLiteral("TabSheet3")));
   BuildDataPage(NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4")));
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
-  NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6"));
+  BuildSetupPage(NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6")));
   PageControl1->setCurrentIndex(0);
+  // The tick runs from the moment the window exists.
+  tick_ = std::make_unique<TQueueTick>(
+      queues_, linkLog_, transmitPath_, stationTable_, displayedStation_, information_,
+      TQueueTick::TOutputs{[this](const std::string& stamp) { Edit1->setText(FromBytes(stamp)); },
+                           [this](const std::string& text) { ruleEngine_.RuleCheck(text); }});
+  Timer1 = new QTimer(this);
+  Timer1->setObjectName(QStringLiteral("Timer1"));
+  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
+  Timer1->start(kTickIntervalStart);
+
   SetUpComPort1(options);
   transmitPath_.SetWriter([this](std::string_view bytes) { ComPort1.SendString(bytes); });
 }

@@ -12,6 +12,7 @@
 #include "link/link_log.h"
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
+#include "queue/queue_tick.h"
 #include "queue/queues.h"
 #include "stations/station_file.h"
 #include "stations/station_table.h"
@@ -26,6 +27,8 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGridLayout;
+class QSpinBox;
 class QHBoxLayout;
 class QTimer;
 class QLabel;
@@ -230,6 +233,21 @@ class TForm1 : public QWidget {
   QLabel* Label20 = nullptr;        // Message Field:
   QPushButton* Button10 = nullptr;  // clr
   QPlainTextEdit* Memo3 = nullptr;
+  // The queue tick and its interval editor on the page "Setup".
+ public:
+  // One run of the queue tick, as the timer runs it.
+  void Timer1Timer();
+  QTimer* Timer() const { return Timer1; }
+
+ private:
+  void BuildSetupPage(QWidget* page);
+  void SpinEdit1Change(const QString& text);
+
+  std::unique_ptr<TQueueTick> tick_;
+  QTimer* Timer1 = nullptr;
+  QSpinBox* SpinEdit1 = nullptr;  // Interval Time (ms)
+  QGridLayout* setupLayout_ = nullptr;
+
   // Serial port: the component and what keeps it going when its device comes and goes.
  public:
   TComPort& ComPort() { return ComPort1; }

@@ -1,0 +1,151 @@
+#include "queue/queue_tick.h"
+
+#include <charconv>
+
+namespace ardel {
+
+namespace {
+
+// Characters from..to (counting from 1) of a text, as many as exist.
+std::string_view Chars(std::string_view text, std::size_t from, std::size_t to) {
+  if (text.size() < from) return {};
+  return text.substr(from - 1, to - from + 1);
+}
+
+bool StartsWith(std::string_view text, std::string_view prefix) {
+  return text.substr(0, prefix.size()) == prefix;
+}
+
+int HexValue(std::string_view digits) {
+  int value = 0;
+  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
+  return (result.ec == std::errc() && result.ptr == digits.data() + digits.size()) ? value : -1;
+}
+
+const std::string kBlanks38(38, ' ');
+const std::string kBlanks46(46, ' ');
+
+}  // namespace
+
+int TickIntervalFromText(std::string_view text) {
+  // Blanks around the number are what a spin editor shows; anything else is no number.
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+  long long value = 0;
+  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || result.ec == std::errc::invalid_argument || result.ptr != text.data() + text.size()) {
+    return kTickIntervalMin;
+  }
+  if (result.ec == std::errc::result_out_of_range) return text.front() == '-' ? kTickIntervalMin : kTickIntervalMax;
+  if (value < kTickIntervalMin) return kTickIntervalMin;
+  if (value > kTickIntervalMax) return kTickIntervalMax;
+  return static_cast<int>(value);
+}
+
+TQueueTick::TOldest TQueueTick::ReadOldest() const {
+  const TLineList& commands = queues_.Commands();
+  TOldest oldest;
+  oldest.k = static_cast<long>(commands.Count()) - 1;
+  if (oldest.k >= 0) oldest.q = commands.At(static_cast<std::size_t>(oldest.k));
+  return oldest;
+}
+
+void TQueueTick::AppendStatusLine(TColor color, const char* prefix, const std::string& text) {
+  log_.AppendLine(color, prefix + stamp_ + text);
+}
+
+bool TQueueTick::CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
+                                const TOldest& oldest) {
+  if (oldest.k < 0) return false;
+  if (Chars(oldest.q, 16, 23) != idText) return false;
+  if (!accepted.empty() && accepted.find(orgText) == std::string_view::npos) return false;
+  queues_.Commands().RemoveAt(static_cast<std::size_t>(oldest.k));
+  if (log_.Switches().debugInfo) {
+    AppendStatusLine(colors::kLime, "ok", kBlanks46 + "remaining cmds " + std::to_string(queues_.Commands().Count()));
+  }
+  queues_.SetRepeatCntr(kRepeatStart);
+  return true;
+}
+
+void TQueueTick::StoreInfiAnswer(const std::string& t) {
+  const auto column = FindStationColumn(table_, Chars(t, 16, 23));
+  if (!column) return;
+  const int p = HexValue(Chars(t, 25, 26));
+  if (p >= 0 && InfiRow(p) < table_.RowCount()) table_.SetCell(*column, InfiRow(p), std::string(Chars(t, 7, 14)));
+  ShowStation(table_, shown_.station, shown_);
+}
+
+void TQueueTick::ReportBaseIdChange(const std::string& t) {
+  const std::string_view status = Chars(t, 25, 26);
+  std::string outcome;
+  if (status == "00") {
+    outcome = "new ID base set)";
+  } else if (status == "01") {
+    outcome = "ID base < 0xFF800000. ID base not allowed. New ID not set)";
+  } else if (status == "02") {
+    outcome = "ID programmed more than 10 times. New ID not set)";
+  } else if (status == "F7") {
+    outcome = "Station not in LRN-Mode. New ID not set)";
+  }
+  information_.Append("Station base ID change from " + std::string(Chars(t, 16, 23)) + " to " +
+                      std::string(Chars(t, 7, 14)));
+  information_.Append(" ended with return Code: " + std::string(status) + "  (" + outcome);
+  information_.Append(" -> Dont forget to build a new Station-Tab with new SBI...");
+}
+
+void TQueueTick::Timer1Timer() {
+  if (running_) return;
+  running_ = true;
+  struct TRunning {
+    bool& flag;
+    ~TRunning() { flag = false; }
+  } running{running_};
+
+  stamp_ = log_.TimeStamp();
+  if (outputs_.showDateTime) outputs_.showDateTime(stamp_);
+
+  TOldest oldest = ReadOldest();
+  TLineList& answers = queues_.Answers();
+  while (answers.Count() > 0) {
+    const std::string t = answers.At(answers.Count() - 1);
+    answers.RemoveAt(answers.Count() - 1);
+    const std::string_view org = Chars(t, 4, 5);
+    const std::string_view id = Chars(t, 16, 23);
+    const bool completed = CompletionTest(org, id, org, oldest);
+    // One acknowledgement completes one command: the narrower test only runs when the
+    // general one did not.
+    if (!completed && StartsWith(t, "8B AC")) CompletionTest("AC", id, "", oldest);
+    if (StartsWith(t, "8B B4")) StoreInfiAnswer(t);
+    if (StartsWith(t, "8B D0")) ReportBaseIdChange(t);
+    if (outputs_.ruleCheck) outputs_.ruleCheck(t);
+    oldest = ReadOldest();
+  }
+  Step();
+}
+
+void TQueueTick::Step() {
+  const TOldest oldest = ReadOldest();
+  if (oldest.k < 0 || !queues_.TransmitPermit()) return;
+  queues_.SetTransmitPermit(queues_.AutoTransmit());
+  const auto k = static_cast<std::size_t>(oldest.k);
+  if (queues_.RepeatCntr() <= 0) {
+    queues_.Commands().RemoveAt(k);
+    AppendStatusLine(colors::kError, "E ", kBlanks38 + "time out");
+    queues_.SetRepeatCntr(kRepeatStart);
+    return;
+  }
+  if (queues_.RepeatCntr() < kRepeatStart) AppendStatusLine(colors::kPurple, "W ", kBlanks38 + "repeat it");
+  try {
+    transmit_.SendCommandString(oldest.q);
+  } catch (const EConvertError& e) {
+    // Such a command can never be sent: report it once and let the queue move on.
+    queues_.Commands().RemoveAt(k);
+    AppendStatusLine(colors::kError, "E ", kBlanks38 + e.what() + "   " + oldest.q);
+    queues_.SetRepeatCntr(kRepeatStart);
+    return;
+  }
+  queues_.SetRepeatCntr(queues_.RepeatCntr() - 1);
+}
+
+}  // namespace ardel

@@ -1,0 +1,72 @@
+#pragma once
+// The queue tick: interprets every answer that arrived since the last run, then takes
+// at most one step on the oldest command (send, repeat, or drop after a time-out).
+
+#include <functional>
+#include <string>
+#include <string_view>
+
+#include "link/link_log.h"
+#include "link/transmit_path.h"
+#include "queue/queues.h"
+#include "stations/station_table.h"
+#include "stations/station_view.h"
+#include "util/text_lines.h"
+
+namespace ardel {
+
+constexpr int kTickIntervalMin = 25;
+constexpr int kTickIntervalMax = 2500;
+constexpr int kTickIntervalStart = 100;
+
+// The tick interval for the editor's text: a text that is not a whole number counts
+// as 25, and nothing outside 25..2500 ever reaches the timer.
+int TickIntervalFromText(std::string_view text);
+
+class TQueueTick {
+ public:
+  struct TOutputs {
+    // The date and time field.
+    std::function<void(const std::string&)> showDateTime;
+    // Rule evaluation of one telegram text.
+    std::function<void(const std::string&)> ruleCheck;
+  };
+
+  TQueueTick(TQueues& queues, TLinkLog& log, TTransmitPath& transmit, TStationTable& table,
+             TDisplayedStation& shown, TTextLines& information, TOutputs outputs)
+      : queues_(queues),
+        log_(log),
+        transmit_(transmit),
+        table_(table),
+        shown_(shown),
+        information_(information),
+        outputs_(std::move(outputs)) {}
+
+  // One run. A call while a run is under way (from a nested event loop) does nothing.
+  void Timer1Timer();
+
+ private:
+  struct TOldest {
+    long k = -1;  // position of the oldest command, -1 for an empty queue
+    std::string q;
+  };
+  TOldest ReadOldest() const;
+  bool CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
+                      const TOldest& oldest);
+  void StoreInfiAnswer(const std::string& t);
+  void ReportBaseIdChange(const std::string& t);
+  void Step();
+  void AppendStatusLine(TColor color, const char* prefix, const std::string& text);
+
+  TQueues& queues_;
+  TLinkLog& log_;
+  TTransmitPath& transmit_;
+  TStationTable& table_;
+  TDisplayedStation& shown_;
+  TTextLines& information_;
+  TOutputs outputs_;
+  bool running_ = false;
+  std::string stamp_;  // one time stamp for all lines of a run
+};
+
+}  // namespace ardel

@@ -1,0 +1,77 @@
+#include <gtest/gtest.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QSpinBox>
+#include <QTimer>
+
+#include "serial/pty_fixture.h"
+#include "ui/form1.h"
+
+namespace ardel::ui {
+namespace {
+
+using ardel::testing::TPty;
+
+TEST(TForm1Tick, IntervalEditorDrivesTheTimer) {
+  TForm1 form;
+  auto* spin = form.findChild<QSpinBox*>("SpinEdit1");
+  ASSERT_NE(spin, nullptr);
+  EXPECT_EQ(spin->value(), 100);
+  EXPECT_EQ(spin->minimum(), 25);
+  EXPECT_EQ(spin->maximum(), 2500);
+  EXPECT_EQ(spin->singleStep(), 25);
+  EXPECT_EQ(form.Timer()->interval(), 100);
+  EXPECT_TRUE(form.Timer()->isActive());
+  struct Case {
+    int set;
+    int interval;
+  } cases[] = {{500, 500}, {2500, 2500}, {9999, 2500}, {1, 25}, {100, 100}};
+  for (const auto& c : cases) {
+    spin->setValue(c.set);
+    EXPECT_EQ(form.Timer()->interval(), c.interval) << c.set;
+  }
+  form.Timer1Timer();
+  EXPECT_NE(form.findChild<QLineEdit*>("Edit1")->text(), "Date Time");
+}
+
+// An unanswered command, in real time through the port: three transmissions about one
+// interval apart, then nothing more.
+TEST(TForm1Tick, UnansweredCommandIsSentThreeTimes) {
+  TPty pty;
+  TFormOptions options;
+  options.portMap = std::map<std::string, std::string>{{"COM1", pty.Path()}};
+  options.openPort = true;
+  TForm1 form(options);
+  TRecordingErrorDialog dialog;
+  form.SetErrorDialog(&dialog);
+  ASSERT_TRUE(form.ComPort().IsOpen());
+  form.findChild<QSpinBox*>("SpinEdit1")->setValue(50);
+  form.Queues().EnqueueCommand("AB B0 00000000 FFFFFF80 00");
+
+  std::vector<qint64> arrivals;
+  std::string pending;
+  QElapsedTimer clock;
+  clock.start();
+  while (clock.elapsed() < 600) {
+    QTimer wake;
+    wake.start(2);
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    pending += pty.ReadAvailable();
+    while (pending.size() >= 15) {
+      arrivals.push_back(clock.elapsed());
+      pending.erase(0, 15);
+    }
+  }
+  ASSERT_EQ(arrivals.size(), 3u);
+  for (std::size_t i = 1; i < arrivals.size(); ++i) {
+    const qint64 gap = arrivals[i] - arrivals[i - 1];
+    EXPECT_GE(gap, 25) << i;  // never two in one run
+  }
+  EXPECT_EQ(form.Queues().Commands().Count(), 0u);
+  EXPECT_TRUE(dialog.shown.empty());
+}
+
+}  // namespace
+}  // namespace ardel::ui
