@@ -9,15 +9,18 @@
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
 #include "queue/queues.h"
+#include "stations/station_commands.h"
 #include "stations/station_file.h"
 #include "stations/station_table.h"
 #include "stations/station_view.h"
 #include "ui/error_dialog.h"
 #include "util/text_lines.h"
 
+class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QGroupBox;
 class QHBoxLayout;
 class QLabel;
 class QLineEdit;
@@ -180,6 +183,31 @@ class TForm1 : public QWidget {
   // Page "Data".
   TStationTableModel* stationTableModel_ = nullptr;
   QTableView* StringGrid1 = nullptr;
+
+  // Page "Stations": the station commands beside the displayed station.
+ public:
+  TStationCommandFields& StationCommandFields() { return stationCommandFields_; }
+
+ private:
+  // Fills the room that the page "Stations" leaves for the station commands.
+  void BuildStationCommands();
+  // The one handler of all thirteen command buttons; each button carries its command
+  // template and tag as properties.
+  void Button12Click(QAbstractButton* button);
+  // "read INFI".
+  void Button11Click();
+  // Recolours the offset field after each change of its text.
+  void Edit2Change();
+
+  TStationCommandFields stationCommandFields_;
+  // Declared after the fields it binds, so it goes first.
+  std::unique_ptr<QObject> commandBindings_ = std::make_unique<QObject>();
+  QPushButton* Button11 = nullptr;  // read INFI
+  QGroupBox* ledOutGroup_ = nullptr;
+  QGroupBox* changeBaseIdGroup_ = nullptr;
+  QGroupBox* simulateTrtGroup_ = nullptr;
+  QLineEdit* Edit4 = nullptr;  // new SBI
+  QLineEdit* Edit2 = nullptr;  // offset
 };
 
 }  // namespace ardel::ui
