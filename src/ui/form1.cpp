@@ -34,6 +34,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   layout->addWidget(PageControl1);
 
   BuildStationsPage(NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1")));
+  BuildStationCommands();
   BuildRuleSetPage(NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2")));
   BuildTestPage(NewPage(QStringLiteral("Test"), QStringLiteral("TabSheet3")));
   BuildDataPage(NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4")));

@@ -14,6 +14,7 @@
 #include "link/transmit_path.h"
 #include "queue/queue_tick.h"
 #include "queue/queues.h"
+#include "stations/station_commands.h"
 #include "stations/station_file.h"
 #include "stations/station_table.h"
 #include "stations/station_view.h"
@@ -24,11 +25,13 @@
 #include "ui/text_views.h"
 #include "util/text_lines.h"
 
+class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
 class QGridLayout;
 class QSpinBox;
+class QGroupBox;
 class QHBoxLayout;
 class QTimer;
 class QLabel;
@@ -233,6 +236,31 @@ class TForm1 : public QWidget {
   QLabel* Label20 = nullptr;        // Message Field:
   QPushButton* Button10 = nullptr;  // clr
   QPlainTextEdit* Memo3 = nullptr;
+  // Page "Stations": the station commands beside the displayed station.
+ public:
+  TStationCommandFields& StationCommandFields() { return stationCommandFields_; }
+
+ private:
+  // Fills the room that the page "Stations" leaves for the station commands.
+  void BuildStationCommands();
+  // The one handler of all thirteen command buttons; each button carries its command
+  // template and tag as properties.
+  void Button12Click(QAbstractButton* button);
+  // "read INFI".
+  void Button11Click();
+  // Recolours the offset field after each change of its text.
+  void Edit2Change();
+
+  TStationCommandFields stationCommandFields_;
+  // Declared after the fields it binds, so it goes first.
+  std::unique_ptr<QObject> commandBindings_ = std::make_unique<QObject>();
+  QPushButton* Button11 = nullptr;  // read INFI
+  QGroupBox* ledOutGroup_ = nullptr;
+  QGroupBox* changeBaseIdGroup_ = nullptr;
+  QGroupBox* simulateTrtGroup_ = nullptr;
+  QLineEdit* Edit4 = nullptr;  // new SBI
+  QLineEdit* Edit2 = nullptr;  // offset
+
   // The queue tick and its interval editor on the page "Setup".
  public:
   // One run of the queue tick, as the timer runs it.
