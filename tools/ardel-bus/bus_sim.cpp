@@ -469,7 +469,8 @@ std::vector<std::string> TBusSim::DescribeSetup() const {
     const TSimStation& st = Station(s);
     if (!st.present) continue;
     std::string line = StationName(s) + ": SBI " + IdText(st.sbi) + ", LRN-Mode " +
-                       (st.lrnMode ? "on" : "off") + ", base ID changes " + std::to_string(st.baseIdChanges);
+                       (st.lrnMode ? "on" : "off") + ", base ID changes " + std::to_string(st.baseIdChanges) +
+                       ", output " + OutputName(st.output);
     if (st.silent) line += ", silent";
     line += ", INFI " + IdText(st.infi[0]) + " .. " + IdText(st.infi[kBusInfi - 1]);
     lines.push_back(line);
