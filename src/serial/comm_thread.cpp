@@ -1,5 +1,7 @@
 #include "serial/comm_thread.h"
 
+#include <sys/ioctl.h>
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/resource.h>
@@ -57,7 +59,12 @@ TCommThread::~TCommThread() {
     thread_.join();
   }
   if (wakeFd_ >= 0) ::close(wakeFd_);
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) {
+    // The exclusive mark outlives this descriptor on a device that stays open elsewhere
+    // (a pseudo-terminal's master): lift it, so the port can be opened again.
+    ::ioctl(fd_, TIOCNXCL);
+    ::close(fd_);
+  }
 }
 
 void TCommThread::SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TStopBit stopBits,
