@@ -8,6 +8,17 @@ TLinkLog::TLinkLog(TClock clock) : clock_(std::move(clock)) {
   lines_.push_back({kColumnGuide, colors::kBlack});
 }
 
+const std::string& TLinkLog::TimeStamp() const {
+  // Locale formatting costs more than the rest of a log line; the text only changes
+  // once a second.
+  const std::time_t second = std::chrono::system_clock::to_time_t(clock_());
+  if (second != stampSecond_) {
+    stamp_ = TimeStampText(std::chrono::system_clock::from_time_t(second));
+    stampSecond_ = second;
+  }
+  return stamp_;
+}
+
 void TLinkLog::Append(TColor color, std::string text, bool scroll) {
   if (observer_ != nullptr) observer_->BeforeAppend(lines_.size());
   lines_.push_back({std::move(text), color});

@@ -3,6 +3,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <ctime>
 #include <deque>
 #include <string>
 #include <vector>
@@ -69,7 +70,8 @@ class TLinkLog {
   std::size_t Count() const { return lines_.size(); }
   const TLogLine& Line(std::size_t index) const { return lines_[index]; }
 
-  std::string TimeStamp() const { return TimeStampText(clock_()); }
+  // The time stamp text of now; formatted once per second of the clock.
+  const std::string& TimeStamp() const;
   TLinkLogSwitches& Switches() { return switches_; }
   const TLinkLogSwitches& Switches() const { return switches_; }
 
@@ -78,6 +80,8 @@ class TLinkLog {
 
   std::deque<TLogLine> lines_;
   TClock clock_;
+  mutable std::time_t stampSecond_ = -1;
+  mutable std::string stamp_;
   TLinkLogSwitches switches_;
   ILinkLogObserver* observer_ = nullptr;
 };

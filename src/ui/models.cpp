@@ -102,9 +102,24 @@ void TLinkLogView::rowsInserted(const QModelIndex& parent, int start, int end) {
   for (int row = start; row <= end; ++row) {
     widestLine_ = std::max(widestLine_, static_cast<int>(model()->index(row, 0, parent).data().toString().size()));
   }
-  updateGeometries();
-  // Only rows that land inside the visible window need a repaint.
-  if (start < TopRow() + VisibleRows() + 1) viewport()->update();
+  // A new scroll range makes the scroll area queue a call of its own; one per turn of
+  // the event loop is enough, however many lines arrive in it.
+  if (!geometryPending_) {
+    geometryPending_ = true;
+    QTimer::singleShot(0, this, [this] {
+      geometryPending_ = false;
+      updateGeometries();
+    });
+  }
+  // Only new rows inside the visible window need painting; the scroll to the end paints
+  // the ones it brings in.
+  const int top = TopRow();
+  const int bottom = top + VisibleRows();
+  if (start <= bottom && end >= top) {
+    const int first = std::max(start, top);
+    const int last = std::min(end, bottom);
+    viewport()->update(0, (first - top) * RowHeight(), viewport()->width(), (last - first + 1) * RowHeight());
+  }
 }
 
 void TLinkLogView::reset() {

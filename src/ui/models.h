@@ -78,6 +78,7 @@ class TLinkLogView : public QAbstractItemView {
   int RowCount() const;
 
   bool scrollPending_ = false;
+  bool geometryPending_ = false;
   int widestLine_ = 0;  // characters
 };
 
