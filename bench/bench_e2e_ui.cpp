@@ -174,7 +174,7 @@ int main(int argc, char** argv) {
   std::printf("acknowledgements read back:    %llu\n", static_cast<unsigned long long>(acks.load()));
   std::printf("handed to the tick:            %zu (left in the answer list: %zu)\n", handed,
               form.Queues().Answers().Count());
-  std::printf("process CPU: %.1f s (%.0f %% of one core)\n", cpu, 100.0 * cpu / elapsed);
+  std::printf("process CPU: %.2f s (%.2f %% of one core)\n", cpu, 100.0 * cpu / elapsed);
   std::printf("errors shown: %lld\n", static_cast<long long>(dialog.shown.size()));
   const long rssAfter = ResidentBytes();
   std::printf("resident memory: %.1f MB", rssAfter / 1e6);
