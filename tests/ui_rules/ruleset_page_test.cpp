@@ -37,8 +37,8 @@ class RuleSetPageTest : public ::testing::Test {
   std::unique_ptr<TForm1> MakeForm(std::string programDirectory) {
     TFormOptions options;
     options.clock = [] { return kNow; };
-    options.programDirectory = std::move(programDirectory);
     auto form = std::make_unique<TForm1>(options);
+    form->SetProgramDirectory(std::move(programDirectory));
     form->SetErrorDialog(&errors_);
     return form;
   }
