@@ -21,11 +21,7 @@ TProgramFiles ProgramFilesFor(const std::string& programFileName, const std::str
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   TCommandLine line;
-  auto fail = [&](std::string error) {
-    line.action = caError;
-    line.error = std::move(error);
-    return line;
-  };
+  auto fail = [](std::string error) { return TCommandLine{caError, {}, std::move(error)}; };
   bool haveDirectory = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];

@@ -63,6 +63,10 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
 
 TForm1::~TForm1() {
   if (runSequences_) FormDestroy();
+  // The rule editor's view reads the editor as it lets go of the rule set, so it goes
+  // while the editor is still there.
+  ruleSetEditor_.reset();
+  messageFieldView_.reset();
   // The widgets and models watch core members that die before QObject's children do.
   delete PageControl1;
   delete linkLogModel_;

@@ -41,13 +41,18 @@ class TProgramDirectory {
     WriteFileAtomically(RuleSetFile(), rules);
   }
 
-  // A window that starts up and shuts down here, its ports on the devices given.
-  ui::TFormOptions Options(std::map<std::string, std::string> portMap) const {
+  // A window that starts up and shuts down here, its ports on the devices named in the
+  // configuration file's [Ports], or on those given.
+  ui::TFormOptions Options() const {
     ui::TFormOptions options;
     options.programDirectory = path_;
     options.configFileName = ConfigFile();
-    options.portMap = std::move(portMap);
     options.runSequences = true;
+    return options;
+  }
+  ui::TFormOptions Options(std::map<std::string, std::string> portMap) const {
+    ui::TFormOptions options = Options();
+    options.portMap = std::move(portMap);
     return options;
   }
 

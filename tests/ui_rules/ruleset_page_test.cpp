@@ -139,3 +139,16 @@ TEST_F(RuleSetPageTest, EditEvaluateClearAndSave) {
 
 }  // namespace
 }  // namespace ardel::ui
+
+namespace ardel::ui {
+namespace {
+
+// The editor view lets go of the rule set while the editor still exists.
+TEST(RuleSetPageLifetime, UnsavedEditWhenTheWindowGoes) {
+  auto form = std::make_unique<TForm1>();
+  form->findChild<QPlainTextEdit*>("Memo2")->setPlainText("if   *\nthen say unsaved");
+  form.reset();
+}
+
+}  // namespace
+}  // namespace ardel::ui
