@@ -51,6 +51,7 @@ void TForm1::BuildSetupPage(QWidget* page) {
   warningPalette.setColor(QPalette::WindowText, QColor(0, 0, 0));
   Label18->setPalette(warningPalette);
   Label18->setAutoFillBackground(true);
+  Label18->setMargin(2);
   Label18->hide();
   setupLayout_->addWidget(portLabel, 1, 0);
   setupLayout_->addWidget(SpinEdit2, 1, 1);

@@ -190,6 +190,20 @@ TEST_F(ShellTest, PortNumberChangedAndBackWritesTwiceAndKeepsThePortInUse) {
   EXPECT_EQ(spin->value(), 3);
 }
 
+// Reading the setting never ends the start-up; the file stays as it is.
+TEST_F(ShellTest, UnreadableConfigurationFileGivesPort1AndIsLeftAlone) {
+  files_.WriteDataFiles();
+  std::filesystem::create_directory(files_.ConfigFile());
+  auto form = Start();
+  ASSERT_EQ(errors_.shown.size(), 1) << Errors();
+  EXPECT_TRUE(errors_.shown[0].contains("ardel.INI")) << Errors();
+  EXPECT_EQ(form->ComPort().Device(), ptys_[0].Path());
+  EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");  // to the end
+  form.reset();
+  ASSERT_EQ(errors_.shown.size(), 2) << Errors();  // the write at the exit
+  EXPECT_TRUE(std::filesystem::is_directory(files_.ConfigFile()));
+}
+
 TEST_F(ShellTest, MissingRuleSetFileLeavesStation0UnshownAndTheWindowUsable) {
   WriteFileAtomically(files_.StationFile(), StationFileWithStation0());
   auto form = Start();
