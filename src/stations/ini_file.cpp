@@ -76,8 +76,93 @@ void ForEachEntry(const std::vector<std::string>& lines, std::string_view sectio
 }  // namespace
 
 TIniFile::TIniFile(std::string_view text) {
-  if (text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
-  lines_ = SplitLines(text);
+  if (text.substr(0, 3) == "\xEF\xBB\xBF") {
+    bom_.assign(text.substr(0, 3));
+    text.remove_prefix(3);
+  }
+  // Lines end at CR LF, a lone CR or a lone LF, each kept as it was.
+  std::size_t start = 0;
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const char c = text[i];
+    if (c != '\r' && c != '\n') {
+      ++i;
+      continue;
+    }
+    const std::size_t length = (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ? 2 : 1;
+    lines_.emplace_back(text.substr(start, i - start));
+    endings_.emplace_back(text.substr(i, length));
+    i += length;
+    start = i;
+  }
+  if (start < text.size()) {
+    lines_.emplace_back(text.substr(start));
+    endings_.emplace_back();
+  }
+}
+
+std::string TIniFile::Text() const {
+  std::string text = bom_;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    text += lines_[i];
+    text += endings_[i];
+  }
+  return text;
+}
+
+std::string TIniFile::NewLineEnding() const {
+  for (const std::string& ending : endings_) {
+    if (!ending.empty()) return ending;
+  }
+  return "\n";
+}
+
+void TIniFile::InsertLine(std::size_t index, std::string line) {
+  const std::string ending = NewLineEnding();
+  // A last line without an ending gets one, or the new line would run on from it.
+  if (index > 0 && endings_[index - 1].empty()) endings_[index - 1] = ending;
+  lines_.insert(lines_.begin() + static_cast<std::ptrdiff_t>(index), std::move(line));
+  endings_.insert(endings_.begin() + static_cast<std::ptrdiff_t>(index), ending);
+}
+
+void TIniFile::WriteString(std::string_view section, std::string_view key, std::string_view value) {
+  if (const auto line = FindEntry(section, key)) {
+    // Only the value changes; the key keeps its spelling and the blanks before the value.
+    std::string& text = lines_[*line];
+    std::size_t start = text.find('=') + 1;
+    while (start < text.size() && (text[start] == ' ' || text[start] == '\t')) ++start;
+    text.resize(start);
+    text += value;
+    return;
+  }
+  std::string entry = std::string(key) + "=" + std::string(value);
+  std::optional<std::size_t> header;
+  std::optional<std::size_t> lastEntry;
+  for (std::size_t i = 0; i < lines_.size(); ++i) {
+    if (auto name = SectionOf(lines_[i])) {
+      if (header) break;
+      if (SameName(*name, section)) header = i;
+    } else if (header && EntryOf(lines_[i])) {
+      lastEntry = i;
+    }
+  }
+  if (header) {
+    InsertLine((lastEntry ? *lastEntry : *header) + 1, std::move(entry));
+    return;
+  }
+  InsertLine(lines_.size(), "[" + std::string(section) + "]");
+  InsertLine(lines_.size(), std::move(entry));
+}
+
+void TIniFile::WriteInteger(std::string_view section, std::string_view key, int value) {
+  WriteString(section, key, std::to_string(value));
+}
+
+void WriteIniInteger(const std::string& path, std::string_view section, std::string_view key,
+                     int value) {
+  TIniFile ini = TIniFile::Load(path);
+  ini.WriteInteger(section, key, value);
+  WriteFileAtomically(path, ini.Text());
 }
 
 TIniFile TIniFile::Load(const std::string& path) {
@@ -160,6 +245,12 @@ std::string ProgramFileName() {
   const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
   if (length <= 0) return {};
   buffer.resize(static_cast<std::size_t>(length));
+  // A program file replaced while it runs still names its old place.
+  constexpr std::string_view kDeleted = " (deleted)";
+  if (buffer.size() > kDeleted.size() &&
+      std::string_view(buffer).substr(buffer.size() - kDeleted.size()) == kDeleted) {
+    buffer.resize(buffer.size() - kDeleted.size());
+  }
   return buffer;
 }
 
@@ -168,6 +259,16 @@ std::string ChangeFileExt(const std::string& fileName, std::string_view extensio
   const std::size_t dot = fileName.find_last_of('.');
   const bool hasExtension = dot != std::string::npos && (slash == std::string::npos || dot > slash);
   return (hasExtension ? fileName.substr(0, dot) : fileName) + std::string(extension);
+}
+
+std::string ExtractFilePath(const std::string& fileName) {
+  const std::size_t slash = fileName.find_last_of('/');
+  return slash == std::string::npos ? std::string() : fileName.substr(0, slash + 1);
+}
+
+std::string ExtractFileName(const std::string& fileName) {
+  const std::size_t slash = fileName.find_last_of('/');
+  return slash == std::string::npos ? fileName : fileName.substr(slash + 1);
 }
 
 }  // namespace ardel

@@ -19,6 +19,12 @@ class TMessageBoxErrorDialog : public IErrorDialog {
   void ShowError(QWidget* parent, const QString& text) override;
 };
 
+// Writes the text to the standard error, for when nobody may be there to press OK.
+class TStandardErrorDialog : public IErrorDialog {
+ public:
+  void ShowError(QWidget* parent, const QString& text) override;
+};
+
 // Keeps what would have been shown.
 class TRecordingErrorDialog : public IErrorDialog {
  public:

@@ -16,7 +16,6 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
       linkLog_(options.clock),
       receivePath_(linkLog_, queues_),
       transmitPath_(linkLog_, receivePath_),
-      programDirectory_(std::move(options.programDirectory)),
       ruleEngine_(ruleSet_, queues_, linkLog_, messageField_, options.clock) {
   receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
   setObjectName(QStringLiteral("Form1"));
@@ -32,6 +31,10 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   PageControl1 = new QTabWidget(this);
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   layout->addWidget(PageControl1);
+
+  // What the start-up sequence sets is unset until it runs.
+  queues_.SetRepeatCntr(0);
+  queues_.SetTransmitPermit(false);
 
   BuildStationsPage(NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1")));
   BuildStationCommands();
@@ -53,9 +56,18 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
 
   SetUpComPort1(options);
   transmitPath_.SetWriter([this](std::string_view bytes) { ComPort1.SendString(bytes); });
+
+  runSequences_ = options.runSequences;
+  startUp_ = std::move(options);
+  if (runSequences_) FormCreate();
 }
 
 TForm1::~TForm1() {
+  if (runSequences_) FormDestroy();
+  // The rule editor's view reads the editor as it lets go of the rule set, so it goes
+  // while the editor is still there.
+  ruleSetEditor_.reset();
+  messageFieldView_.reset();
   // The widgets and models watch core members that die before QObject's children do.
   delete PageControl1;
   delete linkLogModel_;

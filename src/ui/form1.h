@@ -56,13 +56,16 @@ class TTextLinesPlainText;
 
 struct TFormOptions {
   TClock clock = SystemClock();
-  // The directory of the program file with its trailing separator; the data files lie
-  // there. Empty: not known, so nothing is saved there.
+  // Where the start-up sequence finds the files: the program directory with its trailing
+  // separator (the data files lie there) and the configuration file. Empty: not known.
   std::string programDirectory;
+  std::string configFileName;
   // Port names to devices; when given, the configuration file is not asked.
   std::optional<std::map<std::string, std::string>> portMap;
-  // Whether the window opens its port at start; the program does, tests choose.
-  bool openPort = false;
+  // Whether creating the window runs the start-up sequence and destroying it the
+  // shut-down sequence. The program does; without them the window stays as a start-up
+  // that failed at its first step leaves it, and touches no file and no port.
+  bool runSequences = false;
   // How often a port whose device went away is tried again.
   std::chrono::milliseconds portRetryInterval{1000};
 };
@@ -290,6 +293,29 @@ class TForm1 : public QWidget {
   QTimer* portRetryTimer_ = nullptr;
   std::string lostPort_;
   std::string lostDevice_;
+
+  // Application shell: the start-up and shut-down sequences, the configuration file and
+  // the port number on the page "Setup".
+ public:
+  // Each ends at a failing step, whose text goes to the error dialog (from the start-up
+  // once the event loop runs). The shut-down sequence runs once, however often called.
+  void FormCreate();
+  void FormDestroy();
+  // Empty until the start-up sequence has named it.
+  const std::string& ConfigFileName() const { return configFileName_; }
+
+ private:
+  void SpinEdit2Change(const QString& text);
+  // Step 2 of the start-up: the port number, and the devices unless the options name them.
+  void ReadConfiguration();
+
+  TFormOptions startUp_;
+  bool runSequences_ = false;
+  bool destroyed_ = false;
+  std::string configFileName_;
+  QSpinBox* SpinEdit2 = nullptr;  // ComPort (1..4)
+  QLabel* Label18 = nullptr;      // the port warning
+
   // Last, so it closes first and no hand-over reaches a half-destroyed window.
   TComPort ComPort1;
 };

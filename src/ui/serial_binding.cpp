@@ -1,12 +1,10 @@
-// The serial port of the window: opened at start, its deliveries fed to the receive
-// path, and opened again when its device comes back after going away.
+// The serial port of the window: its deliveries fed to the receive path, and opened
+// again when its device comes back after going away.
 
 #include <QMetaObject>
 #include <QTimer>
 
-#include "stations/ini_file.h"
 #include "ui/form1.h"
-#include "util/text_file.h"
 
 namespace ardel::ui {
 
@@ -15,18 +13,8 @@ void TForm1::SetUpComPort1(const TFormOptions& options) {
   ComPort1.SetWakeMainThread([this](std::function<void()> run) {
     QMetaObject::invokeMethod(this, std::move(run), Qt::QueuedConnection);
   });
-  if (options.portMap) {
-    ComPort1.SetPortMap(*options.portMap);
-  } else {
-    try {
-      const TIniFile config = TIniFile::Load(ChangeFileExt(ProgramFileName(), ".INI"));
-      TPortMap map;
-      for (auto& [name, device] : config.ReadSection("Ports")) map[name] = device;
-      ComPort1.SetPortMap(std::move(map));
-    } catch (const EFileError& e) {
-      ShowErrorLater(e.what());
-    }
-  }
+  // Otherwise the start-up sequence takes them from the configuration file.
+  if (options.portMap) ComPort1.SetPortMap(*options.portMap);
 
   portRetryTimer_ = new QTimer(this);
   portRetryTimer_->setObjectName(QStringLiteral("ComPort1RetryTimer"));
@@ -40,12 +28,6 @@ void TForm1::SetUpComPort1(const TFormOptions& options) {
     ComPort1DeviceLost(reason);
   };
   ComPort1.OnHandlerError = [this](const std::string& text) { ShowErrorLater(text); };
-  if (!options.openPort) return;
-  try {
-    ComPort1.OpenPort();
-  } catch (const EComError& e) {
-    ShowErrorLater(e.what());
-  }
 }
 
 void TForm1::ComPort1DeviceLost(const std::string& reason) {

@@ -37,8 +37,8 @@ class RuleSetPageTest : public ::testing::Test {
   std::unique_ptr<TForm1> MakeForm(std::string programDirectory) {
     TFormOptions options;
     options.clock = [] { return kNow; };
-    options.programDirectory = std::move(programDirectory);
     auto form = std::make_unique<TForm1>(options);
+    form->SetProgramDirectory(std::move(programDirectory));
     form->SetErrorDialog(&errors_);
     return form;
   }
@@ -135,6 +135,19 @@ TEST_F(RuleSetPageTest, EditEvaluateClearAndSave) {
   Find<QPushButton>(*lost, "Button9")->click();
   ASSERT_EQ(errors_.shown.size(), 1);
   EXPECT_TRUE(errors_.shown[0].contains("program directory"));
+}
+
+}  // namespace
+}  // namespace ardel::ui
+
+namespace ardel::ui {
+namespace {
+
+// The editor view lets go of the rule set while the editor still exists.
+TEST(RuleSetPageLifetime, UnsavedEditWhenTheWindowGoes) {
+  auto form = std::make_unique<TForm1>();
+  form->findChild<QPlainTextEdit*>("Memo2")->setPlainText("if   *\nthen say unsaved");
+  form.reset();
 }
 
 }  // namespace

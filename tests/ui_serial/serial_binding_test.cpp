@@ -8,12 +8,14 @@
 
 #include "link/telegram.h"
 #include "serial/pty_fixture.h"
+#include "support/program_directory.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
 namespace {
 
 using namespace std::chrono_literals;
+using ardel::testing::TProgramDirectory;
 using ardel::testing::TPty;
 
 bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
@@ -54,10 +56,9 @@ const TTelegramBody kAnswer = {0x8B, 0xB4, 0x00, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0
 
 TEST(TForm1Serial, TelegramsFromTheMappedPortShowInTheLinkLog) {
   TPty pty;
-  TFormOptions options;
-  options.portMap = std::map<std::string, std::string>{{"COM1", pty.Path()}};
-  options.openPort = true;
-  TForm1 form(options);
+  TProgramDirectory files;
+  files.WriteDataFiles();
+  TForm1 form(files.Options({{"COM1", pty.Path()}}));
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
   TComPort& port = form.ComPort();
@@ -86,9 +87,9 @@ TEST(TForm1Serial, APortThatCannotOpenGoesToTheErrorDialogAndTheWindowCarriesOn)
   };
   for (const TCase c : {TCase{true, 1}, TCase{false, 0}}) {
     SCOPED_TRACE(c.openPort);
-    TFormOptions options;
-    options.portMap = std::map<std::string, std::string>{{"COM1", "/dev/ardel-no-such-device"}};
-    options.openPort = c.openPort;
+    TProgramDirectory files;
+    TFormOptions options = files.Options({{"COM1", "/dev/ardel-no-such-device"}});
+    options.runSequences = c.openPort;
     TForm1 form(options);
     TRecordingErrorDialog dialog;
     form.SetErrorDialog(&dialog);
@@ -112,9 +113,9 @@ TEST(TForm1Serial, ALostDeviceIsLoggedOnceAndThePortOpensAgainWhenItIsBack) {
   auto first = std::make_unique<TPty>();
   ASSERT_EQ(::symlink(first->Path().c_str(), link.c_str()), 0);
 
-  TFormOptions options;
-  options.portMap = std::map<std::string, std::string>{{"COM1", link}};
-  options.openPort = true;
+  TProgramDirectory files;
+  files.WriteDataFiles();
+  TFormOptions options = files.Options({{"COM1", link}});
   options.portRetryInterval = 50ms;
   TForm1 form(options);
   TRecordingErrorDialog dialog;
@@ -156,9 +157,7 @@ TEST(TForm1Serial, ALostDeviceIsLoggedOnceAndThePortOpensAgainWhenItIsBack) {
 }
 
 TEST(TForm1Serial, ALostPortIsTriedAgainEverySecond) {
-  TFormOptions options;
-  options.openPort = false;
-  TForm1 form(options);
+  TForm1 form;
   EXPECT_EQ(form.findChild<QTimer*>(QStringLiteral("ComPort1RetryTimer"))->interval(), 1000);
 }
 
@@ -171,10 +170,9 @@ namespace {
 // The wire examples byte for byte, through the real port and a pseudo-terminal.
 TEST(TForm1Serial, AcknowledgementAndCommandOnTheWire) {
   TPty pty;
-  TFormOptions options;
-  options.portMap = std::map<std::string, std::string>{{"COM1", pty.Path()}};
-  options.openPort = true;
-  TForm1 form(options);
+  TProgramDirectory files;
+  files.WriteDataFiles();
+  TForm1 form(files.Options({{"COM1", pty.Path()}}));
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
   ASSERT_TRUE(form.ComPort().IsOpen());

@@ -7,11 +7,13 @@
 #include <QTimer>
 
 #include "serial/pty_fixture.h"
+#include "support/program_directory.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
 namespace {
 
+using ardel::testing::TProgramDirectory;
 using ardel::testing::TPty;
 
 TEST(TForm1Tick, IntervalEditorDrivesTheTimer) {
@@ -40,10 +42,9 @@ TEST(TForm1Tick, IntervalEditorDrivesTheTimer) {
 // interval apart, then nothing more.
 TEST(TForm1Tick, UnansweredCommandIsSentThreeTimes) {
   TPty pty;
-  TFormOptions options;
-  options.portMap = std::map<std::string, std::string>{{"COM1", pty.Path()}};
-  options.openPort = true;
-  TForm1 form(options);
+  TProgramDirectory files;
+  files.WriteDataFiles();
+  TForm1 form(files.Options({{"COM1", pty.Path()}}));
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
   ASSERT_TRUE(form.ComPort().IsOpen());

@@ -31,9 +31,8 @@ class StationsPageTest : public ::testing::Test {
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
   std::unique_ptr<TForm1> MakeForm(std::string programDirectory) {
-    TFormOptions options;
-    options.programDirectory = std::move(programDirectory);
-    auto form = std::make_unique<TForm1>(options);
+    auto form = std::make_unique<TForm1>();
+    form->SetProgramDirectory(std::move(programDirectory));
     form->SetErrorDialog(&errors_);
     form->show();
     tabs_ = form->findChild<QTabBar*>("TabControl1");

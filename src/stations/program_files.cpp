@@ -1,0 +1,76 @@
+#include "stations/program_files.h"
+
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "stations/ini_file.h"
+#include "util/text_file.h"
+
+namespace ardel {
+
+TProgramFiles ProgramFilesFor(const std::string& programFileName, const std::string& directory) {
+  if (directory.empty()) {
+    if (programFileName.empty()) return {};
+    return {ExtractFilePath(programFileName), ChangeFileExt(programFileName, ".INI")};
+  }
+  const std::string base = programFileName.empty() ? std::string("ardel") : ExtractFileName(programFileName);
+  return {directory, directory + ChangeFileExt(base, ".INI")};
+}
+
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
+  TCommandLine line;
+  auto fail = [](std::string error) { return TCommandLine{caError, {}, std::move(error)}; };
+  bool haveDirectory = false;
+  for (std::size_t i = 0; i < arguments.size(); ++i) {
+    const std::string& argument = arguments[i];
+    if (argument == "--help" || argument == "-h") return TCommandLine{caHelp, {}, {}};
+    if (argument == "--version") return TCommandLine{caVersion, {}, {}};
+    std::string value;
+    if (argument == "--dir") {
+      if (i + 1 >= arguments.size()) return fail("--dir needs a directory");
+      value = arguments[++i];
+    } else if (argument.rfind("--dir=", 0) == 0) {
+      value = argument.substr(6);
+    } else {
+      return fail("unknown argument '" + argument + "'");
+    }
+    if (value.empty()) return fail("--dir needs a directory");
+    if (haveDirectory) return fail("--dir given twice");
+    haveDirectory = true;
+    line.directory = value;
+  }
+  return line;
+}
+
+std::string DirectoryFromArgument(std::string_view argument, std::string_view home,
+                                  std::string_view workingDirectory) {
+  std::string path;
+  if (argument == "~" || argument.substr(0, 2) == "~/") {
+    path = std::string(home) + std::string(argument.substr(1));
+  } else if (!argument.empty() && argument.front() == '/') {
+    path = argument;
+  } else {
+    path = std::string(workingDirectory) + "/" + std::string(argument);
+  }
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  if (path != "/") path += '/';
+  return path;
+}
+
+void MakeDirectories(const std::string& path) {
+  for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
+    const std::string part = path.substr(0, slash);
+    if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+      throw EFileError("cannot create " + part + ": " + std::strerror(errno));
+    }
+    if (slash == std::string::npos) break;
+  }
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+    throw EFileError("cannot use " + path + ": not a directory");
+  }
+}
+
+}  // namespace ardel

@@ -1,0 +1,54 @@
+#pragma once
+// Where the program keeps its files, and what its command line asks for.
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace ardel {
+
+constexpr const char* kVersionText = "Ardel V0.1 (Build 13.10.07)\n";
+constexpr const char* kUsageText =
+    "Usage: ardel [--dir DIR]\n"
+    "Operator and test tool for an RS485 link to up to sixteen bus stations.\n"
+    "\n"
+    "  --dir DIR   keep the configuration file, the station data file and the rule-set\n"
+    "              file in DIR instead of beside the program file; DIR is created when\n"
+    "              missing, and a leading ~/ stands for the home directory\n"
+    "  --help      show this text and exit\n"
+    "  --version   show the version and exit\n"
+    "\n"
+    "The configuration file is named after the program file with \".INI\"; its section\n"
+    "[Ports] may name the device of a port, as in COM1=/dev/ttyUSB0.\n";
+
+// The program directory, with its trailing "/", holds the station data file and the
+// rule-set file; the configuration file is the program file's name with ".INI" in it.
+struct TProgramFiles {
+  std::string programDirectory;
+  std::string configFileName;
+};
+
+// Beside the program file, or in the directory given (absolute, with its trailing "/").
+// Without a program file and without a directory both stay empty: nothing is known.
+TProgramFiles ProgramFilesFor(const std::string& programFileName, const std::string& directory = {});
+
+enum TCommandAction { caRun, caHelp, caVersion, caError };
+
+struct TCommandLine {
+  TCommandAction action = caRun;
+  std::string directory;  // --dir as given
+  std::string error;
+};
+
+// The arguments after the program name.
+TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
+
+// The directory of --dir made absolute, with one trailing "/". A desktop entry passes
+// "~/..." unexpanded, so "~" stands for the home directory here.
+std::string DirectoryFromArgument(std::string_view argument, std::string_view home,
+                                  std::string_view workingDirectory);
+
+// Creates the directory and any missing parents. Throws EFileError.
+void MakeDirectories(const std::string& path);
+
+}  // namespace ardel

@@ -1,0 +1,63 @@
+#pragma once
+// A program directory of its own for a window that runs its start-up and shut-down
+// sequences, removed with everything in it at the end.
+
+#include <stdlib.h>
+
+#include <filesystem>
+#include <map>
+#include <stdexcept>
+#include <string>
+#include <string_view>
+
+#include "stations/station_file.h"
+#include "ui/form1.h"
+#include "util/text_file.h"
+
+namespace ardel::testing {
+
+class TProgramDirectory {
+ public:
+  TProgramDirectory() {
+    char pattern[] = "/tmp/ardel-program-XXXXXX";
+    if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
+    path_ = std::string(pattern) + "/";
+  }
+  ~TProgramDirectory() { std::filesystem::remove_all(path_); }
+  TProgramDirectory(const TProgramDirectory&) = delete;
+  TProgramDirectory& operator=(const TProgramDirectory&) = delete;
+
+  const std::string& Path() const { return path_; }
+  std::string File(std::string_view name) const { return path_ + std::string(name); }
+  std::string StationFile() const { return File("veskData.txt"); }
+  std::string RuleSetFile() const { return File("veskRuleset.txt"); }
+  std::string ConfigFile() const { return File("ardel.INI"); }
+
+  // A station data file and a rule-set file that load without complaint.
+  void WriteDataFiles(std::string_view rules = "") const {
+    TStationTable table;
+    table.WriteHeadings();
+    WriteFileAtomically(StationFile(), StationFileText(table));
+    WriteFileAtomically(RuleSetFile(), rules);
+  }
+
+  // A window that starts up and shuts down here, its ports on the devices named in the
+  // configuration file's [Ports], or on those given.
+  ui::TFormOptions Options() const {
+    ui::TFormOptions options;
+    options.programDirectory = path_;
+    options.configFileName = ConfigFile();
+    options.runSequences = true;
+    return options;
+  }
+  ui::TFormOptions Options(std::map<std::string, std::string> portMap) const {
+    ui::TFormOptions options = Options();
+    options.portMap = std::move(portMap);
+    return options;
+  }
+
+ private:
+  std::string path_;
+};
+
+}  // namespace ardel::testing

@@ -1,0 +1,173 @@
+// The program itself: its command line, and its files saved when a signal ends it.
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <optional>
+#include <thread>
+
+#include "link/telegram.h"
+#include "serial/pty_fixture.h"
+#include "support/program_directory.h"
+
+extern char** environ;
+
+namespace ardel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TProgramDirectory;
+using testing::TPty;
+
+// Starts the program without a display; on Qt's offscreen platform if asked. Its output
+// goes to the file.
+pid_t Spawn(const std::vector<std::string>& arguments, bool offscreen, const std::string& output) {
+  std::vector<std::string> environment;
+  for (char** e = environ; *e != nullptr; ++e) {
+    const std::string entry = *e;
+    if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
+        entry.rfind("QT_QPA_PLATFORM=", 0) == 0) {
+      continue;
+    }
+    environment.push_back(entry);
+  }
+  if (offscreen) environment.emplace_back("QT_QPA_PLATFORM=offscreen");
+  std::vector<std::string> argv{ARDEL_PROGRAM};
+  argv.insert(argv.end(), arguments.begin(), arguments.end());
+
+  auto pointers = [](std::vector<std::string>& strings) {
+    std::vector<char*> p;
+    for (auto& s : strings) p.push_back(s.data());
+    p.push_back(nullptr);
+    return p;
+  };
+  std::vector<char*> argp = pointers(argv);
+  std::vector<char*> envp = pointers(environment);
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawnattr_t attributes;
+  posix_spawnattr_init(&attributes);
+  sigset_t none;
+  sigemptyset(&none);
+  posix_spawnattr_setsigmask(&attributes, &none);
+  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
+  pid_t pid = -1;
+  const int error = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  posix_spawnattr_destroy(&attributes);
+  if (error != 0) throw std::runtime_error(std::string("posix_spawn: ") + std::strerror(error));
+  return pid;
+}
+
+// The exit code, or nothing when the program did not end in time (it is then killed) or
+// did not end by itself.
+std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit = 10s) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  int status = 0;
+  while (::waitpid(pid, &status, WNOHANG) == 0) {
+    if (std::chrono::steady_clock::now() > end) {
+      ::kill(pid, SIGKILL);
+      ::waitpid(pid, &status, 0);
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(10ms);
+  }
+  if (!WIFEXITED(status)) return std::nullopt;
+  return WEXITSTATUS(status);
+}
+
+TEST(Program, AnswersOnTheTerminal) {
+  struct TCase {
+    std::vector<std::string> arguments;
+    bool offscreen;
+    int exitCode;
+    const char* output;
+  };
+  const TCase cases[] = {
+      {{"--version"}, false, 0, "Ardel V0.1 (Build 13.10.07)\n"},
+      {{"--help"}, false, 0, "--dir DIR"},
+      {{"--dir", "/tmp", "--help"}, false, 0, "Usage: ardel"},
+      {{"--bogus"}, true, 2, "unknown argument '--bogus'"},
+      {{"--dir"}, true, 2, "--dir needs a directory"},
+  };
+  TProgramDirectory scratch;
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.arguments.front());
+    const std::string output = scratch.File("output.txt");
+    const pid_t pid = Spawn(c.arguments, c.offscreen, output);
+    EXPECT_EQ(WaitForExit(pid), c.exitCode);
+    EXPECT_NE(ReadWholeFile(output).find(c.output), std::string::npos) << ReadWholeFile(output);
+  }
+}
+
+// The program is up, its port open and its event loop running, once it acknowledges a
+// telegram.
+bool Acknowledges(TPty& pty) {
+  // No echo from the line discipline before the program has opened the port.
+  termios raw{};
+  ::tcgetattr(pty.Slave(), &raw);
+  ::cfmakeraw(&raw);
+  ::tcsetattr(pty.Slave(), TCSANOW, &raw);
+  // Sent again and again: opening the port drops what came before.
+  const std::string telegram("\xA5\x5A\x8B\x05\x30\x00\x00\x00\x00\x00\x00\x01\x00\xC1", 14);
+  std::string seen;
+  const auto end = std::chrono::steady_clock::now() + 10s;
+  for (int i = 0; seen.size() < 15 && std::chrono::steady_clock::now() < end; ++i) {
+    if (i % 20 == 0) pty.Write(telegram);
+    seen += pty.ReadAvailable();
+    std::this_thread::sleep_for(10ms);
+  }
+  return seen.size() >= 15;
+}
+
+// Each signal runs the shut-down as closing the window does: all three files are written,
+// also while the dialog of a failed start-up waits for its OK.
+TEST(Program, SignalsSaveAllThreeFiles) {
+  struct TCase {
+    int signal;
+    bool dataFiles;
+  };
+  const TCase cases[] = {{SIGTERM, true}, {SIGINT, true}, {SIGHUP, true}, {SIGTERM, false}};
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(::strsignal(c.signal) + std::string(c.dataFiles ? " with data files" : " without"));
+    TProgramDirectory files;
+    TPty pty;
+    const std::string config = "; the bench\n[Ports]\nCOM1=" + pty.Path() + "\n";
+    WriteFileAtomically(files.ConfigFile(), config);
+    if (c.dataFiles) {
+      // Line feeds only: loaded as they are, written back with CR LF.
+      TStationTable table;
+      table.WriteHeadings();
+      table.SetCell(StationColumn(3), kSbiRow, "FF800180");
+      std::string text = StationFileText(table);
+      for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.erase(at, 1);
+      WriteFileAtomically(files.StationFile(), text);
+      WriteFileAtomically(files.RuleSetFile(), "if   *\nthen say seen");
+    }
+
+    const std::string output = files.File("output.txt");
+    const pid_t pid = Spawn({"--dir", files.Path()}, true, output);
+    ASSERT_TRUE(Acknowledges(pty)) << ReadWholeFile(output);
+    ASSERT_EQ(::kill(pid, c.signal), 0);
+    EXPECT_EQ(WaitForExit(pid), 0) << ReadWholeFile(output);
+
+    EXPECT_EQ(ReadWholeFile(files.ConfigFile()), config + "[Link]\nComport=1\n");
+    TStationTable saved;
+    LoadStationTable(saved, files.StationFile());
+    EXPECT_NE(ReadWholeFile(files.StationFile()).find("\r\n"), std::string::npos);
+    EXPECT_EQ(saved.Cell(StationColumn(15), kHeadingRow), "F");
+    EXPECT_EQ(saved.Cell(StationColumn(3), kSbiRow), c.dataFiles ? "FF800180" : " ");
+    EXPECT_EQ(ReadWholeFile(files.RuleSetFile()), c.dataFiles ? "if   *\r\nthen say seen" : "");
+  }
+}
+
+}  // namespace
+}  // namespace ardel
