@@ -23,6 +23,7 @@
 #include <thread>
 
 #include "link/telegram.h"
+#include "support/program_directory.h"
 #include "ui/form1.h"
 
 namespace {
@@ -57,10 +58,9 @@ int main(int argc, char** argv) {
   const std::string path = ttyname(slave);
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
 
-  ardel::ui::TFormOptions options;
-  options.portMap = std::map<std::string, std::string>{{"COM1", path}};
-  options.openPort = true;
-  ardel::ui::TForm1 form(options);
+  ardel::testing::TProgramDirectory files;
+  files.WriteDataFiles();
+  ardel::ui::TForm1 form(files.Options({{"COM1", path}}));
   ardel::ui::TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
   form.show();

@@ -9,12 +9,14 @@
 
 #include "link/telegram.h"
 #include "serial/pty_fixture.h"
+#include "support/program_directory.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
 namespace {
 
 using namespace std::chrono_literals;
+using ardel::testing::TProgramDirectory;
 using ardel::testing::TPty;
 
 bool Pump(const std::function<bool()>& done, int limitMs = 5000) {
@@ -45,9 +47,9 @@ TEST(TForm1Serial, PulledAndReplugged100Times) {
   auto pty = std::make_unique<TPty>();
   ASSERT_EQ(::symlink(pty->Path().c_str(), link.c_str()), 0);
 
-  TFormOptions options;
-  options.portMap = std::map<std::string, std::string>{{"COM1", link}};
-  options.openPort = true;
+  TProgramDirectory files;
+  files.WriteDataFiles();
+  TFormOptions options = files.Options({{"COM1", link}});
   options.portRetryInterval = 10ms;
   TForm1 form(options);
   TRecordingErrorDialog dialog;
