@@ -1,7 +1,9 @@
 // The receive path against a framer written another way: over the whole byte stream at
 // once, searching each telegram's A5 5A, instead of a state machine byte by byte. The
 // input is cut into deliveries of varying sizes, so a telegram split anywhere must come
-// out as if it had arrived in one piece.
+// out as if it had arrived in one piece. With the first byte odd, some deliveries come
+// while "raw reception" is on: they only show their bytes and the framing goes on
+// around them.
 
 #include <chrono>
 #include <cstdint>
@@ -64,7 +66,6 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   // The first byte seeds the delivery sizes; the rest is the line.
   std::uint32_t seed = data[0];
   const std::string_view stream(reinterpret_cast<const char*>(data) + 1, size - 1);
-  const TReference expected = FrameWholeStream(stream);
 
   TLinkLog log([] { return std::chrono::system_clock::time_point{}; });
   log.Clear();
@@ -73,22 +74,44 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::vector<TFrame> acked;
   path.SetAckDecision([&](const TFrame& frame) { acked.push_back(frame); });
 
+  const bool rawPeriods = data[0] & 1;
+  std::string framed;  // the bytes that reach the framer
+  std::string raw;     // and those shown raw
   for (std::size_t pos = 0; pos < stream.size();) {
     seed = seed * 1103515245u + 12345u;
-    const std::size_t length = (seed >> 16) % 24;  // empty deliveries too
-    path.ComPort1ReceiveCallBack(stream.substr(pos, length));
-    pos += length;
+    const std::string_view delivery = stream.substr(pos, (seed >> 16) % 24);  // empty ones too
+    pos += delivery.size();
+    log.Switches().rawReception = rawPeriods && (seed >> 28) % 3 == 0;
+    (log.Switches().rawReception ? raw : framed).append(delivery);
+    path.ComPort1ReceiveCallBack(delivery);
   }
+  const TReference expected = FrameWholeStream(framed);
+
+  // Raw lines, one per byte in order, among the telegram lines.
+  std::vector<const TLogLine*> telegramLines;
+  std::size_t rawLines = 0;
+  for (std::size_t k = 0; k < log.Count(); ++k) {
+    const TLogLine& line = log.Line(k);
+    if (line.color == colors::kLime) {
+      FUZZ_CHECK(rawLines < raw.size());
+      FUZZ_CHECK(line.text == "  .. .. .... .. .. ..   .. .. ........ ........ ..    hex:" +
+                                  HexByte(static_cast<std::uint8_t>(raw[rawLines])));
+      ++rawLines;
+    } else {
+      telegramLines.push_back(&line);
+    }
+  }
+  FUZZ_CHECK(rawLines == raw.size());
 
   FUZZ_CHECK(path.Framer().State() == expected.finalState);
-  FUZZ_CHECK(log.Count() == expected.events.size());
+  FUZZ_CHECK(telegramLines.size() == expected.events.size());
   const std::string stamp = log.TimeStamp();
   std::vector<std::string> answers;  // oldest first
   std::vector<TFrame> shouldAck;
   std::uint8_t lastGood = 0;
   for (std::size_t k = 0; k < expected.events.size(); ++k) {
     const TEvent& e = expected.events[k];
-    const TLogLine& line = log.Line(k);
+    const TLogLine& line = *telegramLines[k];
     if (e.good) {
       FUZZ_CHECK(line.color == colors::kReceived);
       FUZZ_CHECK(line.text == "  " + stamp + "   " + FormatTelegramText(e.body) + "   ");

@@ -28,7 +28,7 @@ run() {
   local status=0
   "${cmd[@]}" >>"$out/$name.log" 2>&1 || status=$?
   local summary
-  summary=$(grep -E '^#[0-9]+ +DONE' "$out/$name.log" | tail -1 || true)
+  summary=$(grep -E '^#[0-9]+[[:space:]]+DONE' "$out/$name.log" | tail -1 || true)
   echo "$name: exit $status; $summary"
 }
 
