@@ -124,7 +124,11 @@ std::string StationFileText(const TStationTable& table) {
 }
 
 void LoadStationTable(TStationTable& table, const std::string& fileName) {
-  const std::vector<std::string> lines = SplitLines(ReadWholeFile(fileName, kMaxStationFileBytes));
+  LoadStationTableText(table, ReadWholeFile(fileName, kMaxStationFileBytes), fileName);
+}
+
+void LoadStationTableText(TStationTable& table, std::string_view text, const std::string& fileName) {
+  const std::vector<std::string> lines = SplitLines(text);
 
   int rows = 0;
   int columns = 0;

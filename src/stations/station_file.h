@@ -23,6 +23,8 @@ constexpr std::size_t kMaxStationFileBytes = 64u << 20;
 // missing, unreadable, short or malformed file throws EFileError and leaves the table
 // as it was.
 void LoadStationTable(TStationTable& table, const std::string& fileName);
+// The same for the file's bytes, already read; fileName only names the file in errors.
+void LoadStationTableText(TStationTable& table, std::string_view text, const std::string& fileName);
 
 // Writes the whole table, replacing the file atomically. Throws EFileError; the old
 // file is then left whole.
