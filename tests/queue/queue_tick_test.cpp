@@ -192,7 +192,9 @@ TEST(QueueTick, InfiAnswers) {
       for (int row = 2; row < 32; ++row) stored += !rig.table.Cell(col, row).empty();
     }
     EXPECT_EQ(stored, c.column < 0 ? 0 : 1) << c.name;
-    if (c.column >= 0) EXPECT_EQ(rig.table.Cell(c.column, c.row), "FF800000") << c.name;
+    if (c.column >= 0) {
+      EXPECT_EQ(rig.table.Cell(c.column, c.row), "FF800000") << c.name;
+    }
     EXPECT_EQ(rig.shown.infi.Count(), c.shown ? 16u : 0u) << c.name;
     EXPECT_EQ(rig.checked.size(), 1u) << "every telegram reaches the rules: " << c.name;
   }
