@@ -19,32 +19,14 @@
 #include <QTimer>
 #include <atomic>
 #include <cstdio>
+
+#include "process_stats.h"
 #include <chrono>
 #include <thread>
 
 #include "link/telegram.h"
 #include "support/program_directory.h"
 #include "ui/form1.h"
-
-namespace {
-
-long ResidentBytes() {
-  long size = 0, resident = 0;
-  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * sysconf(_SC_PAGESIZE);
-}
-
-double CpuSeconds() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
@@ -74,7 +56,7 @@ int main(int argc, char** argv) {
                               "  08.12.2026 18:45:12   6B 05 30000000 FFFFFF80 30   filler line of the log");
   }
   QApplication::processEvents();
-  if (prefill > 0) std::printf("resident memory after %ld log lines: %.1f MB\n", prefill, ResidentBytes() / 1e6);
+  if (prefill > 0) std::printf("resident memory after %ld log lines: %.1f MB\n", prefill, ardel::bench::ResidentBytes() / 1e6);
 
   // The far end: writes telegrams as fast as the line takes them, reads the ACKs.
   std::atomic<bool> stop{false};
@@ -147,8 +129,8 @@ int main(int argc, char** argv) {
   // The tick takes the answers; count them through the rule check.
   QElapsedTimer clock;
   clock.start();
-  const double cpuBefore = CpuSeconds();
-  const long rssBefore = ResidentBytes();
+  const double cpuBefore = ardel::bench::CpuSeconds();
+  const long rssBefore = ardel::bench::ResidentBytes();
   const std::size_t linesBefore = form.LinkLog().Count();
   QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
   QTimer sample;
@@ -165,7 +147,7 @@ int main(int argc, char** argv) {
   app.exec();
   countAndClear();
   const double elapsed = clock.elapsed() / 1000.0;
-  const double cpu = CpuSeconds() - cpuBefore;
+  const double cpu = ardel::bench::CpuSeconds() - cpuBefore;
   stop = true;
   peer.join();
   handed = received - form.Queues().Answers().Count();
@@ -176,7 +158,7 @@ int main(int argc, char** argv) {
               form.Queues().Answers().Count());
   std::printf("process CPU: %.2f s (%.2f %% of one core)\n", cpu, 100.0 * cpu / elapsed);
   std::printf("errors shown: %lld\n", static_cast<long long>(dialog.shown.size()));
-  const long rssAfter = ResidentBytes();
+  const long rssAfter = ardel::bench::ResidentBytes();
   std::printf("resident memory: %.1f MB", rssAfter / 1e6);
   if (rate > 0 && form.LinkLog().Count() > linesBefore) {
     std::printf(", growth %.0f bytes per log line over %zu new lines",

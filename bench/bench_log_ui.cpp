@@ -1,6 +1,8 @@
 // The link log through the real view, offscreen: lines per second appended while the
 // view follows, and the process memory each line costs.
 #include <benchmark/benchmark.h>
+
+#include "process_stats.h"
 #include <unistd.h>
 
 #include <QApplication>
@@ -12,12 +14,6 @@
 namespace ardel::ui {
 namespace {
 
-long ResidentBytes() {
-  std::ifstream statm("/proc/self/statm");
-  long size = 0, resident = 0;
-  statm >> size >> resident;
-  return resident * sysconf(_SC_PAGESIZE);
-}
 
 const std::string kLine =
     "  08.12.2026 18:45:12   6B 05 30000000 FFFFFF80 30   simulated TRT telegram of a PTM";
@@ -29,7 +25,7 @@ void BM_LinkLogAppendThroughView(benchmark::State& state) {
   form.show();
   auto* view = form.findChild<QAbstractItemView*>("RichEdit1");
   form.LinkLog().Clear();
-  const long before = ResidentBytes();
+  const long before = ardel::bench::ResidentBytes();
   std::size_t appended = 0;
   for (auto _ : state) {
     for (int i = 0; i < 64; ++i) form.LinkLog().AppendLine(colors::kReceived, kLine);
@@ -38,7 +34,7 @@ void BM_LinkLogAppendThroughView(benchmark::State& state) {
   }
   benchmark::DoNotOptimize(view);
   state.SetItemsProcessed(static_cast<std::int64_t>(appended));
-  state.counters["bytes_per_line"] = static_cast<double>(ResidentBytes() - before) / static_cast<double>(appended);
+  state.counters["bytes_per_line"] = static_cast<double>(ardel::bench::ResidentBytes() - before) / static_cast<double>(appended);
   state.counters["lines"] = static_cast<double>(appended);
 }
 BENCHMARK(BM_LinkLogAppendThroughView)->Iterations(1000000 / 64)->Unit(benchmark::kMillisecond);

@@ -11,21 +11,10 @@
 #include <QElapsedTimer>
 #include <cstdio>
 
+#include "process_stats.h"
+
 #include "support/program_directory.h"
 #include "ui/form1.h"
-
-namespace {
-
-long ResidentKb() {
-  long size = 0, resident = 0;
-  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
-    if (std::fscanf(f, "%ld %ld", &size, &resident) != 2) resident = 0;
-    std::fclose(f);
-  }
-  return resident * sysconf(_SC_PAGESIZE) / 1024;
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
@@ -46,6 +35,6 @@ int main(int argc, char** argv) {
   std::printf("application object: %lld ms\n", static_cast<long long>(app_ms));
   std::printf("window created (start-up sequence included): %lld ms\n", static_cast<long long>(created_ms));
   std::printf("window shown and painted: %lld ms\n", static_cast<long long>(shown_ms));
-  std::printf("resident memory with an empty log: %.1f MB\n", ResidentKb() / 1024.0);
+  std::printf("resident memory with an empty log: %.1f MB\n", (ardel::bench::ResidentBytes() / 1024) / 1024.0);
   return 0;
 }
