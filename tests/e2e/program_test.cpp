@@ -48,7 +48,7 @@ bool WaitUntil(F done, std::chrono::milliseconds limit = 20s) {
 // the entry. A signal then ends the program, which writes all three files.
 TEST(ProgramAgainstTheBus, RunEndedBySigtermLeavesItsFilesWhole) {
   TBusProcess bus;
-  bus.Start({"--stations", "2", "--senders", "0:3", "--sender-interval", "250", "--ack-timeout", "1000"});
+  bus.Start({"--stations", "2", "--senders", "0:3", "--sender-interval", "250", "--ack-timeout", "2000"});
   TProgramDirectory files;
   const std::string config = "; the bench\n[Ports]\nCOM1=" + bus.Path() + "\n";
   WriteFileAtomically(files.ConfigFile(), config);

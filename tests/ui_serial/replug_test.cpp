@@ -60,7 +60,10 @@ TEST(TForm1Serial, PulledAndReplugged100Times) {
   const TWireTelegram wire = EncodeTelegram(body);
   const std::string bytes(wire.begin(), wire.end());
   for (int round = 0; round < 100; ++round) {
-    pty.reset();  // pulled
+    // Pulled: the name goes first, as udev removes it, so that no retry can open a
+    // terminal that another program gets under the old number meanwhile.
+    ::unlink(link.c_str());
+    pty.reset();
     ASSERT_TRUE(Pump([&] { return !form.ComPort().IsOpen(); })) << round;
     // Away for a while: the retries must not spin.
     const double cpuBefore = CpuSeconds();
@@ -71,7 +74,6 @@ TEST(TForm1Serial, PulledAndReplugged100Times) {
     EXPECT_LT(awayCpu, 0.9 * away.elapsed() / 1000.0) << round;
 
     pty = std::make_unique<TPty>();
-    ::unlink(link.c_str());
     ASSERT_EQ(::symlink(pty->Path().c_str(), link.c_str()), 0);
     ASSERT_TRUE(Pump([&] { return form.ComPort().IsOpen(); })) << round;
     const std::size_t before = form.LinkLog().Count();

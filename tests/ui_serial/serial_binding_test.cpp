@@ -122,7 +122,10 @@ TEST(TForm1Serial, ALostDeviceIsLoggedOnceAndThePortOpensAgainWhenItIsBack) {
   form.SetErrorDialog(&dialog);
   ASSERT_TRUE(form.ComPort().IsOpen());
 
-  first.reset();  // pulled
+  // Pulled: the name goes first, as udev removes it, so that no retry can open a
+  // terminal that another program gets under the old number meanwhile.
+  ASSERT_EQ(::unlink(link.c_str()), 0);
+  first.reset();
   auto red = [&] { return LinesIn(form.LinkLog(), colors::kError); };
   ASSERT_TRUE(PumpUntil([&] { return !red().empty(); }));
   EXPECT_FALSE(form.ComPort().IsOpen());
@@ -137,7 +140,6 @@ TEST(TForm1Serial, ALostDeviceIsLoggedOnceAndThePortOpensAgainWhenItIsBack) {
   // The operator's choice for the next start does not change the port that comes back.
   form.ComPort().Port = "COM2";
   TPty second;
-  ASSERT_EQ(::unlink(link.c_str()), 0);
   ASSERT_EQ(::symlink(second.Path().c_str(), link.c_str()), 0);
   auto black = [&] { return LinesIn(form.LinkLog(), colors::kBlack); };
   const std::size_t blackBefore = black().size();
