@@ -177,4 +177,8 @@ int BytesWaiting(int fd) {
   return count;
 }
 
+bool MayReopenAfterLoss(const std::string& device) {
+  return device.rfind("/dev/pts/", 0) != 0 && device != "/dev/ptmx" && device.rfind("/dev/pty", 0) != 0;
+}
+
 }  // namespace ardel

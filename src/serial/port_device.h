@@ -46,6 +46,12 @@ std::optional<std::string> ResolvePortDevice(const std::string& portName, const 
 // -1 and sets errorText to the system's text, naming the device.
 int OpenPortDevice(const std::string& device, std::string& errorText);
 
+// Whether a device that went away may be opened again under the same path. A
+// pseudo-terminal named by its number may not: the system hands a freed number to the
+// next program that asks for a terminal, which would then be taken over. A stable name
+// that points at one (a link, as udev's by-id names are) follows its owner and may.
+bool MayReopenAfterLoss(const std::string& device);
+
 struct TLineSettings {
   std::uint32_t baud = 9600;
   std::uint8_t dataBits = 8;

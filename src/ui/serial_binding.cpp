@@ -4,6 +4,7 @@
 #include <QMetaObject>
 #include <QTimer>
 
+#include "serial/port_device.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -33,8 +34,13 @@ void TForm1::SetUpComPort1(const TFormOptions& options) {
 void TForm1::ComPort1DeviceLost(const std::string& reason) {
   lostPort_ = ComPort1.Port;
   lostDevice_ = ComPort1.Device();
-  linkLog_.AppendLine(colors::kError, "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
-                                          lostDevice_ + ") lost: " + reason);
+  std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
+  if (!MayReopenAfterLoss(lostDevice_)) {
+    line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";
+    linkLog_.AppendLine(colors::kError, std::move(line));
+    return;
+  }
+  linkLog_.AppendLine(colors::kError, std::move(line));
   portRetryTimer_->start();
 }
 

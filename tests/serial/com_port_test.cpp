@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "serial/comm_thread.h"
+#include "serial/port_device.h"
 #include "serial/pty_fixture.h"
 
 namespace ardel {
@@ -516,6 +517,23 @@ TEST(TComPortStatus, StatusIsTrueWhenTheLineBitIsClear) {
   // Unbound events are skipped.
   TComPort port;
   TComPortTestPeer::Status(port, 0x01B9, 0);
+}
+
+}  // namespace
+}  // namespace ardel
+
+namespace ardel {
+namespace {
+
+TEST(PortDevice, WhatMayBeOpenedAgainAfterALoss) {
+  struct Case {
+    const char* device;
+    bool reopen;
+  } cases[] = {
+      {"/dev/ttyUSB0", true}, {"/dev/serial/by-id/usb-FTDI-if00-port0", true}, {"/dev/ttyS0", true},
+      {"/tmp/bus/adapter", true}, {"/dev/pts/0", false}, {"/dev/pts/17", false}, {"/dev/ptmx", false},
+  };
+  for (const auto& c : cases) EXPECT_EQ(MayReopenAfterLoss(c.device), c.reopen) << c.device;
 }
 
 }  // namespace

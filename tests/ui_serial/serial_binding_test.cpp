@@ -205,3 +205,29 @@ TEST(TForm1Serial, AcknowledgementAndCommandOnTheWire) {
 
 }  // namespace
 }  // namespace ardel::ui
+
+namespace ardel::ui {
+namespace {
+
+// A pseudo-terminal named by its number is not taken again once it is gone: the number
+// belongs to whichever program asks next.
+TEST(TForm1Serial, ALostPseudoTerminalIsNotOpenedAgainByItsNumber) {
+  auto pty = std::make_unique<TPty>();
+  TProgramDirectory files;
+  files.WriteDataFiles();
+  TFormOptions options = files.Options({{"COM1", pty->Path()}});
+  options.portRetryInterval = 10ms;
+  TForm1 form(options);
+  TRecordingErrorDialog dialog;
+  form.SetErrorDialog(&dialog);
+  ASSERT_TRUE(form.ComPort().IsOpen());
+  pty.reset();
+  ASSERT_TRUE(PumpUntil([&] { return !LinesIn(form.LinkLog(), colors::kError).empty(); }));
+  EXPECT_TRUE(Contains(LinesIn(form.LinkLog(), colors::kError)[0], "not opened again"));
+  EXPECT_FALSE(form.findChild<QTimer*>(QStringLiteral("ComPort1RetryTimer"))->isActive());
+  PumpFor(50);
+  EXPECT_FALSE(form.ComPort().IsOpen());
+}
+
+}  // namespace
+}  // namespace ardel::ui
