@@ -5,7 +5,7 @@
 #include <chrono>
 #include <thread>
 
-#include "e2e/processes.h"
+#include "support/processes.h"
 #include "stations/station_file.h"
 #include "support/program_directory.h"
 

@@ -17,7 +17,7 @@
 #include <memory>
 #include <thread>
 
-#include "e2e/processes.h"
+#include "support/processes.h"
 #include "link/telegram.h"
 #include "support/program_directory.h"
 #include "ui/form1.h"

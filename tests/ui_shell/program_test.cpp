@@ -14,6 +14,7 @@
 
 #include "link/telegram.h"
 #include "serial/pty_fixture.h"
+#include "support/processes.h"
 #include "support/program_directory.h"
 
 extern char** environ;
@@ -29,60 +30,20 @@ using testing::TPty;
 // goes to the file.
 pid_t Spawn(const std::vector<std::string>& arguments, bool offscreen, const std::string& output) {
   std::vector<std::string> environment;
-  for (char** e = environ; *e != nullptr; ++e) {
-    const std::string entry = *e;
+  for (std::string& entry : testing::Environment()) {
     if (entry.rfind("DISPLAY=", 0) == 0 || entry.rfind("WAYLAND_DISPLAY=", 0) == 0 ||
         entry.rfind("QT_QPA_PLATFORM=", 0) == 0) {
       continue;
     }
-    environment.push_back(entry);
+    environment.push_back(std::move(entry));
   }
   if (offscreen) environment.emplace_back("QT_QPA_PLATFORM=offscreen");
   std::vector<std::string> argv{ARDEL_PROGRAM};
   argv.insert(argv.end(), arguments.begin(), arguments.end());
-
-  auto pointers = [](std::vector<std::string>& strings) {
-    std::vector<char*> p;
-    for (auto& s : strings) p.push_back(s.data());
-    p.push_back(nullptr);
-    return p;
-  };
-  std::vector<char*> argp = pointers(argv);
-  std::vector<char*> envp = pointers(environment);
-  posix_spawn_file_actions_t actions;
-  posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_addopen(&actions, 1, output.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-  posix_spawn_file_actions_adddup2(&actions, 1, 2);
-  posix_spawnattr_t attributes;
-  posix_spawnattr_init(&attributes);
-  sigset_t none;
-  sigemptyset(&none);
-  posix_spawnattr_setsigmask(&attributes, &none);
-  posix_spawnattr_setflags(&attributes, POSIX_SPAWN_SETSIGMASK);
-  pid_t pid = -1;
-  const int error = posix_spawn(&pid, argp[0], &actions, &attributes, argp.data(), envp.data());
-  posix_spawn_file_actions_destroy(&actions);
-  posix_spawnattr_destroy(&attributes);
-  if (error != 0) throw std::runtime_error(std::string("posix_spawn: ") + std::strerror(error));
-  return pid;
+  return testing::SpawnProcess(std::move(argv), std::move(environment), output);
 }
 
-// The exit code, or nothing when the program did not end in time (it is then killed) or
-// did not end by itself.
-std::optional<int> WaitForExit(pid_t pid, std::chrono::milliseconds limit = 10s) {
-  const auto end = std::chrono::steady_clock::now() + limit;
-  int status = 0;
-  while (::waitpid(pid, &status, WNOHANG) == 0) {
-    if (std::chrono::steady_clock::now() > end) {
-      ::kill(pid, SIGKILL);
-      ::waitpid(pid, &status, 0);
-      return std::nullopt;
-    }
-    std::this_thread::sleep_for(10ms);
-  }
-  if (!WIFEXITED(status)) return std::nullopt;
-  return WEXITSTATUS(status);
-}
+std::optional<int> WaitForExit(pid_t pid) { return testing::WaitForExit(pid, 10s); }
 
 TEST(Program, AnswersOnTheTerminal) {
   struct TCase {
