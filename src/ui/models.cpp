@@ -242,6 +242,7 @@ void TLinkLogView::paintEvent(QPaintEvent* event) {
   const int first = top + std::max(0, area.top() / h);
   const int last = std::min(rows - 1, top + area.bottom() / h);
   const int x = 2 - horizontalOffset();
+  const int textWidth = std::max(viewport()->width(), (widestLine_ + 1) * fontMetrics().horizontalAdvance(QLatin1Char('M')));
   const QPalette& pal = palette();
   for (int row = first; row <= last; ++row) {
     const QModelIndex index = model()->index(row, 0, rootIndex());
@@ -252,7 +253,7 @@ void TLinkLogView::paintEvent(QPaintEvent* event) {
       color = pal.color(QPalette::HighlightedText);
     }
     painter.setPen(color);
-    painter.drawText(QRect(x, rowRect.top(), std::max(viewport()->width(), widestLine_ * h + 4000), h),
+    painter.drawText(QRect(x, rowRect.top(), textWidth, h),
                      Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, index.data().toString());
     if (index == currentIndex() && hasFocus()) {
       painter.setPen(QPen(pal.color(QPalette::Text), 1, Qt::DotLine));
