@@ -9,6 +9,7 @@
 
 #include "link/telegram.h"
 #include "serial/pty_fixture.h"
+#include "support/event_loop.h"
 #include "support/program_directory.h"
 #include "ui/form1.h"
 
@@ -17,19 +18,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using ardel::testing::TProgramDirectory;
+using ardel::testing::PumpFor;
+using ardel::testing::PumpUntil;
 using ardel::testing::TPty;
-
-bool Pump(const std::function<bool()>& done, int limitMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limitMs) return false;
-    QTimer tick;
-    tick.start(2);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
 
 double CpuSeconds() {
   rusage usage{};
@@ -64,21 +55,21 @@ TEST(TForm1Serial, PulledAndReplugged100Times) {
     // another program, and the retries must not reach into it.
     ::unlink(link.c_str());
     pty.reset();
-    ASSERT_TRUE(Pump([&] { return !form.ComPort().IsOpen(); })) << round;
+    ASSERT_TRUE(PumpUntil([&] { return !form.ComPort().IsOpen(); })) << round;
     // Away for a while: the retries must not spin.
     const double cpuBefore = CpuSeconds();
     QElapsedTimer away;
     away.start();
-    Pump([] { return false; }, 30);
+    PumpFor(30);
     const double awayCpu = CpuSeconds() - cpuBefore;
     EXPECT_LT(awayCpu, 0.9 * away.elapsed() / 1000.0) << round;
 
     pty = std::make_unique<TPty>();
     ASSERT_EQ(::symlink(pty->Path().c_str(), link.c_str()), 0);
-    ASSERT_TRUE(Pump([&] { return form.ComPort().IsOpen(); })) << round;
+    ASSERT_TRUE(PumpUntil([&] { return form.ComPort().IsOpen(); })) << round;
     const std::size_t before = form.LinkLog().Count();
     pty->Write(bytes);
-    ASSERT_TRUE(Pump([&] {
+    ASSERT_TRUE(PumpUntil([&] {
       return form.LinkLog().Count() > before &&
              form.LinkLog().Line(form.LinkLog().Count() - 1).color == colors::kReceived;
     })) << round;

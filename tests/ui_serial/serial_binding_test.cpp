@@ -8,6 +8,7 @@
 
 #include "link/telegram.h"
 #include "serial/pty_fixture.h"
+#include "support/event_loop.h"
 #include "support/program_directory.h"
 #include "ui/form1.h"
 
@@ -16,23 +17,9 @@ namespace {
 
 using namespace std::chrono_literals;
 using ardel::testing::TProgramDirectory;
+using ardel::testing::PumpFor;
+using ardel::testing::PumpUntil;
 using ardel::testing::TPty;
-
-bool PumpUntil(const std::function<bool()>& done, int limitMs = 5000) {
-  QElapsedTimer clock;
-  clock.start();
-  while (!done()) {
-    if (clock.elapsed() > limitMs) return false;
-    QTimer tick;
-    tick.start(5);
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  return true;
-}
-
-void PumpFor(int ms) {
-  PumpUntil([] { return false; }, ms);
-}
 
 std::string Wire(const TTelegramBody& body) {
   const TWireTelegram wire = EncodeTelegram(body);
