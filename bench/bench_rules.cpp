@@ -110,7 +110,7 @@ std::string HardRuleSet() {
 class TRuleEngineBench {
  public:
   explicit TRuleEngineBench(const std::string& rules)
-      : engine(ruleSet, queues, linkLog, messages, [] { return std::chrono::system_clock::now(); }) {
+      : engine(ruleSet, queues, linkLog, messages) {
     ruleSet.SetText(rules);
   }
   // Keeps the outputs from growing over millions of runs.

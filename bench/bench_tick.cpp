@@ -27,7 +27,7 @@ void BM_TickRun(benchmark::State& state) {
     TTextLines information, messages;
     TRuleSet rules;
     rules.SetText("; senders\r\nif   6B 05 3*\r\nthen say button pressed\r\nif   8B B4 * FFFFFF80 0?\r\n");
-    TRuleEngine engine(rules, queues, log, messages, SystemClock());
+    TRuleEngine engine(rules, queues, log, messages);
     TQueueTick tick(queues, log, transmit, table, shown, information,
                     {nullptr, [&](const std::string& t) { engine.RuleCheck(t); }});
     for (int i = 0; i < commands; ++i) queues.EnqueueCommand("AB B4 00000000 FFFFFF80 00   read INFI");

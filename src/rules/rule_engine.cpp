@@ -9,20 +9,16 @@
 namespace ardel {
 
 TRuleEngine::TRuleEngine(TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog,
-                         TTextLines& messageField, TClock clock)
-    : ruleSet_(ruleSet),
-      queues_(queues),
-      linkLog_(linkLog),
-      messageField_(messageField),
-      clock_(std::move(clock)) {}
+                         TTextLines& messageField)
+    : ruleSet_(ruleSet), queues_(queues), linkLog_(linkLog), messageField_(messageField) {}
 
 void TRuleEngine::RuleCheck(std::string_view telegramText) {
   if (!processRuleset_) return;
   const bool debugInfo = linkLog_.Switches().debugInfo;
-  // One evaluation is one moment; the locale's formatting is not repeated per line.
+  // One evaluation is one moment: the stamp is taken once, when a line first needs it.
   std::optional<std::string> stamp;
   auto timeStamp = [&]() -> const std::string& {
-    if (!stamp) stamp = TimeStampText(clock_());
+    if (!stamp) stamp = linkLog_.TimeStamp();
     return *stamp;
   };
   if (debugInfo) {

@@ -5,7 +5,6 @@
 #include <string_view>
 
 #include "link/link_log.h"
-#include "link/time_stamp.h"
 #include "queue/queues.h"
 #include "rules/rule_set.h"
 #include "util/text_lines.h"
@@ -14,9 +13,9 @@ namespace ardel {
 
 class TRuleEngine {
  public:
-  // All four are the program's own objects and must outlive the engine.
-  TRuleEngine(TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog, TTextLines& messageField,
-              TClock clock = SystemClock());
+  // All four are the program's own objects and must outlive the engine. The time stamps
+  // are the link log's, so every line of a moment carries the same text.
+  TRuleEngine(TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog, TTextLines& messageField);
 
   // "process Ruleset": on at start, not saved anywhere.
   bool ProcessRuleset() const { return processRuleset_; }
@@ -31,7 +30,6 @@ class TRuleEngine {
   TQueues& queues_;
   TLinkLog& linkLog_;
   TTextLines& messageField_;
-  TClock clock_;
   bool processRuleset_ = true;
 };
 

@@ -16,7 +16,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
       linkLog_(options.clock),
       receivePath_(linkLog_, queues_),
       transmitPath_(linkLog_, receivePath_),
-      ruleEngine_(ruleSet_, queues_, linkLog_, messageField_, options.clock) {
+      ruleEngine_(ruleSet_, queues_, linkLog_, messageField_) {
   receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ardel V0.1"));

@@ -15,7 +15,7 @@ struct Rig {
       : log([] { return std::chrono::system_clock::time_point{}; }),
         receive(log, queues),
         transmit(log, receive),
-        engine(ruleSet, queues, log, messages, [] { return std::chrono::system_clock::time_point{}; }),
+        engine(ruleSet, queues, log, messages),
         tick(queues, log, transmit, table, shown, information,
              {[this](const std::string& s) { dateTime = s; }, [this](const std::string& t) {
                 checked.push_back(t);

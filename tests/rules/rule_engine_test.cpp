@@ -18,7 +18,7 @@ constexpr const char* kWaiting = "AB 01 00000000 00000000 00   waiting";
 
 class TRuleBench {
  public:
-  TRuleBench() : linkLog(Clock()), engine(rules, queues, linkLog, messages, Clock()) {
+  TRuleBench() : linkLog(Clock()), engine(rules, queues, linkLog, messages) {
     queues.EnqueueCommand(kWaiting);
   }
   static TClock Clock() {
