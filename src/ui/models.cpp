@@ -17,6 +17,12 @@ TLinkLogModel::TLinkLogModel(TLinkLog& log, QObject* parent) : QAbstractListMode
 
 TLinkLogModel::~TLinkLogModel() { log_.SetObserver(nullptr); }
 
+int TLinkLogModel::LineLength(int row) const {
+  return static_cast<std::size_t>(row) < log_.Count()
+             ? static_cast<int>(log_.Line(static_cast<std::size_t>(row)).text.size())
+             : 0;
+}
+
 int TLinkLogModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(log_.Count());
 }
@@ -65,6 +71,12 @@ void TLinkLogView::setModel(QAbstractItemModel* model) {
   reset();
 }
 
+int TLinkLogView::LineLength(int row) const {
+  // The log's own lines are measured in the core, without a text conversion per line.
+  if (const auto* logModel = qobject_cast<const TLinkLogModel*>(model())) return logModel->LineLength(row);
+  return static_cast<int>(model()->index(row, 0, rootIndex()).data().toString().size());
+}
+
 int TLinkLogView::RowHeight() const { return std::max(1, fontMetrics().height()); }
 
 int TLinkLogView::VisibleRows() const { return std::max(1, viewport()->height() / RowHeight()); }
@@ -100,7 +112,7 @@ void TLinkLogView::updateGeometries() {
 void TLinkLogView::rowsInserted(const QModelIndex& parent, int start, int end) {
   QAbstractItemView::rowsInserted(parent, start, end);
   for (int row = start; row <= end; ++row) {
-    widestLine_ = std::max(widestLine_, static_cast<int>(model()->index(row, 0, parent).data().toString().size()));
+    widestLine_ = std::max(widestLine_, LineLength(row));
   }
   // A new scroll range makes the scroll area queue a call of its own; one per turn of
   // the event loop is enough, however many lines arrive in it.
@@ -127,7 +139,7 @@ void TLinkLogView::reset() {
   widestLine_ = 0;
   const int rows = RowCount();
   for (int row = std::max(0, rows - 1000); row < rows; ++row) {
-    widestLine_ = std::max(widestLine_, static_cast<int>(model()->index(row, 0).data().toString().size()));
+    widestLine_ = std::max(widestLine_, LineLength(row));
   }
   updateGeometries();
   viewport()->update();

@@ -26,6 +26,8 @@ class TLinkLogModel : public QAbstractListModel, private ILinkLogObserver {
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+  // Characters of a line (one byte each), for the view's width.
+  int LineLength(int row) const;
 
  signals:
   // A line was appended that asks the view to show the end.
@@ -72,6 +74,7 @@ class TLinkLogView : public QAbstractItemView {
 
  private:
   void ScheduleScroll();
+  int LineLength(int row) const;
   int RowHeight() const;
   int VisibleRows() const;
   int TopRow() const;
