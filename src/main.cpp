@@ -3,9 +3,12 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
+#include <QMessageBox>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -14,6 +17,8 @@
 #include "ui/error_dialog.h"
 #include "ui/form1.h"
 #include "ui/quit_signals.h"
+#include "util/directory_lock.h"
+#include "util/text_encoding.h"
 #include "util/text_file.h"
 
 namespace {
@@ -40,12 +45,79 @@ std::string WorkingDirectory() {
   return ::getcwd(buffer.data(), buffer.size()) != nullptr ? std::string(buffer.data()) : std::string("/");
 }
 
+// The core's texts for people are UTF-8; the terminal has the locale's encoding.
+void PrintError(const std::string& text) {
+  std::fprintf(stderr, "ardel: %s\n", ardel::Utf8ToLocale(text).c_str());
+}
+
+// The files of this run; nothing after a message when --dir cannot be made.
+std::optional<ardel::TProgramFiles> FilesOf(const ardel::TCommandLine& line) {
+  std::string directory;
+  if (!line.directory.empty()) {
+    const char* home = std::getenv("HOME");
+    directory = ardel::DirectoryFromArgument(line.directory, home != nullptr ? home : "", WorkingDirectory());
+    try {
+      ardel::MakeDirectories(directory);
+    } catch (const ardel::EFileError& e) {
+      PrintError(e.what());
+      return std::nullopt;
+    }
+  }
+  return ardel::ProgramFilesFor(ardel::ProgramFileName(), directory);
+}
+
+// Whether a dialog can reach anyone: Qt's offscreen and minimal platforms have no screen.
+bool HaveDisplay() {
+  const char* platform = std::getenv("QT_QPA_PLATFORM");
+  if (platform != nullptr && *platform != '\0') {
+    const std::string name = platform;
+    return name.rfind("offscreen", 0) != 0 && name.rfind("minimal", 0) != 0;
+  }
+  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+    const char* value = std::getenv(variable);
+    if (value != nullptr && *value != '\0') return true;
+  }
+  return false;
+}
+
+// Takes the program directory for this process. False when another process has it:
+// the refusal has then been shown, before anything was read or written.
+bool LockProgramDirectory(ardel::TDirectoryLock& lock, const ardel::TProgramFiles& files, int& argc,
+                          char* argv[]) {
+  if (files.programDirectory.empty() || lock.Held()) return true;
+  try {
+    if (lock.Acquire(files.programDirectory)) return true;
+  } catch (const ardel::EFileError& e) {
+    // A file system without locks still lets the operator work.
+    PrintError(std::string(e.what()) + "; going on without the lock");
+    return true;
+  }
+  const std::string text = lock.RefusalText();
+  PrintError(text);
+  if (HaveDisplay()) {
+    std::unique_ptr<QApplication> app;
+    if (QCoreApplication::instance() == nullptr) app = std::make_unique<QApplication>(argc, argv);
+    QMessageBox::critical(nullptr, QStringLiteral("Ardel"), QString::fromUtf8(text.c_str()), QMessageBox::Ok);
+  }
+  return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
   // Asked on a terminal, perhaps without a display.
   const ardel::TCommandLine first = ardel::ParseCommandLine(Arguments(argc, argv));
   if (first.action == ardel::caHelp || first.action == ardel::caVersion) return Answer(first);
+
+  // Before the window, and before a display is needed, where Qt's own arguments are
+  // not in the way; otherwise once Qt has taken them out.
+  std::setlocale(LC_ALL, "");
+  ardel::TDirectoryLock lock;
+  if (first.action == ardel::caRun) {
+    const std::optional<ardel::TProgramFiles> files = FilesOf(first);
+    if (!files) return 1;
+    if (!LockProgramDirectory(lock, *files, argc, argv)) return 1;
+  }
 
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ardel"));
@@ -58,21 +130,12 @@ int main(int argc, char* argv[]) {
   const ardel::TCommandLine line = ardel::ParseCommandLine(Arguments(argc, argv));
   if (line.action != ardel::caRun) return Answer(line);
 
+  const std::optional<ardel::TProgramFiles> files = FilesOf(line);
+  if (!files) return 1;
+  if (!LockProgramDirectory(lock, *files, argc, argv)) return 1;
   ardel::ui::TFormOptions options;
-  std::string directory;
-  if (!line.directory.empty()) {
-    const char* home = std::getenv("HOME");
-    directory = ardel::DirectoryFromArgument(line.directory, home != nullptr ? home : "", WorkingDirectory());
-    try {
-      ardel::MakeDirectories(directory);
-    } catch (const ardel::EFileError& e) {
-      std::fprintf(stderr, "ardel: %s\n", e.what());
-      return 1;
-    }
-  }
-  const ardel::TProgramFiles files = ardel::ProgramFilesFor(ardel::ProgramFileName(), directory);
-  options.programDirectory = files.programDirectory;
-  options.configFileName = files.configFileName;
+  options.programDirectory = files->programDirectory;
+  options.configFileName = files->configFileName;
   options.runSequences = true;
 
   // Installed before the window, so a signal during the start-up waits for the loop.

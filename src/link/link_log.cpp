@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "util/text_encoding.h"
+
 namespace ardel {
 
 TLinkLog::TLinkLog(TClock clock) : clock_(std::move(clock)) {
@@ -42,7 +44,8 @@ void TLinkLog::LogTelegram(TColor color, char letter, const TTelegramBody& body,
   line += "   ";
   line += FormatTelegramText(body);
   line += "   ";
-  line.append(text);
+  // The log's lines are UTF-8; a command comment is Latin-1 like every link text.
+  line += Latin1ToUtf8(text);
   AppendLine(color, std::move(line));
 }
 

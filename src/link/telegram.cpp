@@ -1,4 +1,5 @@
 #include "link/telegram.h"
+#include "util/text_encoding.h"
 
 namespace ardel {
 
@@ -44,9 +45,10 @@ std::string FormatTelegramText(const TTelegramBody& body) {
 }
 
 std::string IntegerConversionMessage(std::string_view text) {
+  // An error text is for people, so UTF-8; the digits are bytes of a command string.
   std::string msg = "'";
-  msg.append(text);
-  msg += "' ist kein g\xFCltiger Integerwert";  // Latin-1, as every text of the core
+  msg += Latin1ToUtf8(text);
+  msg += "' ist kein g\xC3\xBCltiger Integerwert";
   return msg;
 }
 

@@ -1,10 +1,11 @@
 #include "link/time_stamp.h"
 
-#include <langinfo.h>
-
 #include <clocale>
 #include <cstring>
 #include <ctime>
+#include <cwchar>
+
+#include "util/text_encoding.h"
 
 namespace ardel {
 
@@ -27,17 +28,12 @@ std::string TimeStampText(std::chrono::system_clock::time_point when) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(when);
   std::tm local{};
   localtime_r(&seconds, &local);
-  std::string format;
-  if (IsPlainCLocale()) {
-    format = "%d.%m.%Y %H:%M:%S";
-  } else {
-    format = nl_langinfo(D_FMT);
-    format += ' ';
-    format += nl_langinfo(T_FMT);
-  }
-  char buffer[128];
-  const std::size_t n = std::strftime(buffer, sizeof buffer, format.c_str(), &local);
-  return std::string(buffer, n);
+  // %x and %X are the locale's date and time formats; the wide form gives the
+  // characters whatever the locale's encoding, and they are kept in UTF-8.
+  const wchar_t* format = IsPlainCLocale() ? L"%d.%m.%Y %H:%M:%S" : L"%x %X";
+  wchar_t buffer[128];
+  const std::size_t n = std::wcsftime(buffer, sizeof buffer / sizeof buffer[0], format, &local);
+  return WideToUtf8(std::wstring_view(buffer, n));
 }
 
 }  // namespace ardel

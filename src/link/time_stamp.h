@@ -12,8 +12,9 @@ using TClock = std::function<std::chrono::system_clock::time_point()>;
 // The real clock.
 TClock SystemClock();
 
-// Short date, one blank, long time of the user's locale; "dd.mm.yyyy hh:mm:ss" in
-// the C/POSIX locale, which has no real format of its own.
+// Short date, one blank, long time of the user's locale, in UTF-8 whatever the
+// locale's encoding; "dd.mm.yyyy hh:mm:ss" in the C/POSIX locale, which has no real
+// format of its own.
 std::string TimeStampText(std::chrono::system_clock::time_point when);
 
 }  // namespace ardel

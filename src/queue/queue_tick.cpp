@@ -2,6 +2,8 @@
 
 #include <charconv>
 
+#include "util/text_encoding.h"
+
 namespace ardel {
 
 namespace {
@@ -141,7 +143,7 @@ void TQueueTick::Step() {
   } catch (const EConvertError& e) {
     // Such a command can never be sent: report it once and let the queue move on.
     queues_.Commands().RemoveAt(k);
-    AppendStatusLine(colors::kError, "E ", kBlanks38 + e.what() + "   " + oldest.q);
+    AppendStatusLine(colors::kError, "E ", kBlanks38 + e.what() + "   " + Latin1ToUtf8(oldest.q));
     queues_.SetRepeatCntr(kRepeatStart);
     return;
   }

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "rules/wild_match.h"
+#include "util/text_encoding.h"
 
 namespace ardel {
 
@@ -34,11 +35,11 @@ void TRuleEngine::RuleCheck(std::string_view telegramText) {
     } else if (!match) {
       continue;
     } else if (step.kind == rkSay) {
-      messageField_.Append(timeStamp() + "   " + step.argument);
+      messageField_.Append(timeStamp() + "   " + Latin1ToUtf8(step.argument));
     } else if (step.kind == rkCommand) {
       queues_.EnqueueCommand(step.argument);
       if (debugInfo) {
-        linkLog_.AppendLine(colors::kGrey, "- " + timeStamp() + "  due to Rule:  " + step.argument);
+        linkLog_.AppendLine(colors::kGrey, "- " + timeStamp() + "  due to Rule:  " + Latin1ToUtf8(step.argument));
       }
     }
   }

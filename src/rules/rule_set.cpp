@@ -4,6 +4,7 @@
 
 #include <cerrno>
 
+#include "util/text_encoding.h"
 #include "util/text_file.h"
 
 namespace ardel {
@@ -83,7 +84,7 @@ void TRuleSet::Load(const std::string& path) {
 void TRuleSet::Save(const std::string& path) {
   if (path.empty()) throw EFileError("cannot write the rule set: no file name");
   if (!MayWriteTo(path)) {
-    throw EFileError("cannot write " + path +
+    throw EFileError("cannot write " + LocaleToUtf8(path) +
                      ": the rule set was never loaded from this file, so it is not written over");
   }
   std::string content = JoinLinesCrLf(Lines());

@@ -1,4 +1,5 @@
 #include "serial/comm_thread.h"
+#include "util/text_encoding.h"
 
 #include <sys/ioctl.h>
 
@@ -20,7 +21,7 @@ constexpr int kSampleMs = 50;
 // handed over for ever.
 constexpr unsigned kMaxEmptyRuns = 1000;
 
-std::string SystemText(int error) { return std::strerror(error); }
+std::string SystemText(int error) { return SystemErrorText(error); }
 
 }  // namespace
 

@@ -1,4 +1,5 @@
 #include "serial/port_device.h"
+#include "util/text_encoding.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -40,7 +41,7 @@ std::string OwningGroup(const std::string& device) {
 
 std::string DescribeOpenError(const std::string& device, int error) {
   if (error == EBUSY || error == EWOULDBLOCK) return device + ": in use by another program";
-  std::string text = device + ": " + std::strerror(error);
+  std::string text = device + ": " + SystemErrorText(error);
   if (error == EACCES || error == EPERM) {
     text += " (the user must be in the group \"" + OwningGroup(device) + "\" that owns the device)";
   }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "stations/ini_file.h"
+#include "util/text_encoding.h"
 #include "util/text_file.h"
 
 namespace ardel {
@@ -63,13 +64,13 @@ void MakeDirectories(const std::string& path) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
     if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-      throw EFileError("cannot create " + part + ": " + std::strerror(errno));
+      throw EFileError("cannot create " + LocaleToUtf8(part) + ": " + SystemErrorText(errno));
     }
     if (slash == std::string::npos) break;
   }
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
-    throw EFileError("cannot use " + path + ": not a directory");
+    throw EFileError("cannot use " + LocaleToUtf8(path) + ": not a directory");
   }
 }
 

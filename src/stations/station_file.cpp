@@ -2,8 +2,11 @@
 
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <utility>
+
+#include "util/text_encoding.h"
 
 namespace ardel {
 
@@ -35,7 +38,7 @@ bool ParseCount(std::string_view text, int max, int& value) {
 }
 
 [[noreturn]] void Fail(const std::string& fileName, const std::string& what) {
-  throw EFileError(fileName + ": " + what);
+  throw EFileError(LocaleToUtf8(fileName) + ": " + what);
 }
 
 }  // namespace
@@ -147,19 +150,29 @@ void LoadStationTableText(TStationTable& table, std::string_view text, const std
                        " columns are more than " + std::to_string(kMaxStationFileCells) + " cells");
   }
   const std::size_t needed = 2 + static_cast<std::size_t>(rows);
+  const std::size_t present = std::min(lines.size(), needed) - 2;
+
+  // The counts make the table's size as a grid's would, keeping what fits; then the
+  // rows are read in order, as far as the file has them.
+  TStationTable loaded(rows, columns);
+  if (present < static_cast<std::size_t>(rows)) {
+    for (int r = static_cast<int>(present); r < std::min(rows, table.RowCount()); ++r) {
+      for (int c = 0; c < std::min(columns, table.ColumnCount()); ++c) loaded.SetCell(c, r, table.Cell(c, r));
+    }
+  }
+  for (std::size_t r = 0; r < present; ++r) {
+    std::vector<std::string> cells = ReadStationRow(lines[2 + r], columns);
+    for (int c = 0; c < columns; ++c) {
+      loaded.SetCell(c, static_cast<int>(r), std::move(cells[static_cast<std::size_t>(c)]));
+    }
+  }
+  table.ReplaceWith(std::move(loaded));
   if (lines.size() < needed) {
     const std::size_t missing = lines.size() + 1;
     Fail(fileName, "line " + std::to_string(missing) + " (row " + std::to_string(missing - 3) +
                        ") is missing: the file holds " + std::to_string(lines.size()) +
                        " lines for " + std::to_string(rows) + " rows");
   }
-
-  TStationTable loaded(rows, columns);
-  for (int r = 0; r < rows; ++r) {
-    std::vector<std::string> cells = ReadStationRow(lines[2 + static_cast<std::size_t>(r)], columns);
-    for (int c = 0; c < columns; ++c) loaded.SetCell(c, r, std::move(cells[static_cast<std::size_t>(c)]));
-  }
-  table.ReplaceWith(std::move(loaded));
 }
 
 void SaveStationTable(const TStationTable& table, const std::string& fileName) {

@@ -19,9 +19,9 @@ constexpr long kMaxStationFileCells = 1000000;
 // A real file is a few kilobytes.
 constexpr std::size_t kMaxStationFileBytes = 64u << 20;
 
-// Replaces the table with the file's contents. The whole file is checked first: a
-// missing, unreadable, short or malformed file throws EFileError and leaves the table
-// as it was.
+// Replaces the table with the file's contents. A missing, unreadable or malformed file
+// throws EFileError and leaves the table as it was; a short one gives the table its
+// counts and the rows before the missing line, and then throws.
 void LoadStationTable(TStationTable& table, const std::string& fileName);
 // The same for the file's bytes, already read; fileName only names the file in errors.
 void LoadStationTableText(TStationTable& table, std::string_view text, const std::string& fileName);

@@ -3,6 +3,8 @@
 #include <QMessageBox>
 #include <cstdio>
 
+#include "util/text_encoding.h"
+
 namespace ardel::ui {
 
 void TMessageBoxErrorDialog::ShowError(QWidget* parent, const QString& text) {
@@ -10,7 +12,8 @@ void TMessageBoxErrorDialog::ShowError(QWidget* parent, const QString& text) {
 }
 
 void TStandardErrorDialog::ShowError(QWidget*, const QString& text) {
-  std::fprintf(stderr, "ardel: %s\n", text.toLocal8Bit().constData());
+  // Qt's local 8-bit encoding is always UTF-8 here; the terminal may have another.
+  std::fprintf(stderr, "ardel: %s\n", Utf8ToLocale(text.toStdString()).c_str());
 }
 
 }  // namespace ardel::ui

@@ -47,7 +47,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   // The tick runs from the moment the window exists.
   tick_ = std::make_unique<TQueueTick>(
       queues_, linkLog_, transmitPath_, stationTable_, displayedStation_, information_,
-      TQueueTick::TOutputs{[this](const std::string& stamp) { Edit1->setText(FromBytes(stamp)); },
+      TQueueTick::TOutputs{[this](const std::string& stamp) { Edit1->setText(FromUtf8(stamp)); },
                            [this](const std::string& text) { ruleEngine_.RuleCheck(text); }});
   Timer1 = new QTimer(this);
   Timer1->setObjectName(QStringLiteral("Timer1"));
@@ -92,6 +92,6 @@ void TForm1::showEvent(QShowEvent* event) {
   move(266, 180);
 }
 
-void TForm1::ShowError(const char* text) { errorDialog_->ShowError(this, QString::fromLatin1(text)); }
+void TForm1::ShowError(const char* text) { errorDialog_->ShowError(this, QString::fromUtf8(text)); }
 
 }  // namespace ardel::ui

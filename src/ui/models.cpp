@@ -2,6 +2,10 @@
 
 #include <QApplication>
 #include <QClipboard>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QKeyEvent>
 #include <QPainter>
 #include <QPaintEvent>
@@ -10,6 +14,31 @@
 #include <algorithm>
 
 namespace ardel::ui {
+
+bool FitsLatin1(const QString& text) {
+  for (const QChar c : text) {
+    if (c.unicode() > 0xFF) return false;
+  }
+  return true;
+}
+
+void MarkLatin1(QWidget* field, const QString& text) {
+  const bool fits = FitsLatin1(text);
+  QPalette palette = field->palette();
+  palette.setColor(QPalette::Base, fits ? QApplication::palette(field).color(QPalette::Base) : QColor(255, 0, 0));
+  field->setPalette(palette);
+  field->setAccessibleDescription(fits ? QString() : QStringLiteral("holds a character that is stored as \"?\""));
+}
+
+void WarnBeyondLatin1(QComboBox* box) {
+  QLineEdit* edit = box->lineEdit();
+  QObject::connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) { MarkLatin1(edit, text); });
+}
+
+void WarnBeyondLatin1(QPlainTextEdit* editor) {
+  QObject::connect(editor, &QPlainTextEdit::textChanged, editor,
+                   [editor] { MarkLatin1(editor, editor->document()->toRawText()); });
+}
 
 TLinkLogModel::TLinkLogModel(TLinkLog& log, QObject* parent) : QAbstractListModel(parent), log_(log) {
   log_.SetObserver(this);
@@ -32,7 +61,7 @@ QVariant TLinkLogModel::data(const QModelIndex& index, int role) const {
   const TLogLine& line = log_.Line(static_cast<std::size_t>(index.row()));
   switch (role) {
     case Qt::DisplayRole:
-      return FromBytes(line.text);
+      return FromUtf8(line.text);
     case Qt::ForegroundRole:
       return QColor(line.color.r, line.color.g, line.color.b);
     default:

@@ -7,6 +7,9 @@
 #include "link/link_log.h"
 #include "queue/line_list.h"
 
+class QComboBox;
+class QPlainTextEdit;
+
 namespace ardel::ui {
 
 // Latin-1 both ways at the widget boundary, so every byte value shows and round-trips.
@@ -17,6 +20,20 @@ inline std::string ToBytes(const QString& text) {
   const QByteArray latin = text.toLatin1();
   return std::string(latin.constData(), static_cast<std::size_t>(latin.size()));
 }
+// Texts for people (log lines, the information and message fields, error texts) are
+// UTF-8 in the core.
+inline QString FromUtf8(const std::string& text) {
+  return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
+// Whether every character survives ToBytes; one beyond Latin-1 becomes "?".
+bool FitsLatin1(const QString& text);
+// The warning colour while a field holds a character that ToBytes cannot keep.
+void MarkLatin1(QWidget* field, const QString& text);
+// The same for an editable combo box (its line edit) and a plain-text editor, kept up
+// with every change of their text.
+void WarnBeyondLatin1(QComboBox* box);
+void WarnBeyondLatin1(QPlainTextEdit* editor);
 
 class TLinkLogModel : public QAbstractListModel, private ILinkLogObserver {
   Q_OBJECT

@@ -18,6 +18,7 @@ void TForm1::BuildDataPage(QWidget* page) {
   StringGrid1->setAccessibleName(QStringLiteral("Station table"));
   StringGrid1->setFont(CourierNew(8));
   StringGrid1->setModel(stationTableModel_);
+  StringGrid1->setItemDelegate(new TLatin1CellDelegate(StringGrid1));
   StringGrid1->setSelectionMode(QAbstractItemView::ContiguousSelection);
   StringGrid1->setSelectionBehavior(QAbstractItemView::SelectItems);
   StringGrid1->setEditTriggers(QAbstractItemView::DoubleClicked | QAbstractItemView::EditKeyPressed |

@@ -10,6 +10,7 @@
 
 #include "ui/fonts.h"
 #include "ui/form1.h"
+#include "ui/models.h"
 #include "ui/station_models.h"
 #include "util/text_file.h"
 
@@ -40,6 +41,7 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
   Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Label19->setBuddy(Memo2);
+  WarnBeyondLatin1(Memo2);
   upperLayout->addWidget(Label19);
   upperLayout->addWidget(CheckBox5, 0, Qt::AlignLeft);
   upperLayout->addWidget(Button9, 0, Qt::AlignLeft);

@@ -72,6 +72,9 @@ void TForm1::BuildTestPage(QWidget* page) {
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
+  // "send" sends what was typed: no completion may append the tail of an earlier entry.
+  ComboBox1->setCompleter(nullptr);
+  WarnBeyondLatin1(ComboBox1);
   ComboBox1->setFont(CourierNew(9, true));
   ComboBox1->setStyleSheet(QStringLiteral("QComboBox { color: rgb(0, 128, 0); }"));
   ComboBox1->setAccessibleName(QStringLiteral("command line"));

@@ -95,18 +95,27 @@ void TTextLinesModel::AfterClear() { endResetModel(); }
 
 TTextLinesPlainText::TTextLinesPlainText(TTextLines& lines, QPlainTextEdit* edit, QObject* parent)
     : QObject(parent), lines_(lines), edit_(edit) {
-  for (const std::string& line : lines_.Lines()) edit_->appendPlainText(FromBytes(line));
+  for (const std::string& line : lines_.Lines()) edit_->appendPlainText(FromUtf8(line));
   lines_.SetObserver(this);
 }
 
 TTextLinesPlainText::~TTextLinesPlainText() { lines_.SetObserver(nullptr); }
 
 void TTextLinesPlainText::AfterAppend() {
-  edit_->appendPlainText(FromBytes(lines_.At(lines_.Count() - 1)));
+  edit_->appendPlainText(FromUtf8(lines_.At(lines_.Count() - 1)));
   edit_->verticalScrollBar()->setValue(edit_->verticalScrollBar()->maximum());
 }
 
 void TTextLinesPlainText::AfterClear() { edit_->clear(); }
+
+QWidget* TLatin1CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                           const QModelIndex& index) const {
+  QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+  if (auto* edit = qobject_cast<QLineEdit*>(editor)) {
+    connect(edit, &QLineEdit::textChanged, edit, [edit](const QString& text) { MarkLatin1(edit, text); });
+  }
+  return editor;
+}
 
 TTextFieldLineEdit::TTextFieldLineEdit(TTextField& field, QLineEdit* edit, QObject* parent)
     : QObject(parent), field_(field), edit_(edit) {

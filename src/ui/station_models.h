@@ -5,6 +5,7 @@
 #include <QAbstractListModel>
 #include <QAbstractTableModel>
 #include <QObject>
+#include <QStyledItemDelegate>
 
 #include "stations/station_table.h"
 #include "util/text_field.h"
@@ -42,6 +43,14 @@ class TStationTableModel : public QAbstractTableModel, private IStationTableObse
   TStationTable& table_;
 };
 
+// The grid's cell editor warns while it holds a character beyond Latin-1.
+class TLatin1CellDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+};
+
 // A list of lines shown in a list view (the INFI list).
 class TTextLinesModel : public QAbstractListModel, private ITextLinesObserver {
   Q_OBJECT
@@ -61,8 +70,8 @@ class TTextLinesModel : public QAbstractListModel, private ITextLinesObserver {
   TTextLines& lines_;
 };
 
-// A list of lines shown in a read-only text field (the information field), which keeps
-// its end in view.
+// A list of lines for people (UTF-8) shown in a read-only text field (the information
+// field, the message field), which keeps its end in view.
 class TTextLinesPlainText : public QObject, private ITextLinesObserver {
   Q_OBJECT
  public:

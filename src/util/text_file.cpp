@@ -4,15 +4,28 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+
+#include "util/text_encoding.h"
 
 namespace ardel {
 
 namespace {
 
 [[noreturn]] void Fail(const std::string& what, const std::string& path, int error) {
-  throw EFileError(what + " " + path + ": " + std::strerror(error));
+  throw EFileError(what + " " + LocaleToUtf8(path) + ": " + SystemErrorText(error));
+}
+
+[[noreturn]] void FailNotRegular(const std::string& what, const std::string& path, mode_t mode) {
+  const char* kind = S_ISDIR(mode)    ? "a directory"
+                     : S_ISFIFO(mode) ? "a FIFO"
+                     : S_ISCHR(mode)  ? "a character device"
+                     : S_ISBLK(mode)  ? "a block device"
+                     : S_ISSOCK(mode) ? "a socket"
+                                      : "not a regular file";
+  throw EFileError(what + " " + LocaleToUtf8(path) + ": it is " + kind + ", not a regular file");
 }
 
 class TFd {
@@ -41,16 +54,66 @@ std::string DirectoryOf(const std::string& path) {
   return path.substr(0, slash);
 }
 
+std::string NameOf(const std::string& path) {
+  const auto slash = path.find_last_of('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+// The file that a save replaces: the path itself, or the file its links lead to, which
+// need not exist yet.
+std::string SaveTarget(const std::string& path) {
+  std::string target = path;
+  for (int hops = 0;; ++hops) {
+    struct stat st {};
+    if (::lstat(target.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return target;
+    if (hops == 40) Fail("cannot write", path, ELOOP);
+    std::vector<char> buffer(static_cast<std::size_t>(st.st_size > 0 ? st.st_size : 255) + 1);
+    const ssize_t n = ::readlink(target.c_str(), buffer.data(), buffer.size());
+    if (n < 0) Fail("cannot write", path, errno);
+    std::string link(buffer.data(), static_cast<std::size_t>(n));
+    target = (!link.empty() && link.front() == '/') ? link : DirectoryOf(target) + "/" + link;
+  }
+}
+
+// 0, or the errno of the failed write.
+int WriteAll(int fd, std::string_view bytes) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return errno;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  return 0;
+}
+
+// For a folder that the user may not write into, but whose file the user may write:
+// not atomic, but flushed to disk before it counts as saved.
+void WriteInPlace(const std::string& path, const std::string& target, std::string_view bytes) {
+  TFd fd(::open(target.c_str(), O_WRONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC));
+  if (fd.Get() < 0) Fail("cannot write", path, errno);
+  struct stat st {};
+  if (::fstat(fd.Get(), &st) != 0) Fail("cannot write", path, errno);
+  if (!S_ISREG(st.st_mode)) FailNotRegular("cannot write", path, st.st_mode);
+  if (const int error = WriteAll(fd.Get(), bytes); error != 0) Fail("cannot write", path, error);
+  if (::ftruncate(fd.Get(), static_cast<off_t>(bytes.size())) != 0) Fail("cannot write", path, errno);
+  if (::fsync(fd.Get()) != 0) Fail("cannot write", path, errno);
+  if (::close(fd.Release()) != 0) Fail("cannot write", path, errno);
+}
+
 }  // namespace
 
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
-  TFd fd(::open(path.c_str(), O_RDONLY | O_CLOEXEC));
+  // Without O_NONBLOCK, opening a FIFO waits for a writer that may never come.
+  TFd fd(::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC));
   if (fd.Get() < 0) Fail("cannot open", path, errno);
   struct stat st {};
   if (::fstat(fd.Get(), &st) != 0) Fail("cannot read", path, errno);
-  if (S_ISDIR(st.st_mode)) Fail("cannot read", path, EISDIR);
+  if (!S_ISREG(st.st_mode)) FailNotRegular("cannot read", path, st.st_mode);
   std::string data;
-  if (st.st_size > 0) data.reserve(static_cast<std::size_t>(st.st_size));
+  if (st.st_size > 0) data.reserve(static_cast<std::size_t>(std::min<off_t>(st.st_size, static_cast<off_t>(maxBytes))));
   char buffer[65536];
   for (;;) {
     const ssize_t n = ::read(fd.Get(), buffer, sizeof buffer);
@@ -66,39 +129,54 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes) {
 }
 
 void WriteFileAtomically(const std::string& path, std::string_view bytes) {
-  const std::string temp = path + ".new";
-  TFd fd(::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644));
-  if (fd.Get() < 0) Fail("cannot write", path, errno);
-  // Keep the old file's permissions where there is one.
+  // A link stays a link: its target is replaced, beside the target.
+  const std::string target = SaveTarget(path);
   struct stat old {};
-  if (::stat(path.c_str(), &old) == 0) ::fchmod(fd.Get(), old.st_mode & 07777);
+  const bool exists = ::stat(target.c_str(), &old) == 0;
+  if (exists) {
+    if (!S_ISREG(old.st_mode)) FailNotRegular("cannot write", path, old.st_mode);
+    // A file without write permission is the user's "keep this". Root could write it
+    // anyway, and the rename would not even ask, so the bits are looked at as well.
+    if (::access(target.c_str(), W_OK) != 0) Fail("cannot write", path, errno);
+    if ((old.st_mode & 0222) == 0) Fail("cannot write", path, EACCES);
+  }
+
+  // A name of its own per process and save, made here and nowhere else: O_EXCL with
+  // O_NOFOLLOW never opens what another has put there, a link least of all.
+  static unsigned long saves = 0;
+  std::string temp;
+  int created = -1;
+  for (int attempt = 0; attempt < 100 && created < 0; ++attempt) {
+    temp = DirectoryOf(target) + "/" + NameOf(target) + "." + std::to_string(::getpid()) + "." +
+           std::to_string(++saves) + ".new";
+    created = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0666);
+    if (created < 0 && errno != EEXIST) break;
+  }
+  if (created < 0) {
+    const int error = errno;
+    if (exists && (error == EACCES || error == EPERM)) return WriteInPlace(path, target, bytes);
+    Fail("cannot write", path, error);
+  }
+  TFd fd(created);
+  if (exists) {
+    // The new file is the old one's in all the user sees: mode bits, and owner where
+    // the process may give it.
+    ::fchmod(fd.Get(), old.st_mode & 07777);
+    if (::fchown(fd.Get(), old.st_uid, old.st_gid) != 0) {
+      [[maybe_unused]] const int kept = ::fchown(fd.Get(), static_cast<uid_t>(-1), old.st_gid);
+    }
+  }
   auto failAndRemove = [&](int error) {
-    ::close(fd.Release());
+    if (fd.Get() >= 0) ::close(fd.Release());
     ::unlink(temp.c_str());
     Fail("cannot write", path, error);
   };
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd.Get(), bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      failAndRemove(errno);
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  if (const int error = WriteAll(fd.Get(), bytes); error != 0) failAndRemove(error);
   if (::fsync(fd.Get()) != 0) failAndRemove(errno);
-  if (::close(fd.Release()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    Fail("cannot write", path, error);
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    Fail("cannot write", path, error);
-  }
+  if (::close(fd.Release()) != 0) failAndRemove(errno);
+  if (::rename(temp.c_str(), target.c_str()) != 0) failAndRemove(errno);
   // Make the rename itself durable.
-  TFd dir(::open(DirectoryOf(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+  TFd dir(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Get() >= 0) ::fsync(dir.Get());
 }
 

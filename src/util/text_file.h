@@ -10,18 +10,23 @@
 
 namespace ardel {
 
-// A file that could not be read or written; the text names the file and the cause.
+// A file that could not be read or written; the text (UTF-8) names the file and the
+// cause.
 class EFileError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
 
-// The whole file as bytes. Throws EFileError when it is missing or unreadable, or
+// The whole file as bytes. Throws EFileError when it is missing or unreadable, not a
+// regular file (a FIFO, a device or a directory is refused, never waited on), or
 // larger than maxBytes.
 std::string ReadWholeFile(const std::string& path, std::size_t maxBytes = 256u << 20);
 
-// Replaces the file with the bytes, atomically. Throws EFileError; the old file is
-// then left as it was.
+// Replaces the file with the bytes, atomically: through a symbolic link to its target,
+// by a new file of its own name in the target's folder, with the old file's mode bits.
+// A file without write permission is not replaced, also for root. In a folder that
+// cannot be written into, a writable file is written in place and flushed. Throws
+// EFileError; the old file is then left as it was.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
 // Lines ended by CR LF, a lone CR or a lone LF; an end after the last line adds no

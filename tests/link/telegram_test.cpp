@@ -39,10 +39,10 @@ TEST(ParseCommandString, ConversionFailureNamesThePair) {
     std::string line;
     std::string message;
   } cases[] = {
-      {"AB BX 00000000 FFFFFF80 00", "'$BX' ist kein g\xFCltiger Integerwert"},
-      {"AB\tB0 00000000 FFFFFF80 00", "'$\tB' ist kein g\xFCltiger Integerwert"},
-      {"AB B0 00000000 FFFFFF80 0G   comment", "'$0G' ist kein g\xFCltiger Integerwert"},
-      {"-1 B0 00000000 FFFFFF80 00", "'$-1' ist kein g\xFCltiger Integerwert"},
+      {"AB BX 00000000 FFFFFF80 00", "'$BX' ist kein g\xC3\xBCltiger Integerwert"},
+      {"AB\tB0 00000000 FFFFFF80 00", "'$\tB' ist kein g\xC3\xBCltiger Integerwert"},
+      {"AB B0 00000000 FFFFFF80 0G   comment", "'$0G' ist kein g\xC3\xBCltiger Integerwert"},
+      {"-1 B0 00000000 FFFFFF80 00", "'$-1' ist kein g\xC3\xBCltiger Integerwert"},
   };
   for (const auto& c : cases) {
     const TParsedCommand parsed = ParseCommandString(c.line);

@@ -48,7 +48,7 @@ TEST(TransmitPath, InvalidAndUnconvertibleStrings) {
     rig.transmit.SendCommandString("AB ZZ 00000000 FFFFFF80 00");
     FAIL() << "no conversion error";
   } catch (const EConvertError& e) {
-    EXPECT_STREQ(e.what(), "'$ZZ' ist kein g\xFCltiger Integerwert");
+    EXPECT_STREQ(e.what(), "'$ZZ' ist kein g\xC3\xBCltiger Integerwert");
   }
   EXPECT_TRUE(rig.written.empty());
   EXPECT_EQ(rig.log.Count(), 1u);

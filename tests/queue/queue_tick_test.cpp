@@ -84,6 +84,7 @@ TEST(QueueTick, CompletionCases) {
     std::string command;
     std::string answer;  // arrives after the first run
     bool completes;
+    std::string younger = {};  // queued behind the command
   } cases[] = {
       {"answer completes", kVersion, "8B B0 00000000 FFFFFF80 00", true},
       {"other ID", kVersion, "8B B0 00000000 FFFFFF81 00", false},
@@ -91,15 +92,18 @@ TEST(QueueTick, CompletionCases) {
       {"22 digits without blanks", "ABB000000000FFFFFF8000", "8B B0 00000000 FFFFFF80 00", false},
       {"acknowledgement completes", "AB C0 FF000000 FFFFFF80 00", "8B AC 00000000 FFFFFF80 00", true},
       {"any header", kVersion, "6B 05 30000000 FFFFFF80 30", true},
+      {"answers a younger command only", kVersion, "8B B0 00000000 00000009 00", false,
+       "AB B0 00000000 00000009 00"},
   };
   for (const auto& c : cases) {
     Rig rig;
     rig.log.Switches().debugInfo = true;
     rig.queues.EnqueueCommand(c.command);
+    if (!c.younger.empty()) rig.queues.EnqueueCommand(c.younger);
     rig.Run();
     rig.queues.EnqueueAnswer(c.answer);
     rig.Run();
-    EXPECT_EQ(rig.queues.Commands().Count(), c.completes ? 0u : 1u) << c.name;
+    EXPECT_EQ(rig.queues.Commands().Count(), (c.completes ? 0u : 1u) + (c.younger.empty() ? 0u : 1u)) << c.name;
     EXPECT_EQ(rig.written.size(), c.completes ? 1u : 2u) << c.name;
     EXPECT_EQ(rig.queues.RepeatCntr(), c.completes ? 3 : 1) << c.name;
     const auto kinds = rig.Kinds();
@@ -211,14 +215,21 @@ TEST(QueueTick, BaseIdChangeReports) {
       {"F7", "Station not in LRN-Mode. New ID not set)"},
       {"05", ""},
   };
-  for (const auto& c : cases) {
-    Rig rig;
-    rig.queues.EnqueueAnswer("8B D0 00000000 FFFFFF80 " + c.status);
-    rig.Run();
-    ASSERT_EQ(rig.information.Count(), 3u);
-    EXPECT_EQ(rig.information.At(0), "Station base ID change from FFFFFF80 to 00000000");
-    EXPECT_EQ(rig.information.At(1), " ended with return Code: " + c.status + "  (" + c.outcome);
-    EXPECT_EQ(rig.information.At(2), " -> Dont forget to build a new Station-Tab with new SBI...");
+  // The report comes whether the answer completes the change command or not.
+  for (const bool waiting : {false, true}) {
+    for (const auto& c : cases) {
+      SCOPED_TRACE(c.status + (waiting ? " completing its command" : " with no command waiting"));
+      Rig rig;
+      if (waiting) rig.queues.EnqueueCommand("AB D0 00000000 FFFFFF80 00");
+      rig.queues.EnqueueAnswer("8B D0 00000000 FFFFFF80 " + c.status);
+      rig.Run();
+      EXPECT_EQ(rig.queues.Commands().Count(), 0u);
+      EXPECT_TRUE(rig.written.empty());
+      ASSERT_EQ(rig.information.Count(), 3u);
+      EXPECT_EQ(rig.information.At(0), "Station base ID change from FFFFFF80 to 00000000");
+      EXPECT_EQ(rig.information.At(1), " ended with return Code: " + c.status + "  (" + c.outcome);
+      EXPECT_EQ(rig.information.At(2), " -> Dont forget to build a new Station-Tab with new SBI...");
+    }
   }
 }
 
@@ -259,7 +270,7 @@ TEST(QueueTick, UnconvertibleCommandIsReportedOnceAndLeaves) {
   EXPECT_EQ(rig.queues.RepeatCntr(), 3);
   ASSERT_EQ(rig.log.Count(), 2u);
   EXPECT_EQ(rig.log.Line(1).text, "E " + rig.log.TimeStamp() + std::string(38, ' ') +
-                                       "'$XY' ist kein g\xFCltiger Integerwert   AB XY 00000000 FFFFFF80 00");
+                                       "'$XY' ist kein g\xC3\xBCltiger Integerwert   AB XY 00000000 FFFFFF80 00");
 }
 
 TEST(QueueTick, InvalidCommandTimesOut) {
@@ -269,6 +280,26 @@ TEST(QueueTick, InvalidCommandTimesOut) {
   EXPECT_EQ(rig.queues.Commands().Count(), 0u);
   EXPECT_TRUE(rig.written.empty());
   EXPECT_EQ(rig.Kinds().back(), "time out");
+}
+
+// "Stop Loging" silences telegram lines only ("no valid command string" is one); the
+// tick's own "repeat it" and "time out" lines are still written.
+TEST(QueueTick, StopLogingKeepsTheTicksOwnLines) {
+  for (const char* command : {kVersion, "[empty]"}) {
+    SCOPED_TRACE(command);
+    Rig rig;
+    rig.log.Switches().stopLogging = true;
+    rig.queues.EnqueueCommand(command);
+    rig.Run(4);
+    EXPECT_EQ(rig.Kinds(), (std::vector<std::string>{"repeat it", "repeat it", "time out"}));
+    EXPECT_EQ(rig.queues.Commands().Count(), 0u);
+  }
+  Rig rig;
+  rig.queues.EnqueueCommand("[empty]");
+  rig.Run();
+  ASSERT_EQ(rig.log.Count(), 1u);
+  EXPECT_NE(rig.log.Line(0).text.find("no valid command string"), std::string::npos)
+      << "written with Stop Loging off";
 }
 
 TEST(QueueTick, IntervalEditorText) {

@@ -7,6 +7,9 @@
 #include <filesystem>
 #include <random>
 
+#include "rules/rule_set.h"
+#include "stations/ini_file.h"
+
 namespace ardel {
 namespace {
 
@@ -191,8 +194,6 @@ TEST_F(StationFileTest, MalformedFilesFailAndLeaveTheTable) {
       {"column count not a number", "32\r\nx\r\n", "line 2 must hold the column count"},
       {"column count above bound", "32\r\n1000000000\r\n", "from 1 to 1000"},
       {"too many cells", "10000\r\n1000\r\n", "more than 1000000 cells"},
-      {"short by one row", "3\r\n17\r\na\r\nb\r\n", "line 5 (row 2) is missing"},
-      {"no rows", "32\r\n17\r\n", "line 3 (row 0) is missing"},
       {"binary garbage", garbage, "line 1 must hold"},
       {"10 MB first line", bigLine, "line 1 must hold"},
       {"10 MB column count", "1\r\n" + bigLine, "line 2 must hold"},
@@ -217,6 +218,57 @@ TEST_F(StationFileTest, MalformedFilesFailAndLeaveTheTable) {
   TStationTable table;
   EXPECT_THROW(LoadStationTable(table, Path("missing.txt")), EFileError);
   EXPECT_THROW(LoadStationTable(table, dir_), EFileError);
+}
+
+// A short file gives the table its counts and the rows before the missing line; rows
+// after it keep what the table held, as a grid of that size would; then the load fails
+// and the file is not the table's own, so it is never written over.
+TEST_F(StationFileTest, ShortFileLoadsTheRowsBeforeTheMissingLine) {
+  struct Case {
+    const char* name;
+    std::string text;
+    const char* message;
+    int rows;
+    std::vector<std::string> column0;  // rows 0..3 of column 0 afterwards
+  } cases[] = {
+      {"short by one row", "3\r\n17\r\na\r\nb\r\n", "line 5 (row 2) is missing", 3, {"a", "b", "INFI[0]"}},
+      {"no rows", "32\r\n17\r\n", "line 3 (row 0) is missing", 32, {"", "SBI", "INFI[0]", "INFI[1]"}},
+      {"half the rows", "32\r\n17\r\nh\r\ns\r\n", "line 5 (row 2) is missing", 32, {"h", "s", "INFI[0]", "INFI[1]"}},
+  };
+  const std::string path = Path("veskData.txt");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    WriteFileAtomically(path, c.text);
+    TStationTable table;
+    table.WriteHeadings();
+    TStationFileGuard guard;
+    try {
+      guard.Load(table, path);
+      ADD_FAILURE() << "loaded";
+    } catch (const EFileError& e) {
+      EXPECT_NE(std::string(e.what()).find(c.message), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(table.RowCount(), c.rows);
+    for (std::size_t r = 0; r < c.column0.size(); ++r) EXPECT_EQ(table.Cell(0, static_cast<int>(r)), c.column0[r]) << r;
+    EXPECT_FALSE(guard.Save(table, path));
+    EXPECT_EQ(ReadWholeFile(path), c.text);
+  }
+}
+
+// A FIFO, a device or a directory as any of the three files is refused at once: the
+// start-up never waits for a writer that does not come.
+TEST_F(StationFileTest, NonRegularProgramFilesAreRefused) {
+  const std::string fifo = Path("fifo");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+  for (const std::string& path : {fifo, std::string("/dev/zero"), dir_}) {
+    SCOPED_TRACE(path);
+    TStationTable table;
+    EXPECT_THROW(LoadStationTable(table, path), EFileError);
+    EXPECT_THROW(TIniFile::Load(path), EFileError);
+    TRuleSet rules;
+    EXPECT_THROW(rules.Load(path), EFileError);
+    EXPECT_THROW(WriteIniInteger(path, "Link", "Comport", 2), EFileError);
+  }
 }
 
 TEST_F(StationFileTest, HugeLinesLoadCleanly) {
@@ -249,11 +301,9 @@ TEST_F(StationFileTest, FailedSaveKeepsTheOldFile) {
   EXPECT_THROW(SaveStationTable(table, blocked), EFileError);
   EXPECT_TRUE(std::filesystem::is_directory(blocked));
   EXPECT_FALSE(std::filesystem::exists(blocked + ".new"));
-  if (::geteuid() != 0) {
-    ::chmod(dir_.c_str(), 0555);
-    EXPECT_THROW(SaveStationTable(table, path), EFileError);
-    ::chmod(dir_.c_str(), 0755);
-  }
+  // A file the user made read-only; root is refused as well.
+  ::chmod(path.c_str(), 0444);
+  EXPECT_THROW(SaveStationTable(table, path), EFileError);
   EXPECT_EQ(ReadWholeFile(path), "old");
   EXPECT_EQ(table.Cell(1, 1), "FFFFFF80");
 }

@@ -134,6 +134,9 @@ TEST(DisplayedStation, SbiValidity) {
       {"FF800080", true},  {"FFFFFF81", false},  {"FF7FFF80", false},  {"FFFFF80", false},
       {"", false},         {"FFFFFF80 ", false}, {"FFFFFF08", false},  {"FFFFFF90", false},
       {"00000000", false}, {"\xff\xff\xff\xff\xff\xff" "80", true},  // bytes above "F"
+      // Letters compare with their case: lower case lies above "F", where a folding
+      // comparison would find these below FF800000.
+      {"ff7fff80", true},  {"Ff7FFF80", true},   {"FF7fff80", false},
   };
   for (const auto& c : cases) EXPECT_EQ(IsValidSbi(c.text), c.valid) << c.text;
 }

@@ -3,12 +3,15 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <termios.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <map>
 #include <optional>
 #include <thread>
 
@@ -128,6 +131,57 @@ TEST(Program, SignalsSaveAllThreeFiles) {
     EXPECT_EQ(saved.Cell(StationColumn(3), kSbiRow), c.dataFiles ? "FF800180" : " ");
     EXPECT_EQ(ReadWholeFile(files.RuleSetFile()), c.dataFiles ? "if   *\r\nthen say seen" : "");
   }
+}
+
+// Every file of a directory with what an atomic write or a write in place changes.
+std::map<std::string, std::string> Snapshot(const std::string& directory) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : std::filesystem::directory_iterator(directory)) {
+    struct stat st {};
+    ::lstat(entry.path().c_str(), &st);
+    files[entry.path().filename().string()] = std::to_string(st.st_ino) + " " + std::to_string(st.st_size) + " " +
+                                              std::to_string(st.st_mtim.tv_sec) + "." +
+                                              std::to_string(st.st_mtim.tv_nsec);
+  }
+  return files;
+}
+
+std::string LockHolder(const TProgramDirectory& files) {
+  std::error_code error;
+  const std::string path = files.File("ardel.lock");
+  return std::filesystem::exists(path, error) ? ReadWholeFile(path) : std::string();
+}
+
+// One process owns a program directory: a second start refuses at once, names the
+// directory and the holder, and touches no file; the lock dies with its process, even
+// by SIGKILL.
+TEST(Program, SecondStartOnTheSameDirectoryIsRefused) {
+  TProgramDirectory files;
+  TProgramDirectory scratch;
+  TPty pty;
+  // A start-up that got past the lock would write this file at once.
+  WriteFileAtomically(files.ConfigFile(), "[Ports]\nCOM3=" + pty.Path() + "\n[Link]\nComport=3\n");
+  files.WriteDataFiles("if   *\nthen say seen");
+
+  const pid_t first = Spawn({"--dir", files.Path()}, true, scratch.File("first.txt"));
+  ASSERT_TRUE(Acknowledges(pty)) << ReadWholeFile(scratch.File("first.txt"));
+  EXPECT_EQ(LockHolder(files), std::to_string(first) + "\n");
+  const auto before = Snapshot(files.Path());
+
+  const pid_t second = Spawn({"--dir", files.Path()}, true, scratch.File("second.txt"));
+  EXPECT_EQ(WaitForExit(second), 1);
+  const std::string said = ReadWholeFile(scratch.File("second.txt"));
+  EXPECT_NE(said.find("The program directory " + files.Path() + " is in use"), std::string::npos) << said;
+  EXPECT_NE(said.find("(process " + std::to_string(first) + ")"), std::string::npos) << said;
+  EXPECT_EQ(Snapshot(files.Path()), before);
+
+  ASSERT_EQ(::kill(first, SIGKILL), 0);
+  EXPECT_EQ(WaitForExit(first), std::nullopt);
+  const pid_t third = Spawn({"--dir", files.Path()}, true, scratch.File("third.txt"));
+  ASSERT_TRUE(Acknowledges(pty)) << ReadWholeFile(scratch.File("third.txt"));
+  EXPECT_EQ(LockHolder(files), std::to_string(third) + "\n");
+  ASSERT_EQ(::kill(third, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(third), 0) << ReadWholeFile(scratch.File("third.txt"));
 }
 
 }  // namespace

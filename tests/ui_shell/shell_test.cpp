@@ -116,12 +116,15 @@ TEST_F(ShellTest, NoConfigurationFileOpensCom1AndCreatesTheFileAtExit) {
   form->StationTable().SetCell(StationColumn(7), kSbiRow, "FF800380");
   Find<QPlainTextEdit>(*form, "Memo2")->appendPlainText("then say more");
   Find<QSpinBox>(*form, "SpinEdit1")->setValue(500);
+  // An SBI typed without a station tab switch after it reaches neither table nor file.
+  Find<QLineEdit>(*form, "Edit3")->setText("FF800300");
   form.reset();
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
   EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=1\n");
   TStationTable saved;
   LoadStationTable(saved, files_.StationFile());
   EXPECT_EQ(saved.Cell(StationColumn(7), kSbiRow), "FF800380");
+  EXPECT_EQ(saved.Cell(StationColumn(0), kSbiRow), "FF800080");
   EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), kRules + "\r\nthen say more");
 
   form = Start();

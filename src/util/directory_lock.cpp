@@ -1,0 +1,80 @@
+#include "util/directory_lock.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+
+#include "util/text_encoding.h"
+#include "util/text_file.h"
+
+namespace ardel {
+
+namespace {
+
+pid_t ReadPid(int fd) {
+  char buffer[32] = {};
+  const ssize_t n = ::pread(fd, buffer, sizeof buffer - 1, 0);
+  if (n <= 0) return 0;
+  long value = 0;
+  for (ssize_t i = 0; i < n && buffer[i] >= '0' && buffer[i] <= '9'; ++i) value = value * 10 + (buffer[i] - '0');
+  return static_cast<pid_t>(value);
+}
+
+}  // namespace
+
+TDirectoryLock::~TDirectoryLock() {
+  // The file stays: removing it would let a later start lock a file that a third start
+  // has already replaced.
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool TDirectoryLock::Acquire(const std::string& directory) {
+  directory_ = directory;
+  holder_ = 0;
+  const std::string path = directory + kFileName;
+  bool writable = true;
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+  if (fd < 0 && (errno == EACCES || errno == EROFS)) {
+    // An flock needs no write access: a read-only directory is still locked through a
+    // lock file that is there, else through the directory itself.
+    writable = false;
+    fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0 && errno == ENOENT) fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  }
+  if (fd < 0) {
+    throw EFileError("cannot lock " + LocaleToUtf8(directory) + ": " + SystemErrorText(errno));
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+    ::close(fd);
+    throw EFileError("cannot lock " + LocaleToUtf8(directory) + ": " + LocaleToUtf8(path) +
+                     " is not a regular file");
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    const int error = errno;
+    if (S_ISREG(st.st_mode)) holder_ = ReadPid(fd);
+    ::close(fd);
+    if (error == EWOULDBLOCK) return false;
+    throw EFileError("cannot lock " + LocaleToUtf8(directory) + ": " + SystemErrorText(error));
+  }
+  if (writable) {
+    const std::string pid = std::to_string(::getpid()) + "\n";
+    if (::ftruncate(fd, 0) == 0) {
+      [[maybe_unused]] const ssize_t n = ::pwrite(fd, pid.data(), pid.size(), 0);
+    }
+  }
+  fd_ = fd;
+  return true;
+}
+
+std::string TDirectoryLock::RefusalText() const {
+  std::string text = "The program directory " + LocaleToUtf8(directory_) + " is in use by another Ardel";
+  if (holder_ > 0) text += " (process " + std::to_string(holder_) + ")";
+  return text + "; only one Ardel at a time may keep its files there.";
+}
+
+}  // namespace ardel

@@ -1,0 +1,37 @@
+#pragma once
+// One process owns a program directory at a time. The lock is an flock on a file in the
+// directory, so it ends with the process however the process ends; the file holds the
+// owner's process id so that a refused start can say who holds it.
+
+#include <string>
+#include <sys/types.h>
+
+namespace ardel {
+
+class TDirectoryLock {
+ public:
+  static constexpr const char* kFileName = "ardel.lock";
+
+  TDirectoryLock() = default;
+  ~TDirectoryLock();
+  TDirectoryLock(const TDirectoryLock&) = delete;
+  TDirectoryLock& operator=(const TDirectoryLock&) = delete;
+
+  // Takes the lock of the directory (with its trailing "/"), without waiting. False when
+  // another process holds it; then Holder() and RefusalText() say who. Throws
+  // EFileError when the directory cannot be locked at all.
+  bool Acquire(const std::string& directory);
+  bool Held() const { return fd_ >= 0; }
+
+  // The process id in the lock file when the lock was refused; 0 when none was readable.
+  pid_t Holder() const { return holder_; }
+  // The refusal for the operator, naming the directory and the holder.
+  std::string RefusalText() const;
+
+ private:
+  int fd_ = -1;
+  pid_t holder_ = 0;
+  std::string directory_;
+};
+
+}  // namespace ardel

@@ -1,0 +1,25 @@
+#pragma once
+// Texts for people are UTF-8 inside the program: the link log's lines, the information
+// and message fields, error texts. Bytes of the link and the data files are Latin-1;
+// what the system gives (the locale's date and time, its error messages, file paths)
+// is in the locale's encoding. These convert both into UTF-8 where they meet.
+
+#include <string>
+#include <string_view>
+
+namespace ardel {
+
+// One byte, one character.
+std::string Latin1ToUtf8(std::string_view bytes);
+// In the encoding of the current LC_CTYPE; a byte that is no character there becomes
+// U+FFFD.
+std::string LocaleToUtf8(std::string_view text);
+// Wide characters as the C library makes them (UCS-4 here).
+std::string WideToUtf8(std::wstring_view text);
+// For the terminal: UTF-8 in the encoding of the current LC_CTYPE; a character that
+// it cannot hold becomes "?".
+std::string Utf8ToLocale(std::string_view text);
+// strerror's text, in UTF-8.
+std::string SystemErrorText(int error);
+
+}  // namespace ardel
