@@ -1,5 +1,7 @@
 #include "util/text_encoding.h"
 
+#include <langinfo.h>
+
 #include <climits>
 #include <cstring>
 #include <cwchar>
@@ -34,6 +36,27 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
+// The C/POSIX locale knows ASCII only and says nothing about other bytes; file names
+// and texts are then taken as UTF-8, as the desktop takes them.
+bool IsPlainLocale() {
+  const char* codeset = nl_langinfo(CODESET);
+  return std::strcmp(codeset, "ANSI_X3.4-1968") == 0 || std::strcmp(codeset, "ASCII") == 0;
+}
+
+bool IsUtf8(std::string_view text) {
+  std::size_t i = 0;
+  while (i < text.size()) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : (lead >> 5) == 6 ? 2 : (lead >> 4) == 14 ? 3 : (lead >> 3) == 30 ? 4 : 0;
+    if (length == 0 || i + length > text.size()) return false;
+    for (std::size_t k = 1; k < length; ++k) {
+      if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += length;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::string Latin1ToUtf8(std::string_view bytes) {
@@ -46,7 +69,7 @@ std::string Latin1ToUtf8(std::string_view bytes) {
 
 std::string LocaleToUtf8(std::string_view text) {
   // Every locale in use keeps ASCII as it is; most texts need no conversion at all.
-  if (IsAscii(text)) return std::string(text);
+  if (IsAscii(text) || (IsPlainLocale() && IsUtf8(text))) return std::string(text);
   std::string out;
   out.reserve(text.size() * 2);
   std::mbstate_t state{};
@@ -74,7 +97,7 @@ std::string WideToUtf8(std::wstring_view text) {
 }
 
 std::string Utf8ToLocale(std::string_view text) {
-  if (IsAscii(text)) return std::string(text);
+  if (IsAscii(text) || IsPlainLocale()) return std::string(text);
   std::string out;
   out.reserve(text.size());
   std::mbstate_t state{};

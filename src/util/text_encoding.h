@@ -12,12 +12,12 @@ namespace ardel {
 // One byte, one character.
 std::string Latin1ToUtf8(std::string_view bytes);
 // In the encoding of the current LC_CTYPE; a byte that is no character there becomes
-// U+FFFD.
+// U+FFFD. The C/POSIX locale, which knows only ASCII, passes UTF-8 as it is.
 std::string LocaleToUtf8(std::string_view text);
 // Wide characters as the C library makes them (UCS-4 here).
 std::string WideToUtf8(std::wstring_view text);
 // For the terminal: UTF-8 in the encoding of the current LC_CTYPE; a character that
-// it cannot hold becomes "?".
+// it cannot hold becomes "?". The C/POSIX locale gets UTF-8 as it is.
 std::string Utf8ToLocale(std::string_view text);
 // strerror's text, in UTF-8.
 std::string SystemErrorText(int error);

@@ -63,8 +63,11 @@ TEST(TextEncoding, LocaleTextsBothWays) {
   EXPECT_EQ(Utf8ToLocale("smile \xF0\x9F\x98\x80"), "smile ?");
   EXPECT_EQ(LocaleToUtf8("\xFF"), "\xEF\xBF\xBD");
   EXPECT_EQ(SystemErrorText(ENOENT), LocaleToUtf8(std::strerror(ENOENT)));
+  // The plain locale knows nothing beyond ASCII: UTF-8 passes both ways.
   std::setlocale(LC_ALL, "C");
-  EXPECT_EQ(Utf8ToLocale("plain"), "plain");
+  EXPECT_EQ(LocaleToUtf8("/tmp/" + nihonUtf8), "/tmp/" + nihonUtf8);
+  EXPECT_EQ(Utf8ToLocale("/tmp/" + nihonUtf8), "/tmp/" + nihonUtf8);
+  EXPECT_EQ(LocaleToUtf8("\xFF"), "\xEF\xBF\xBD");
 }
 
 }  // namespace
