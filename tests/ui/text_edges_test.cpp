@@ -64,6 +64,10 @@ TEST(TextEdges, CommandLineSendsWhatWasTyped) {
   TForm1 form;
   form.show();
   auto* combo = form.findChild<QComboBox*>("ComboBox1");
+  // A completer completes only in the focused field of the active window.
+  QApplication::setActiveWindow(&form);
+  ASSERT_TRUE(QTest::qWaitForWindowActive(&form));
+  combo->lineEdit()->setFocus();
   combo->lineEdit()->clear();
   QTest::keyClicks(combo->lineEdit(), "AB B0");
   EXPECT_EQ(combo->currentText(), "AB B0");
