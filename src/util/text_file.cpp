@@ -1,6 +1,8 @@
 #include "util/text_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -87,6 +89,39 @@ int WriteAll(int fd, std::string_view bytes) {
     done += static_cast<std::size_t>(n);
   }
   return 0;
+}
+
+// "<name>.<pid>.<count>.new": the temporary file of a save by process pid.
+bool IsTemporaryOf(const std::string& entry, const std::string& name, pid_t& pid) {
+  if (entry.size() <= name.size() + 5 || entry.compare(0, name.size() + 1, name + ".") != 0 ||
+      entry.compare(entry.size() - 4, 4, ".new") != 0) {
+    return false;
+  }
+  const std::string middle = entry.substr(name.size() + 1, entry.size() - name.size() - 5);
+  const auto dot = middle.find('.');
+  if (dot == std::string::npos || dot == 0 || dot + 1 == middle.size()) return false;
+  long value = 0;
+  for (std::size_t i = 0; i < middle.size(); ++i) {
+    if (i == dot) continue;
+    if (middle[i] < '0' || middle[i] > '9') return false;
+    if (i < dot && value < 100000000) value = value * 10 + (middle[i] - '0');
+  }
+  pid = static_cast<pid_t>(value);
+  return true;
+}
+
+// A save that was killed leaves its temporary file behind; the next save removes those
+// of processes that are gone. Only the entry itself goes, never what a link names.
+void RemoveStaleTemporaries(const std::string& directory, const std::string& name) {
+  DIR* dir = ::opendir(directory.c_str());
+  if (dir == nullptr) return;
+  while (const dirent* entry = ::readdir(dir)) {
+    pid_t pid = 0;
+    if (!IsTemporaryOf(entry->d_name, name, pid) || pid == ::getpid()) continue;
+    if (pid > 0 && (::kill(pid, 0) == 0 || errno != ESRCH)) continue;
+    ::unlinkat(::dirfd(dir), entry->d_name, 0);
+  }
+  ::closedir(dir);
 }
 
 // For a folder that the user may not write into, but whose file the user may write:
@@ -178,6 +213,7 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes) {
   // Make the rename itself durable.
   TFd dir(::open(DirectoryOf(target).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
   if (dir.Get() >= 0) ::fsync(dir.Get());
+  RemoveStaleTemporaries(DirectoryOf(target), NameOf(target));
 }
 
 std::vector<std::string> SplitLines(std::string_view text) {

@@ -8,6 +8,7 @@
 #include "fuzz_check.h"
 #include "link/receive_path.h"
 #include "link/telegram.h"
+#include "util/text_encoding.h"
 
 namespace {
 
@@ -52,7 +53,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const int lo = Digit(collected[2 * n + 1]);
     if (hi < 0 || lo < 0) {
       FUZZ_CHECK(parsed.kind == pkConvertError);
-      FUZZ_CHECK(parsed.error == "'$" + collected.substr(2 * n, 2) + "' ist kein g\xC3\xBCltiger Integerwert");
+      FUZZ_CHECK(parsed.error == "'$" + Latin1ToUtf8(collected.substr(2 * n, 2)) + "' ist kein g\xC3\xBCltiger Integerwert");
       return 0;
     }
     FUZZ_CHECK(parsed.body[n] == hi * 16 + lo);

@@ -17,6 +17,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "rules/rule_set.h"
 #include "stations/station_file.h"
@@ -47,6 +48,21 @@ int KillCount() {
   const char* env = std::getenv("ARDEL_SAVE_KILLS");
   const int n = env != nullptr ? std::atoi(env) : 0;
   return n > 0 ? n : 50;
+}
+
+// The temporary files of saves of this file that are still there.
+std::vector<std::string> Temporaries(const std::string& path) {
+  const std::filesystem::path file(path);
+  const std::string prefix = file.filename().string() + ".";
+  std::vector<std::string> found;
+  for (const auto& entry : std::filesystem::directory_iterator(file.parent_path())) {
+    const std::string name = entry.path().filename().string();
+    if (name.rfind(prefix, 0) == 0 && name.size() > 4 && name.compare(name.size() - 4, 4, ".new") == 0 &&
+        name.find_first_not_of("0123456789.", prefix.size()) == name.size() - 3) {
+      found.push_back(name);
+    }
+  }
+  return found;
 }
 
 class SaveKillTest : public ::testing::Test {
@@ -86,7 +102,6 @@ class SaveKillTest : public ::testing::Test {
     for (int round = 0; round < kills; ++round) {
       shared_->inSave = 0;
       shared_->saves = 0;
-      std::filesystem::remove(path + ".new");  // so that one found after the kill is this one's
       const pid_t child = ::fork();
       if (child == 0) {
         try {
@@ -111,7 +126,7 @@ class SaveKillTest : public ::testing::Test {
       ++stats.kills;
       stats.duringSave += shared_->inSave.load();
       stats.saves += shared_->saves.load();
-      stats.tempLeft += std::filesystem::exists(path + ".new");
+      stats.tempLeft += !Temporaries(path).empty();
       const std::string content = ReadWholeFile(path);
       if (content == versions[0]) {
         ++stats.sawVersion[0];
@@ -123,12 +138,20 @@ class SaveKillTest : public ::testing::Test {
         break;
       }
     }
-    // A new file left behind by a kill is taken over by the next save.
-    WriteFileAtomically(path + ".new.new", "left behind");
-    std::filesystem::rename(path + ".new.new", path + ".new");
+    // New files left behind by kills are removed by the next save, once their process
+    // is gone; one that merely looks like a save's own name stays, and so does the
+    // file that a planted link names.
+    WriteFileAtomically(path + ".99999999.1.new", "left behind");
+    WriteFileAtomically(dir_ + "/victim", "kept");
+    std::filesystem::create_symlink(dir_ + "/victim", path + ".99999998.1.new");
+    WriteFileAtomically(path + ".x.1.new", "not a save's");
     saveVersion(1);
     EXPECT_EQ(ReadWholeFile(path), versions[1]);
-    EXPECT_FALSE(std::filesystem::exists(path + ".new"));
+    EXPECT_EQ(Temporaries(path), std::vector<std::string>{});
+    EXPECT_EQ(ReadWholeFile(dir_ + "/victim"), "kept");
+    EXPECT_TRUE(std::filesystem::exists(path + ".x.1.new"));
+    std::filesystem::remove(path + ".x.1.new");
+    std::filesystem::remove(dir_ + "/victim");
 
     std::printf("%d kills, %d of them inside a save, %d left the new file behind; "
                 "the file held version A %d times and version B %d times; "

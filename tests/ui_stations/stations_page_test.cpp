@@ -189,8 +189,8 @@ TEST_F(StationsPageTest, FailedSaveIsShownAndTheSwitchGoesOn) {
 TEST_F(StationsPageTest, InformationFieldAndClr) {
   auto form = MakeForm("");
   form->Information().Append("first");
-  form->Information().Append("second \xe4");
-  EXPECT_EQ(memo_->toPlainText(), QString::fromLatin1("first\nsecond \xe4"));
+  form->Information().Append("second \xc3\xa4");  // texts for people are UTF-8
+  EXPECT_EQ(memo_->toPlainText(), QString::fromUtf8("first\nsecond \xc3\xa4"));
   auto* clr = form->findChild<QPushButton*>("ButtonClrMemo1");
   ASSERT_NE(clr, nullptr);
   clr->click();
