@@ -5,9 +5,11 @@
 #include <string_view>
 #include <vector>
 
+#include "version.h"
+
 namespace ardel {
 
-constexpr const char* kVersionText = "Ardel V0.1 (Build 13.10.07)\n";
+constexpr const char* kVersionText = "Ardel V" ARDEL_VERSION " (Build 13.10.07)\n";
 constexpr const char* kUsageText =
     "Usage: ardel [--dir DIR]\n"
     "Operator and test tool for an RS485 link to up to sixteen bus stations.\n"

@@ -50,6 +50,11 @@ TEST(BusOptions, ParsesEveryOption) {
   EXPECT_EQ(defaults.timing.senderInterval, 0ms);
   EXPECT_FALSE(defaults.durationSeconds);
   EXPECT_TRUE(ParseBusOptions({"--help"}).help);
+  // Alone or before another option it is the program's version; with a value, the station's.
+  EXPECT_TRUE(ParseBusOptions({"--version"}).version);
+  EXPECT_TRUE(ParseBusOptions({"--version", "-q"}).version);
+  EXPECT_FALSE(ParseBusOptions({"--version", "1"}).version);
+  EXPECT_EQ(ParseBusOptions({"--station-version", "0A"}).timing.version, 0x0Au);
 }
 
 TEST(BusOptions, RefusesWhatCannotRun) {

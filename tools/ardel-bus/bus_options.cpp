@@ -144,7 +144,11 @@ TBusOptions ParseBusOptions(const std::vector<std::string>& args) {
       if (eq == std::string::npos) throw EBusUsage(name + ": '" + text + "' is not STATION=COUNT");
       o.baseIdChanges.emplace_back(ParseStation(name, text.substr(0, eq)),
                                    static_cast<int>(ParseWhole(name, text.substr(eq + 1), 0, 1000000)));
-    } else if (name == "--version") {
+    } else if ((name == "--version" || name == "-V") && !inlineValue &&
+               (i + 1 >= args.size() || args[i + 1].rfind('-', 0) == 0)) {
+      // Alone, it asks for the program's version; with a value it is the station's.
+      o.version = true;
+    } else if (name == "--station-version" || name == "--version") {
       const std::string text = value();
       const std::optional<std::uint32_t> v = ParseHexId(text);
       if (!v) throw EBusUsage(name + ": '" + text + "' is not 1 to 8 hexadecimal digits");
@@ -198,7 +202,7 @@ Stations
   --silent LIST         stations that never answer
   --changes S=N         station S has had its base ID changed N times (repeatable);
                         a station refuses more than 10 changes
-  --version HEX         version in the answer 8B B0 (default 01000000)
+  --station-version HEX version in the answer 8B B0 (default 01000000)
   --answer-delay MS     time before a station answers (default 20)
   LIST is station numbers 0-F separated by commas, or "all".
 
@@ -225,6 +229,7 @@ Link and run
   --duration SECONDS    stop after this time (default: run until SIGINT/SIGTERM)
   --quiet, -q           no line per telegram; only the path and the summary
   --help, -h            this text
+  --version, -V         the program's version
 
 Keys, when standard input is a terminal: s sender telegram, n noise, p station
 states, q quit. A summary of the counts follows on exit.

@@ -37,6 +37,7 @@ struct TBusOptions {
   std::optional<double> durationSeconds;
   bool quiet = false;
   bool help = false;
+  bool version = false;
 };
 
 // Throws EBusUsage.

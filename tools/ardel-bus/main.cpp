@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "bus_options.h"
+#include "version.h"
 #include "bus_sim.h"
 #include "util/text_file.h"
 
@@ -352,6 +353,10 @@ int main(int argc, char** argv) {
   }
   if (options.help) {
     std::cout << BusUsageText();
+    return 0;
+  }
+  if (options.version) {
+    std::cout << "ardel-bus " ARDEL_VERSION "\n";
     return 0;
   }
   return Run(options);
