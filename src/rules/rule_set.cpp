@@ -37,7 +37,7 @@ void TRuleSet::SetText(std::string_view text) {
   stale_ = false;
 }
 
-std::string TRuleSet::Text() {
+std::string TRuleSet::Text() const {
   Refresh();
   std::string text;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
@@ -47,23 +47,23 @@ std::string TRuleSet::Text() {
   return text;
 }
 
-const std::vector<std::string>& TRuleSet::Lines() {
+const std::vector<std::string>& TRuleSet::Lines() const {
   Refresh();
   return lines_;
 }
 
-const std::vector<TRuleStep>& TRuleSet::Steps() {
+const std::vector<TRuleStep>& TRuleSet::Steps() const {
   Refresh();
   return steps_;
 }
 
-void TRuleSet::Refresh() {
+void TRuleSet::Refresh() const {
   if (!stale_) return;
   stale_ = false;
   if (editor_ != nullptr) Replace(editor_->EditorText());
 }
 
-void TRuleSet::Replace(std::string_view text) {
+void TRuleSet::Replace(std::string_view text) const {
   lines_ = SplitRuleSetText(text);
   steps_.clear();
   for (const std::string& line : lines_) {

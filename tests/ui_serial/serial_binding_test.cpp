@@ -87,7 +87,7 @@ TEST(TForm1Serial, APortThatCannotOpenGoesToTheErrorDialogAndTheWindowCarriesOn)
       EXPECT_TRUE(dialog.shown[0].contains(QStringLiteral("/dev/ardel-no-such-device")));
     }
     EXPECT_FALSE(form.ComPort().IsOpen());
-    EXPECT_FALSE(form.findChild<QTimer*>(QStringLiteral("ComPort1RetryTimer"))->isActive());
+    EXPECT_FALSE(form.App().PortRetryTimer().IsActive());
     form.ComPort().SendString("nowhere");
   }
 }
@@ -135,7 +135,7 @@ TEST(TForm1Serial, ALostDeviceIsLoggedOnceAndThePortOpensAgainWhenItIsBack) {
   EXPECT_TRUE(Contains(black().back(), "back")) << black().back();
   EXPECT_TRUE(form.ComPort().IsOpen());
   EXPECT_EQ(form.ComPort().Port, "COM2");
-  EXPECT_FALSE(form.findChild<QTimer*>(QStringLiteral("ComPort1RetryTimer"))->isActive());
+  EXPECT_FALSE(form.App().PortRetryTimer().IsActive());
 
   second.Write(Wire(kAnswer));
   ASSERT_TRUE(PumpUntil([&] { return !LinesIn(form.LinkLog(), colors::kReceived).empty(); }));
@@ -143,11 +143,6 @@ TEST(TForm1Serial, ALostDeviceIsLoggedOnceAndThePortOpensAgainWhenItIsBack) {
   EXPECT_TRUE(dialog.shown.isEmpty());
   ::unlink(link.c_str());
   ::rmdir(dir);
-}
-
-TEST(TForm1Serial, ALostPortIsTriedAgainEverySecond) {
-  TForm1 form;
-  EXPECT_EQ(form.findChild<QTimer*>(QStringLiteral("ComPort1RetryTimer"))->interval(), 1000);
 }
 
 }  // namespace
@@ -211,7 +206,7 @@ TEST(TForm1Serial, ALostPseudoTerminalIsNotOpenedAgainByItsNumber) {
   pty.reset();
   ASSERT_TRUE(PumpUntil([&] { return !LinesIn(form.LinkLog(), colors::kError).empty(); }));
   EXPECT_TRUE(Contains(LinesIn(form.LinkLog(), colors::kError)[0], "not opened again"));
-  EXPECT_FALSE(form.findChild<QTimer*>(QStringLiteral("ComPort1RetryTimer"))->isActive());
+  EXPECT_FALSE(form.App().PortRetryTimer().IsActive());
   PumpFor(50);
   EXPECT_FALSE(form.ComPort().IsOpen());
 }

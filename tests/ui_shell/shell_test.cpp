@@ -126,7 +126,7 @@ TEST_F(ShellTest, NoConfigurationFileOpensCom1AndCreatesTheFileAtExit) {
 
   form = Start();
   EXPECT_EQ(Find<QSpinBox>(*form, "SpinEdit1")->value(), 100);
-  EXPECT_EQ(form->Timer()->interval(), 100);
+  EXPECT_EQ(form->App().TickTimer().Interval().count(), 100);
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
 }
 
