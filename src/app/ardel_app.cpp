@@ -87,7 +87,7 @@ void TArdelApp::FormCreate() {
     ComPort1.Port = ComportName(portNumber_.Value());
     transmitPath_.Seed(static_cast<std::uint32_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
-    ComPort1.OpenPort();
+    OpenPortAtStart();
     receivePath_.ResetFramer();
     stationTable_.WriteHeadings();
     queues_.SetRepeatCntr(kRepeatStart);
@@ -101,6 +101,18 @@ void TArdelApp::FormCreate() {
   } catch (const std::exception& e) {
     // Usually before the loop runs: the error waits for it.
     ShowErrorLater(e.what());
+  }
+}
+
+void TArdelApp::OpenPortAtStart() {
+  try {
+    ComPort1.OpenPort();
+  } catch (const EComError& e) {
+    // An adapter not plugged in yet is the common case: the rest of the start-up goes
+    // on, and the port is tried again as if it had been lost.
+    ShowErrorLater(e.what());
+    const std::optional<std::string> device = ResolvePortDevice(ComPort1.Port, ComPort1.PortMap());
+    PortGone(device.value_or(ComPort1.Port), "cannot be opened");
   }
 }
 
@@ -217,9 +229,11 @@ void TArdelApp::SaveRuleSetFile() {
 }
 
 // The port binding: a device that went away is tried again until it is back.
-void TArdelApp::ComPort1DeviceLost(const std::string& reason) {
+void TArdelApp::ComPort1DeviceLost(const std::string& reason) { PortGone(ComPort1.Device(), reason); }
+
+void TArdelApp::PortGone(const std::string& device, const std::string& reason) {
   lostPort_ = ComPort1.Port;
-  lostDevice_ = ComPort1.Device();
+  lostDevice_ = device;
   std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
   if (!MayReopenAfterLoss(lostDevice_)) {
     line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";

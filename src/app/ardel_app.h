@@ -133,7 +133,12 @@ class TArdelApp {
   void SetUpComPort1();
   // Step 2 of the start-up: the port number, and the devices unless the options name them.
   void ReadConfiguration();
+  // Step 5 of the start-up; a port that cannot be opened is tried again later.
+  void OpenPortAtStart();
   void ComPort1DeviceLost(const std::string& reason);
+  // The port's device is not there: logged, and tried again unless its name may pass to
+  // another program.
+  void PortGone(const std::string& device, const std::string& reason);
   void ComPort1RetryTimer();
 
   IEventLoop& loop_;

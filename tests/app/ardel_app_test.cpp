@@ -164,6 +164,39 @@ TEST_F(AppTest, StartUpPortLossWithRetriesAndShutDown) {
   app.reset();
 }
 
+// An adapter not plugged in at the start: the error shows, the start-up goes on, and
+// the port opens once the device is there.
+TEST_F(AppTest, APortMissingAtStartUpIsTriedAgainAndTheRestStartsUp) {
+  files_.WriteDataFiles("/ rules");
+  TDeviceLink link;
+  auto app = Start(link.Path());
+  ASSERT_EQ(errors_.shown.size(), 1u);
+  EXPECT_EQ(errors_.shown[0].rfind("TCOMPORT : cannot open COM1", 0), 0u) << errors_.shown[0];
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  EXPECT_EQ(app->Queues().RepeatCntr(), 3);
+  EXPECT_TRUE(app->Queues().TransmitPermit());
+  EXPECT_EQ(app->ProgramDirectory(), files_.Path());
+  EXPECT_EQ(app->StationTable().Cell(StationColumn(0), kHeadingRow), "0");
+  EXPECT_EQ(app->RuleSet().Text(), "/ rules");
+  EXPECT_EQ(app->StationHeading().Text(), "Station: 0");
+  const auto red = LinesIn(app->LinkLog(), colors::kError);
+  ASSERT_EQ(red.size(), 1u);
+  EXPECT_TRUE(Contains(red[0], "   port COM1 (" + link.Path() + ")")) << red[0];
+  ASSERT_TRUE(app->PortRetryTimer().IsActive());
+  EXPECT_EQ(app->PortRetryTimer().Interval(), 1000ms);
+
+  loop_.Advance(1000ms);
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  TPty pty;
+  link.PointTo(pty.Path());
+  loop_.Advance(1000ms);
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  EXPECT_TRUE(Contains(LinesIn(app->LinkLog(), colors::kBlack).back(), "COM1 (" + link.Path() + ") is back"));
+  EXPECT_FALSE(app->PortRetryTimer().IsActive());
+  EXPECT_EQ(errors_.shown.size(), 1u);
+  EXPECT_TRUE(app->FormDestroy());
+}
+
 // Whatever ends an attempt, the name chosen for the next start is put back.
 TEST_F(AppTest, ARetryThatFailsOtherwiseKeepsTheChosenPortName) {
   files_.WriteDataFiles();
