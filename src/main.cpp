@@ -89,5 +89,8 @@ int main(int argc, char* argv[]) {
   ardel::ui::TForm1 form(options);
   window = &form;
   form.show();
-  return app.exec();
+  const int status = app.exec();
+  // Here rather than in the window's destructor, so that a shut-down that could not save
+  // everything ends the program with a failure.
+  return form.FormDestroy() ? status : 1;
 }

@@ -1,7 +1,12 @@
 #include "app/ardel_app.h"
 
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
 #include <chrono>
 #include <cstdint>
+#include <cstring>
 #include <exception>
 
 #include "app/program_files.h"
@@ -27,6 +32,35 @@ class TPortNameForNow {
   TComPort& port_;
   std::string kept_;
 };
+
+// Writes a new file at the name, or at the name with ".1", ".2" ... added where one is
+// there already; never through a link, never over anything. Returns the name used.
+// Throws EFileError.
+std::string WriteBeside(const std::string& name, const std::string& content) {
+  for (int n = 0; n < 1000; ++n) {
+    const std::string path = n == 0 ? name : name + "." + std::to_string(n);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      throw EFileError("cannot write " + path + ": " + std::strerror(errno));
+    }
+    std::size_t done = 0;
+    while (done < content.size()) {
+      const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        const std::string reason = std::strerror(errno);
+        ::close(fd);
+        ::unlink(path.c_str());
+        throw EFileError("cannot write " + path + ": " + reason);
+      }
+      done += static_cast<std::size_t>(written);
+    }
+    if (::close(fd) != 0) throw EFileError("cannot write " + path + ": " + std::strerror(errno));
+    return path;
+  }
+  throw EFileError("cannot write " + name + ": too many of its kind");
+}
 
 }  // namespace
 
@@ -153,15 +187,25 @@ bool TArdelApp::FormDestroy() {
     // The displayed station is not stored first. Neither data file goes into a
     // directory that was never set, nor over a file that was never loaded: after a
     // failed start-up that file is still the operator's.
-    SaveStationFile();
+    // What they would have received is kept beside them instead.
+    bool saved = true;
+    if (!SaveStationFile()) {
+      saved = false;
+      KeepUnsaved(StationFileName(), StationFileText(stationTable_));
+    }
     const std::string ruleSetPath = RuleSetPath();
-    if (ruleSet_.MayWriteTo(ruleSetPath)) SaveRuleSet(ruleSetPath);
+    if (ruleSet_.MayWriteTo(ruleSetPath)) {
+      SaveRuleSet(ruleSetPath);
+    } else if (!ruleSetPath.empty()) {
+      saved = false;
+      KeepUnsaved(ruleSetPath, ruleSet_.FileText());
+    }
     if (!configFileName_.empty()) WriteComport(configFileName_, portNumber_.Value());
+    return saved;
   } catch (const std::exception& e) {
     errors_.ShowError(e.what(), teLocale);
     return false;
   }
-  return true;
 }
 
 void TArdelApp::SpinEdit1Change(std::string_view text) {
@@ -188,9 +232,14 @@ std::string TArdelApp::ProgramFilePath(std::string_view name) const {
   return programDirectory_ + std::string(name);
 }
 
-void TArdelApp::SaveStationFile() {
-  if (programDirectory_.empty()) return;
-  stationFile_.Save(stationTable_, StationFileName());
+bool TArdelApp::SaveStationFile() {
+  if (programDirectory_.empty()) return true;
+  return stationFile_.Save(stationTable_, StationFileName());
+}
+
+void TArdelApp::KeepUnsaved(const std::string& path, const std::string& content) {
+  const std::string kept = WriteBeside(path + ".unsaved", content);
+  errors_.ShowError(ExtractFileName(path) + " was not written: it is not the file this program loaded, so it is not written over. What would have been saved is in " + kept, teLocale);
 }
 
 void TArdelApp::TabControl1Switch(int index) {
@@ -199,7 +248,10 @@ void TArdelApp::TabControl1Switch(int index) {
   selectedStation_.Set(index);
   try {
     StoreStation(displayedStation_, stationTable_, leaving);
-    SaveStationFile();
+    if (!SaveStationFile()) {
+      information_.Append(ExtractFileName(StationFileName()) +
+                          " not saved: it is not the file this program loaded, so it is not written over");
+    }
   } catch (const std::exception& e) {
     errors_.ShowError(e.what(), teLocale);
   }

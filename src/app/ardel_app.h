@@ -88,8 +88,8 @@ class TArdelApp {
   void LoadRuleSet(const std::string& path) { ruleSet_.Load(path); }
   void SaveRuleSet(const std::string& path) { ruleSet_.Save(path); }
   // Writes the data file, but never into an unset directory nor over a file that the
-  // table did not come from.
-  void SaveStationFile();
+  // table did not come from. False when it was not written for that reason.
+  bool SaveStationFile();
 
   // The core objects.
   TLinkLog& LinkLog() { return linkLog_; }
@@ -140,6 +140,8 @@ class TArdelApp {
   // another program.
   void PortGone(const std::string& device, const std::string& reason);
   void ComPort1RetryTimer();
+  // What a refused save would have written goes beside the file; the sink says where.
+  void KeepUnsaved(const std::string& path, const std::string& content);
 
   IEventLoop& loop_;
   IErrorSink& errors_;

@@ -80,15 +80,19 @@ void TRuleSet::Load(const std::string& path) {
   ownPath_ = path;
 }
 
+std::string TRuleSet::FileText() const {
+  std::string content = JoinLinesCrLf(Lines());
+  if (!content.empty()) content.resize(content.size() - 2);  // nothing after the last line
+  return content;
+}
+
 void TRuleSet::Save(const std::string& path) {
   if (path.empty()) throw EFileError("cannot write the rule set: no file name");
   if (!MayWriteTo(path)) {
     throw EFileError("cannot write " + path +
                      ": the rule set was never loaded from this file, so it is not written over");
   }
-  std::string content = JoinLinesCrLf(Lines());
-  if (!content.empty()) content.resize(content.size() - 2);  // nothing after the last line
-  WriteFileAtomically(path, content);
+  WriteFileAtomically(path, FileText());
   ownPath_ = path;
 }
 

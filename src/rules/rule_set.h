@@ -46,6 +46,9 @@ class TRuleSet {
   // The lines that can act, in their order; the others never do anything.
   const std::vector<TRuleStep>& Steps() const;
 
+  // The file's content: the lines joined by CR LF, nothing after the last one.
+  std::string FileText() const;
+
   // Replaces the rule set by the file's content. Throws EFileError; the rule set
   // is then left as it was.
   void Load(const std::string& path);

@@ -93,7 +93,8 @@ class TForm1 : public QWidget, private IErrorSink {
 
   // The handlers of the program, as the window calls them.
   void FormCreate() { app_->FormCreate(); }
-  void FormDestroy() { app_->FormDestroy(); }
+  // True when it saved everything it was to save.
+  bool FormDestroy() { return app_->FormDestroy(); }
   void Timer1Timer() { app_->Timer1Timer(); }
   void TabControl1Change() { app_->TabControl1Change(); }
 

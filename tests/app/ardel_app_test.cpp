@@ -197,6 +197,39 @@ TEST_F(AppTest, APortMissingAtStartUpIsTriedAgainAndTheRestStartsUp) {
   EXPECT_TRUE(app->FormDestroy());
 }
 
+// A file the program did not load is never written over, and what the operator typed is
+// not lost either: a tab switch says so, the shut-down keeps it beside the file.
+TEST_F(AppTest, RefusedSavesSayWhereTheWorkWent) {
+  const std::string shortFile = "32\r\n17\r\n,0,1\r\n";
+  WriteFileAtomically(files_.StationFile(), shortFile);
+  WriteFileAtomically(files_.RuleSetFile(), "if   *");
+  TPty pty;
+  for (const char* suffix : {".unsaved", ".unsaved.1"}) {
+    SCOPED_TRACE(suffix);
+    errors_.shown.clear();
+    auto app = Start(pty.Path());
+    ASSERT_EQ(errors_.shown.size(), 1u);  // the station file does not load
+    app->DisplayedStation().sbi.SetText("FF800100");
+    app->TabControl1Switch(1);
+    ASSERT_EQ(app->Information().Count(), 1u);
+    EXPECT_EQ(app->Information().At(0).rfind("veskData.txt not saved", 0), 0u) << app->Information().At(0);
+    app->RuleSet().SetText("then say typed");
+
+    EXPECT_FALSE(app->FormDestroy());
+    EXPECT_EQ(ReadWholeFile(files_.StationFile()), shortFile);
+    EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), "if   *");
+    TStationTable kept;
+    LoadStationTable(kept, files_.StationFile() + suffix);
+    EXPECT_EQ(kept.Cell(StationColumn(0), kSbiRow), "FF800100");
+    EXPECT_EQ(ReadWholeFile(files_.RuleSetFile() + suffix), "then say typed");
+    ASSERT_EQ(errors_.shown.size(), 3u);
+    EXPECT_TRUE(Contains(errors_.shown[1], files_.StationFile() + suffix)) << errors_.shown[1];
+    EXPECT_TRUE(Contains(errors_.shown[2], files_.RuleSetFile() + suffix)) << errors_.shown[2];
+  }
+  // The first round's copies stay as they were.
+  EXPECT_EQ(ReadWholeFile(files_.RuleSetFile() + ".unsaved"), "then say typed");
+}
+
 // Whatever ends an attempt, the name chosen for the next start is put back.
 TEST_F(AppTest, ARetryThatFailsOtherwiseKeepsTheChosenPortName) {
   files_.WriteDataFiles();

@@ -306,7 +306,13 @@ TEST_F(ShellTest, FailedStartUpNeverWritesOverAFileItDidNotLoad) {
     EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");
     Find<QPlainTextEdit>(*form, "Memo2")->setPlainText("typed");
     form.reset();
-    EXPECT_EQ(errors_.shown.size(), 1) << Errors();
+    // Each file not written over is said, and what it would have received is beside it.
+    EXPECT_EQ(errors_.shown.size(), 1 + !c.stationFileOwn + !c.ruleSetOwn) << Errors();
+    EXPECT_EQ(Exists(files_.File("veskData.txt.unsaved")), !c.stationFileOwn);
+    EXPECT_EQ(Exists(files_.File("veskRuleset.txt.unsaved")), !c.ruleSetOwn);
+    if (!c.ruleSetOwn) EXPECT_EQ(ReadWholeFile(files_.File("veskRuleset.txt.unsaved")), "typed");
+    std::filesystem::remove(files_.File("veskData.txt.unsaved"));
+    std::filesystem::remove(files_.File("veskRuleset.txt.unsaved"));
 
     if (c.ruleSetOwn) {
       EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), "typed");
