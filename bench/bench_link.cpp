@@ -2,6 +2,7 @@
 #include <benchmark/benchmark.h>
 
 #include "link/receive_path.h"
+#include "queue/queues.h"
 
 namespace ardel {
 namespace {
@@ -40,7 +41,7 @@ void BM_ReceivePath(benchmark::State& state) {
     state.PauseTiming();
     TLinkLog log;
     TQueues queues;
-    TReceivePath path(log, queues);
+    TReceivePath path(log, queues.Answers());
     state.ResumeTiming();
     path.ComPort1ReceiveCallBack(bytes);
     benchmark::DoNotOptimize(queues.Answers().Count());

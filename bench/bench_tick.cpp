@@ -1,7 +1,7 @@
 // One run of the queue tick under load: many queued commands, many waiting answers.
 #include <benchmark/benchmark.h>
 
-#include "queue/queue_tick.h"
+#include "app/queue_tick.h"
 #include "rules/rule_engine.h"
 #include "rules/rule_set.h"
 
@@ -17,7 +17,7 @@ void BM_TickRun(benchmark::State& state) {
     state.PauseTiming();
     TLinkLog log;
     TQueues queues;
-    TReceivePath receive(log, queues);
+    TReceivePath receive(log, queues.Answers());
     TTransmitPath transmit(log, receive);
     transmit.SetWriter([](std::string_view) {});
     TStationTable table;

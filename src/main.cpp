@@ -12,11 +12,12 @@
 #include <string>
 #include <vector>
 
+#include "app/program_files.h"
+#include "app/quit_signals.h"
 #include "stations/ini_file.h"
-#include "stations/program_files.h"
 #include "ui/error_dialog.h"
 #include "ui/form1.h"
-#include "ui/quit_signals.h"
+#include "ui/qt_event_loop.h"
 #include "util/directory_lock.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"
@@ -141,14 +142,18 @@ int main(int argc, char* argv[]) {
   // Installed before the window, so a signal during the start-up waits for the loop.
   ardel::ui::TForm1* window = nullptr;
   ardel::ui::TStandardErrorDialog terminal;
-  ardel::ui::TQuitSignals quit([&](int) {
+  ardel::ui::TQtEventLoop loop;
+  ardel::TQuitSignals quit(loop, [&](int) {
     // Nobody may be there to close a dialog: failures of the shut-down go to the terminal.
     if (window != nullptr) window->SetErrorDialog(&terminal);
     // Ends a modal dialog's loop too; the shut-down runs as the window is destroyed.
-    QCoreApplication::exit(0);
+    loop.Quit(0);
   });
   ardel::ui::TForm1 form(options);
   window = &form;
   form.show();
-  return app.exec();
+  const int status = app.exec();
+  // Here rather than in the window's destructor, so that a shut-down that could not save
+  // everything ends the program with a failure.
+  return form.FormDestroy() ? status : 1;
 }

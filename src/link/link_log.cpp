@@ -22,9 +22,9 @@ const std::string& TLinkLog::TimeStamp() const {
 }
 
 void TLinkLog::Append(TColor color, std::string text, bool scroll) {
-  if (observer_ != nullptr) observer_->BeforeAppend(lines_.size());
+  observers_.Notify([&](auto& o) { o.BeforeAppend(lines_.size()); });
   lines_.push_back({std::move(text), color});
-  if (observer_ != nullptr) observer_->AfterAppend(scroll);
+  observers_.Notify([&](auto& o) { o.AfterAppend(scroll); });
 }
 
 void TLinkLog::AppendLine(TColor color, std::string text) { Append(color, std::move(text), true); }
@@ -51,9 +51,9 @@ void TLinkLog::LogTelegram(TColor color, char letter, const TTelegramBody& body,
 
 void TLinkLog::Clear() {
   // Swap so the memory of a large log goes back at once.
-  if (observer_ != nullptr) observer_->BeforeClear();
+  observers_.Notify([&](auto& o) { o.BeforeClear(); });
   std::deque<TLogLine>().swap(lines_);
-  if (observer_ != nullptr) observer_->AfterClear();
+  observers_.Notify([&](auto& o) { o.AfterClear(); });
 }
 
 }  // namespace ardel

@@ -11,6 +11,8 @@
 #include "link/telegram.h"
 #include "link/time_stamp.h"
 
+#include "util/observers.h"
+
 namespace ardel {
 
 struct TColor {
@@ -57,7 +59,8 @@ class TLinkLog {
 
   explicit TLinkLog(TClock clock = SystemClock());
 
-  void SetObserver(ILinkLogObserver* observer) { observer_ = observer; }
+  void AddObserver(ILinkLogObserver* observer) { observers_.Add(observer); }
+  void RemoveObserver(ILinkLogObserver* observer) { observers_.Remove(observer); }
 
   // Appends one line and asks the view to show the end.
   void AppendLine(TColor color, std::string text);
@@ -83,7 +86,7 @@ class TLinkLog {
   mutable std::time_t stampSecond_ = -1;
   mutable std::string stamp_;
   TLinkLogSwitches switches_;
-  ILinkLogObserver* observer_ = nullptr;
+  TObservers<ILinkLogObserver> observers_;
 };
 
 }  // namespace ardel

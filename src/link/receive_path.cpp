@@ -60,7 +60,7 @@ void TReceivePath::ComPort1ReceiveCallBack(std::string_view data) {
 void TReceivePath::OnGoodTelegram(const TFrame& frame) {
   const TTelegramBody body = BodyOf(frame);
   log_.LogTelegram(colors::kReceived, ' ', body, "");
-  queues_.EnqueueAnswer(FormatTelegramText(body));
+  answers_.InsertTop(FormatTelegramText(body));
   if (frame[3] < 0xA0 && ackDecision_) ackDecision_(frame);
   lastGoodChecksum_ = frame[13];
 }

@@ -8,7 +8,7 @@
 
 #include "link/link_log.h"
 #include "link/telegram.h"
-#include "queue/queues.h"
+#include "util/line_list.h"
 
 namespace ardel {
 
@@ -54,7 +54,8 @@ class TReceivePath : private TReceiveFramer::TSink {
   // Decides on and sends the acknowledgement of a good telegram with org below A0.
   using TAckDecision = std::function<void(const TFrame& frame)>;
 
-  TReceivePath(TLinkLog& log, TQueues& queues) : log_(log), queues_(queues) {}
+  // Good telegrams' texts enter the answer list at its top.
+  TReceivePath(TLinkLog& log, TLineList& answers) : log_(log), answers_(answers) {}
 
   // The receive callback: one delivery of bytes in arrival order.
   void ComPort1ReceiveCallBack(std::string_view data);
@@ -71,7 +72,7 @@ class TReceivePath : private TReceiveFramer::TSink {
   void OnChecksumError(std::uint8_t sent, std::uint8_t calculated) override;
 
   TLinkLog& log_;
-  TQueues& queues_;
+  TLineList& answers_;
   TReceiveFramer framer_;
   TAckDecision ackDecision_;
   std::uint8_t lastGoodChecksum_ = 0;

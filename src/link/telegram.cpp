@@ -1,22 +1,15 @@
 #include "link/telegram.h"
 #include "util/text_encoding.h"
 
+#include "util/hex.h"
+
 namespace ardel {
 
 namespace {
 
-constexpr char kHexDigits[] = "0123456789ABCDEF";
-
-int HexValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
 void AppendHex(std::string& out, std::uint8_t value) {
-  out.push_back(kHexDigits[value >> 4]);
-  out.push_back(kHexDigits[value & 0x0F]);
+  out.push_back(HexDigit(value >> 4));
+  out.push_back(HexDigit(value));
 }
 
 }  // namespace
@@ -67,8 +60,8 @@ TParsedCommand ParseCommandString(std::string_view line) {
     result.comment = std::string(line.substr(kCommentStart, kCommentMax));
   }
   for (std::size_t n = 0; n < kBodySize; ++n) {
-    const int hi = HexValue(digits[2 * n]);
-    const int lo = HexValue(digits[2 * n + 1]);
+    const int hi = HexDigitValue(digits[2 * n]);
+    const int lo = HexDigitValue(digits[2 * n + 1]);
     if (hi < 0 || lo < 0) {
       result.kind = pkConvertError;
       result.comment.clear();

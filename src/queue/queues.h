@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-#include "queue/line_list.h"
+#include "util/line_list.h"
 
 namespace ardel {
 

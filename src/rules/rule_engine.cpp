@@ -9,7 +9,7 @@
 
 namespace ardel {
 
-TRuleEngine::TRuleEngine(TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog,
+TRuleEngine::TRuleEngine(const TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog,
                          TTextLines& messageField)
     : ruleSet_(ruleSet), queues_(queues), linkLog_(linkLog), messageField_(messageField) {}
 

@@ -15,7 +15,7 @@ class TRuleEngine {
  public:
   // All four are the program's own objects and must outlive the engine. The time stamps
   // are the link log's, so every line of a moment carries the same text.
-  TRuleEngine(TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog, TTextLines& messageField);
+  TRuleEngine(const TRuleSet& ruleSet, TQueues& queues, TLinkLog& linkLog, TTextLines& messageField);
 
   // "process Ruleset": on at start, not saved anywhere.
   bool ProcessRuleset() const { return processRuleset_; }
@@ -26,7 +26,7 @@ class TRuleEngine {
   void RuleCheck(std::string_view telegramText);
 
  private:
-  TRuleSet& ruleSet_;
+  const TRuleSet& ruleSet_;
   TQueues& queues_;
   TLinkLog& linkLog_;
   TTextLines& messageField_;

@@ -38,7 +38,7 @@ void TRuleSet::SetText(std::string_view text) {
   stale_ = false;
 }
 
-std::string TRuleSet::Text() {
+std::string TRuleSet::Text() const {
   Refresh();
   std::string text;
   for (std::size_t i = 0; i < lines_.size(); ++i) {
@@ -48,23 +48,23 @@ std::string TRuleSet::Text() {
   return text;
 }
 
-const std::vector<std::string>& TRuleSet::Lines() {
+const std::vector<std::string>& TRuleSet::Lines() const {
   Refresh();
   return lines_;
 }
 
-const std::vector<TRuleStep>& TRuleSet::Steps() {
+const std::vector<TRuleStep>& TRuleSet::Steps() const {
   Refresh();
   return steps_;
 }
 
-void TRuleSet::Refresh() {
+void TRuleSet::Refresh() const {
   if (!stale_) return;
   stale_ = false;
   if (editor_ != nullptr) Replace(editor_->EditorText());
 }
 
-void TRuleSet::Replace(std::string_view text) {
+void TRuleSet::Replace(std::string_view text) const {
   lines_ = SplitRuleSetText(text);
   steps_.clear();
   for (const std::string& line : lines_) {
@@ -81,15 +81,19 @@ void TRuleSet::Load(const std::string& path) {
   ownPath_ = path;
 }
 
+std::string TRuleSet::FileText() const {
+  std::string content = JoinLinesCrLf(Lines());
+  if (!content.empty()) content.resize(content.size() - 2);  // nothing after the last line
+  return content;
+}
+
 void TRuleSet::Save(const std::string& path) {
   if (path.empty()) throw EFileError("cannot write the rule set: no file name");
   if (!MayWriteTo(path)) {
     throw EFileError("cannot write " + LocaleToUtf8(path) +
                      ": the rule set was never loaded from this file, so it is not written over");
   }
-  std::string content = JoinLinesCrLf(Lines());
-  if (!content.empty()) content.resize(content.size() - 2);  // nothing after the last line
-  WriteFileAtomically(path, content);
+  WriteFileAtomically(path, FileText());
   ownPath_ = path;
 }
 

@@ -41,10 +41,13 @@ class TRuleSet {
   // break at the very end leaves an empty last line, as an editor shows it.
   void SetText(std::string_view text);
   // The lines separated by LF.
-  std::string Text();
-  const std::vector<std::string>& Lines();
+  std::string Text() const;
+  const std::vector<std::string>& Lines() const;
   // The lines that can act, in their order; the others never do anything.
-  const std::vector<TRuleStep>& Steps();
+  const std::vector<TRuleStep>& Steps() const;
+
+  // The file's content: the lines joined by CR LF, nothing after the last one.
+  std::string FileText() const;
 
   // Replaces the rule set by the file's content. Throws EFileError; the rule set
   // is then left as it was.
@@ -57,13 +60,14 @@ class TRuleSet {
   bool MayWriteTo(const std::string& path) const;
 
  private:
-  void Refresh();
-  void Replace(std::string_view text);
+  // Reading the editor's text again is not a change of the rule set.
+  void Refresh() const;
+  void Replace(std::string_view text) const;
 
   IRuleSetEditor* editor_ = nullptr;
-  bool stale_ = false;
-  std::vector<std::string> lines_;
-  std::vector<TRuleStep> steps_;
+  mutable bool stale_ = false;
+  mutable std::vector<std::string> lines_;
+  mutable std::vector<TRuleStep> steps_;
   std::string ownPath_;  // the file loaded or saved last
 };
 

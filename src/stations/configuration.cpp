@@ -1,7 +1,8 @@
 #include "stations/configuration.h"
 
-#include <charconv>
+#include <climits>
 
+#include "util/number_text.h"
 #include "util/text_file.h"
 
 namespace ardel {
@@ -17,15 +18,9 @@ int HoldComport(int number) {
 }
 
 int ComportFromText(std::string_view text) {
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  int value = 0;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || result.ec != std::errc() || result.ptr != text.data() + text.size()) {
-    return kComportDefault;
-  }
-  return value;
+  const std::optional<long long> value = NumberFromFieldText(text);
+  if (!value || *value < INT_MIN || *value > INT_MAX) return kComportDefault;
+  return static_cast<int>(*value);
 }
 
 std::string ComportName(int number) { return "COM" + std::to_string(number); }

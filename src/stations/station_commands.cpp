@@ -3,24 +3,13 @@
 #include <algorithm>
 
 #include "link/telegram.h"
+#include "util/hex.h"
 
 namespace ardel {
 
 namespace {
 
-int HexDigitValue(char c) {
-  if (c >= '0' && c <= '9') return c - '0';
-  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
-  if (c >= 'a' && c <= 'f') return c - 'a' + 10;
-  return -1;
-}
-
-std::string Hex32(std::uint32_t value) {
-  static constexpr char kDigits[] = "0123456789ABCDEF";
-  std::string text(8, '0');
-  for (int i = 7; i >= 0; --i, value >>= 4) text[static_cast<std::size_t>(i)] = kDigits[value & 15];
-  return text;
-}
+std::string Hex32(std::uint32_t value) { return HexText(value, 8); }
 
 }  // namespace
 

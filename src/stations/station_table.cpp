@@ -3,13 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "util/hex.h"
+
 namespace ardel {
 
 namespace {
 
 const std::string kEmpty;
-
-char HexDigit(int value) { return "0123456789ABCDEF"[value & 15]; }
 
 char LowerAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
@@ -40,25 +40,25 @@ void TStationTable::SetCell(int column, int row, std::string text) {
   std::string& cell = cells_[IndexOf(column, row)];
   if (cell == text) return;
   cell = std::move(text);
-  if (observer_ != nullptr) observer_->CellChanged(column, row);
+  observers_.Notify([&](auto& o) { o.CellChanged(column, row); });
 }
 
 void TStationTable::WriteHeadings() {
-  for (int s = 0; s < kStationCount; ++s) SetCell(StationColumn(s), kHeadingRow, std::string(1, HexDigit(s)));
+  for (int s = 0; s < kStationCount; ++s) SetCell(StationColumn(s), kHeadingRow, std::string(1, HexDigit(static_cast<unsigned>(s))));
   SetCell(kHeadingColumn, kSbiRow, "SBI");
   for (int i = 0; i < kInfiCount; ++i) {
-    SetCell(kHeadingColumn, InfiRow(i), std::string("INFI[") + HexDigit(i) + "]");
+    SetCell(kHeadingColumn, InfiRow(i), std::string("INFI[") + HexDigit(static_cast<unsigned>(i)) + "]");
   }
 }
 
 void TStationTable::ReplaceWith(TStationTable&& other) {
   if (&other == this) return;
-  if (observer_ != nullptr) observer_->BeforeReset();
+  observers_.Notify([&](auto& o) { o.BeforeReset(); });
   rows_ = std::exchange(other.rows_, 0);
   columns_ = std::exchange(other.columns_, 0);
   cells_ = std::move(other.cells_);
   other.cells_.clear();
-  if (observer_ != nullptr) observer_->AfterReset();
+  observers_.Notify([&](auto& o) { o.AfterReset(); });
 }
 
 std::optional<int> FindStationColumn(const TStationTable& table, std::string_view idText) {

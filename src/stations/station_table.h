@@ -9,6 +9,8 @@
 #include <string_view>
 #include <vector>
 
+#include "util/observers.h"
+
 namespace ardel {
 
 constexpr int kStationCount = 16;
@@ -44,7 +46,8 @@ class TStationTable {
   TStationTable(const TStationTable&) = delete;
   TStationTable& operator=(const TStationTable&) = delete;
 
-  void SetObserver(IStationTableObserver* observer) { observer_ = observer; }
+  void AddObserver(IStationTableObserver* observer) { observers_.Add(observer); }
+  void RemoveObserver(IStationTableObserver* observer) { observers_.Remove(observer); }
 
   int RowCount() const { return rows_; }
   int ColumnCount() const { return columns_; }
@@ -73,7 +76,7 @@ class TStationTable {
   int rows_ = 0;
   int columns_ = 0;
   std::vector<std::string> cells_;  // row by row
-  IStationTableObserver* observer_ = nullptr;
+  TObservers<IStationTableObserver> observers_;
 };
 
 // The column of the lowest-numbered station whose SBI cell equals the ID text, letter

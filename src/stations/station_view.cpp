@@ -1,5 +1,7 @@
 #include "stations/station_view.h"
 
+#include "util/hex.h"
+
 namespace ardel {
 
 void StoreStation(TDisplayedStation& shown, TStationTable& table, int station) {
@@ -24,6 +26,6 @@ bool IsValidSbi(std::string_view text) {
          text.compare("FF800000") >= 0;
 }
 
-std::string StationCaption(int station) { return std::string(1, "0123456789ABCDEF"[station & 15]); }
+std::string StationCaption(int station) { return std::string(1, HexDigit(static_cast<unsigned>(station))); }
 
 }  // namespace ardel

@@ -3,7 +3,6 @@
 #include <QShowEvent>
 #include <QLineEdit>
 #include <QTabWidget>
-#include <QTimer>
 #include <QVBoxLayout>
 
 #include "ui/models.h"
@@ -12,12 +11,8 @@
 namespace ardel::ui {
 
 TForm1::TForm1(TFormOptions options, QWidget* parent)
-    : QWidget(parent),
-      linkLog_(options.clock),
-      receivePath_(linkLog_, queues_),
-      transmitPath_(linkLog_, receivePath_),
-      ruleEngine_(ruleSet_, queues_, linkLog_, messageField_) {
-  receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
+    : QWidget(parent), runSequences_(options.runSequences) {
+  app_ = std::make_unique<TArdelApp>(loop_, static_cast<IErrorSink&>(*this), std::move(options));
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ardel V0.1"));
   QFont windowFont(QStringLiteral("MS Sans Serif"), 8);
@@ -32,10 +27,6 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   layout->addWidget(PageControl1);
 
-  // What the start-up sequence sets is unset until it runs.
-  queues_.SetRepeatCntr(0);
-  queues_.SetTransmitPermit(false);
-
   BuildStationsPage(NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1")));
   BuildStationCommands();
   BuildRuleSetPage(NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2")));
@@ -44,21 +35,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
   BuildSetupPage(NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6")));
   PageControl1->setCurrentIndex(0);
-  // The tick runs from the moment the window exists.
-  tick_ = std::make_unique<TQueueTick>(
-      queues_, linkLog_, transmitPath_, stationTable_, displayedStation_, information_,
-      TQueueTick::TOutputs{[this](const std::string& stamp) { Edit1->setText(FromUtf8(stamp)); },
-                           [this](const std::string& text) { ruleEngine_.RuleCheck(text); }});
-  Timer1 = new QTimer(this);
-  Timer1->setObjectName(QStringLiteral("Timer1"));
-  connect(Timer1, &QTimer::timeout, this, &TForm1::Timer1Timer);
-  Timer1->start(kTickIntervalStart);
 
-  SetUpComPort1(options);
-  transmitPath_.SetWriter([this](std::string_view bytes) { ComPort1.SendString(bytes); });
-
-  runSequences_ = options.runSequences;
-  startUp_ = std::move(options);
   if (runSequences_) FormCreate();
 }
 
@@ -68,7 +45,10 @@ TForm1::~TForm1() {
   // while the editor is still there.
   ruleSetEditor_.reset();
   messageFieldView_.reset();
-  // The widgets and models watch core members that die before QObject's children do.
+  // The widgets and models watch the program's objects, which go before QObject's
+  // children do.
+  app_->Queues().SetRepeatCntrChanged(nullptr);
+  bindings_.reset();
   delete PageControl1;
   delete linkLogModel_;
   delete commandModel_;
@@ -92,6 +72,10 @@ void TForm1::showEvent(QShowEvent* event) {
   move(266, 180);
 }
 
-void TForm1::ShowError(const char* text) { errorDialog_->ShowError(this, QString::fromUtf8(text)); }
+void TForm1::ShowError(std::string_view text, TTextEncoding encoding) {
+  const auto size = static_cast<qsizetype>(text.size());
+  errorDialog_->ShowError(this, encoding == teLatin1 ? QString::fromLatin1(text.data(), size)
+                                                     : QString::fromUtf8(text.data(), size));
+}
 
 }  // namespace ardel::ui

@@ -1,5 +1,5 @@
 #pragma once
-// The main window: six pages of widgets bound to the core objects it owns.
+// The main window: six pages of widgets bound to the program's objects.
 
 #include <QWidget>
 #include <chrono>
@@ -9,21 +9,10 @@
 #include <optional>
 #include <string>
 
-#include "link/link_log.h"
-#include "link/receive_path.h"
-#include "link/transmit_path.h"
-#include "queue/queue_tick.h"
-#include "queue/queues.h"
-#include "stations/station_commands.h"
-#include "stations/station_file.h"
-#include "stations/station_table.h"
-#include "stations/station_view.h"
-#include "rules/rule_engine.h"
-#include "rules/rule_set.h"
-#include "serial/com_port.h"
+#include "app/ardel_app.h"
 #include "ui/error_dialog.h"
+#include "ui/qt_event_loop.h"
 #include "ui/text_views.h"
-#include "util/text_lines.h"
 
 class QAbstractButton;
 class QButtonGroup;
@@ -54,23 +43,14 @@ class TStationTableModel;
 class TTextLinesModel;
 class TTextLinesPlainText;
 
-struct TFormOptions {
-  TClock clock = SystemClock();
-  // Where the start-up sequence finds the files: the program directory with its trailing
-  // separator (the data files lie there) and the configuration file. Empty: not known.
-  std::string programDirectory;
-  std::string configFileName;
-  // Port names to devices; when given, the configuration file is not asked.
-  std::optional<std::map<std::string, std::string>> portMap;
-  // Whether creating the window runs the start-up sequence and destroying it the
-  // shut-down sequence. The program does; without them the window stays as a start-up
-  // that failed at its first step leaves it, and touches no file and no port.
+// The program's options, and whether creating the window runs the start-up sequence and
+// destroying it the shut-down sequence. The program does; without them the window stays
+// as a start-up that failed at its first step leaves it, and touches no file and no port.
+struct TFormOptions : TAppOptions {
   bool runSequences = false;
-  // How often a port whose device went away is tried again.
-  std::chrono::milliseconds portRetryInterval{1000};
 };
 
-class TForm1 : public QWidget {
+class TForm1 : public QWidget, private IErrorSink {
   Q_OBJECT
  public:
   explicit TForm1(TFormOptions options = {}, QWidget* parent = nullptr);
@@ -79,13 +59,44 @@ class TForm1 : public QWidget {
   // Where failures are shown; the window keeps the default unless told otherwise.
   void SetErrorDialog(IErrorDialog* dialog) { errorDialog_ = dialog; }
 
-  TLinkLog& LinkLog() { return linkLog_; }
-  TQueues& Queues() { return queues_; }
-  TReceivePath& ReceivePath() { return receivePath_; }
-  TTransmitPath& TransmitPath() { return transmitPath_; }
+  // The program this window shows.
+  TArdelApp& App() { return *app_; }
+
+  TLinkLog& LinkLog() { return app_->LinkLog(); }
+  TQueues& Queues() { return app_->Queues(); }
+  TReceivePath& ReceivePath() { return app_->ReceivePath(); }
+  TTransmitPath& TransmitPath() { return app_->TransmitPath(); }
+  TStationTable& StationTable() { return app_->StationTable(); }
+  TDisplayedStation& DisplayedStation() { return app_->DisplayedStation(); }
+  TTextLines& Information() { return app_->Information(); }
+  TStationFileGuard& StationFile() { return app_->StationFile(); }
+  TRuleSet& RuleSet() { return app_->RuleSet(); }
+  TRuleEngine& RuleEngine() { return app_->RuleEngine(); }
+  TTextLines& MessageField() { return app_->MessageField(); }
+  TStationCommandFields& StationCommandFields() { return app_->StationCommandFields(); }
+  TComPort& ComPort() { return app_->ComPort(); }
 
   // The receive callback bound to the serial port.
-  void ComPort1ReceiveCallBack(std::string_view data) { receivePath_.ComPort1ReceiveCallBack(data); }
+  void ComPort1ReceiveCallBack(std::string_view data) { app_->ReceivePath().ComPort1ReceiveCallBack(data); }
+  // One telegram text taken from the answer list, through the rule set as the editor
+  // holds it now.
+  void RuleCheck(const std::string& telegramText) { app_->RuleEngine().RuleCheck(telegramText); }
+
+  const std::string& ProgramDirectory() const { return app_->ProgramDirectory(); }
+  void SetProgramDirectory(std::string directory) { app_->SetProgramDirectory(std::move(directory)); }
+  std::string StationFileName() const { return app_->StationFileName(); }
+  std::string RuleSetPath() const { return app_->RuleSetPath(); }
+  const std::string& ConfigFileName() const { return app_->ConfigFileName(); }
+  void LoadStationTable(const std::string& fileName) { app_->LoadStationTable(fileName); }
+  void LoadRuleSet(const std::string& path) { app_->LoadRuleSet(path); }
+  void SaveRuleSet(const std::string& path) { app_->SaveRuleSet(path); }
+
+  // The handlers of the program, as the window calls them.
+  void FormCreate() { app_->FormCreate(); }
+  // True when it saved everything it was to save.
+  bool FormDestroy() { return app_->FormDestroy(); }
+  void Timer1Timer() { app_->Timer1Timer(); }
+  void TabControl1Change() { app_->TabControl1Change(); }
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -97,12 +108,24 @@ class TForm1 : public QWidget {
     try {
       body();
     } catch (const std::exception& e) {
-      ShowError(e.what());
+      ShowError(e.what(), teUtf8);
     }
   }
-  void ShowError(const char* text);
+  void ShowError(std::string_view text, TTextEncoding encoding) override;
 
   QWidget* NewPage(const QString& caption, const QString& objectName);
+
+  TMessageBoxErrorDialog defaultErrorDialog_;
+  IErrorDialog* errorDialog_ = &defaultErrorDialog_;
+  bool runSequences_ = false;
+  bool placed_ = false;
+  // The loop before the program, the program before the bindings of its objects: each
+  // goes after what refers to it.
+  TQtEventLoop loop_;
+  std::unique_ptr<TArdelApp> app_;
+  std::unique_ptr<QObject> bindings_ = std::make_unique<QObject>();
+
+  QTabWidget* PageControl1 = nullptr;
 
   // Page "Test": the link log and its switches, manual sending and the ACK policy.
   void BuildTestPage(QWidget* page);
@@ -114,19 +137,6 @@ class TForm1 : public QWidget {
   // Page "Command / replay -queue": the two lists and the transmit controls.
   void BuildQueuePage(QWidget* page);
   void ShowRepeatCntr(int value);
-
-  // Core objects.
-  TLinkLog linkLog_;
-  TQueues queues_;
-  TReceivePath receivePath_;
-  TTransmitPath transmitPath_;
-  TManualSend manualSend_;
-
-  TMessageBoxErrorDialog defaultErrorDialog_;
-  IErrorDialog* errorDialog_ = &defaultErrorDialog_;
-  bool placed_ = false;
-
-  QTabWidget* PageControl1 = nullptr;
 
   // Page "Test".
   QVBoxLayout* testLayout_ = nullptr;
@@ -152,43 +162,11 @@ class TForm1 : public QWidget {
   QCheckBox* CheckBox3 = nullptr;  // AutoTransmit
   QPushButton* Button26 = nullptr;  // Single Transmit
 
-  // Pages "Stations" and "Data": the station table, the displayed station and the
-  // information field.
- public:
-  TStationTable& StationTable() { return stationTable_; }
-  TDisplayedStation& DisplayedStation() { return displayedStation_; }
-  // The information field (Memo1): the outcomes of station commands.
-  TTextLines& Information() { return information_; }
-  TStationFileGuard& StationFile() { return stationFile_; }
-  // The program directory with its trailing separator; empty while it is not set.
-  const std::string& ProgramDirectory() const { return programDirectory_; }
-  void SetProgramDirectory(std::string directory) { programDirectory_ = std::move(directory); }
-  // The program directory followed by "veskData.txt".
-  std::string StationFileName() const { return programDirectory_ + "veskData.txt"; }
-  // Replaces the table with the file; throws EFileError and then leaves the table.
-  void LoadStationTable(const std::string& fileName) { stationFile_.Load(stationTable_, fileName); }
-  // After a station tab switch: the heading and the selected tab's station.
-  void TabControl1Change();
-  // Recolours an SBI edit field after each change of its text.
-  void Edit3Change(QLineEdit* edit);
-
- private:
+  // Pages "Stations" and "Data".
   void BuildStationsPage(QWidget* page);
   void BuildDataPage(QWidget* page);
-  // Before a station tab switch: the station being left into the table, then the file.
-  void TabControl1Changing(int leaving);
-  // Writes the data file, but never into an unset directory nor over a file that the
-  // table did not come from.
-  void SaveStationFile();
-
-  TStationTable stationTable_;
-  TDisplayedStation displayedStation_;
-  TTextLines information_;
-  TStationFileGuard stationFile_;
-  std::string programDirectory_;
-  // Parent of the views' bindings to the objects above, so that they go first when the
-  // window goes and never reach into objects already destroyed.
-  std::unique_ptr<QObject> stationBindings_ = std::make_unique<QObject>();
+  // Recolours an SBI edit field after each change of its text.
+  void Edit3Change(QLineEdit* edit);
 
   // Page "Stations".
   QTabBar* TabControl1 = nullptr;
@@ -208,27 +186,10 @@ class TForm1 : public QWidget {
   TStationTableModel* stationTableModel_ = nullptr;
   QTableView* StringGrid1 = nullptr;
   // Page "RuleSet": the rule editor, the rule evaluation and the message field.
- public:
-  TRuleSet& RuleSet() { return ruleSet_; }
-  TRuleEngine& RuleEngine() { return ruleEngine_; }
-  TTextLines& MessageField() { return messageField_; }
-  // One telegram text taken from the answer list, through the rule set as the editor
-  // holds it now.
-  void RuleCheck(const std::string& telegramText) { ruleEngine_.RuleCheck(telegramText); }
-  // The program directory + "veskRuleset.txt"; empty while the directory is not known.
-  std::string RuleSetPath() const;
-  // Throw EFileError. Saving never writes over a file that was not loaded or saved here.
-  void LoadRuleSet(const std::string& path);
-  void SaveRuleSet(const std::string& path);
-
- private:
   void BuildRuleSetPage(QWidget* page);
   void Button9Click();   // save Ruleset
   void Button10Click();  // clr (message field)
 
-  TRuleSet ruleSet_;
-  TTextLines messageField_;
-  TRuleEngine ruleEngine_;
   std::unique_ptr<TRuleSetEditorView> ruleSetEditor_;
   std::unique_ptr<TTextLinesPlainText> messageFieldView_;
   QLabel* Label19 = nullptr;       // Ruleset:
@@ -240,10 +201,6 @@ class TForm1 : public QWidget {
   QPushButton* Button10 = nullptr;  // clr
   QPlainTextEdit* Memo3 = nullptr;
   // Page "Stations": the station commands beside the displayed station.
- public:
-  TStationCommandFields& StationCommandFields() { return stationCommandFields_; }
-
- private:
   // Fills the room that the page "Stations" leaves for the station commands.
   void BuildStationCommands();
   // The one handler of all thirteen command buttons; each button carries its command
@@ -254,9 +211,6 @@ class TForm1 : public QWidget {
   // Recolours the offset field after each change of its text.
   void Edit2Change();
 
-  TStationCommandFields stationCommandFields_;
-  // Declared after the fields it binds, so it goes first.
-  std::unique_ptr<QObject> commandBindings_ = std::make_unique<QObject>();
   QPushButton* Button11 = nullptr;  // read INFI
   QGroupBox* ledOutGroup_ = nullptr;
   QGroupBox* changeBaseIdGroup_ = nullptr;
@@ -264,60 +218,15 @@ class TForm1 : public QWidget {
   QLineEdit* Edit4 = nullptr;  // new SBI
   QLineEdit* Edit2 = nullptr;  // offset
 
-  // The queue tick and its interval editor on the page "Setup".
- public:
-  // One run of the queue tick, as the timer runs it.
-  void Timer1Timer();
-  QTimer* Timer() const { return Timer1; }
-
- private:
+  // Page "Setup": the tick interval and the port number of the next start.
   void BuildSetupPage(QWidget* page);
   void SpinEdit1Change(const QString& text);
+  void SpinEdit2Change(const QString& text);
 
-  std::unique_ptr<TQueueTick> tick_;
-  QTimer* Timer1 = nullptr;
   QSpinBox* SpinEdit1 = nullptr;  // Interval Time (ms)
   QGridLayout* setupLayout_ = nullptr;
-
-  // Serial port: the component and what keeps it going when its device comes and goes.
- public:
-  TComPort& ComPort() { return ComPort1; }
-
- private:
-  void SetUpComPort1(const TFormOptions& options);
-  void ComPort1DeviceLost(const std::string& reason);
-  void ComPort1RetryTimer();
-  // Shown once the event loop runs, so no dialog opens inside a constructor or a hand-over.
-  void ShowErrorLater(const std::string& text);
-
-  QTimer* portRetryTimer_ = nullptr;
-  std::string lostPort_;
-  std::string lostDevice_;
-
-  // Application shell: the start-up and shut-down sequences, the configuration file and
-  // the port number on the page "Setup".
- public:
-  // Each ends at a failing step, whose text goes to the error dialog (from the start-up
-  // once the event loop runs). The shut-down sequence runs once, however often called.
-  void FormCreate();
-  void FormDestroy();
-  // Empty until the start-up sequence has named it.
-  const std::string& ConfigFileName() const { return configFileName_; }
-
- private:
-  void SpinEdit2Change(const QString& text);
-  // Step 2 of the start-up: the port number, and the devices unless the options name them.
-  void ReadConfiguration();
-
-  TFormOptions startUp_;
-  bool runSequences_ = false;
-  bool destroyed_ = false;
-  std::string configFileName_;
   QSpinBox* SpinEdit2 = nullptr;  // ComPort (1..4)
   QLabel* Label18 = nullptr;      // the port warning
-
-  // Last, so it closes first and no hand-over reaches a half-destroyed window.
-  TComPort ComPort1;
 };
 
 }  // namespace ardel::ui

@@ -41,10 +41,10 @@ void WarnBeyondLatin1(QPlainTextEdit* editor) {
 }
 
 TLinkLogModel::TLinkLogModel(TLinkLog& log, QObject* parent) : QAbstractListModel(parent), log_(log) {
-  log_.SetObserver(this);
+  log_.AddObserver(this);
 }
 
-TLinkLogModel::~TLinkLogModel() { log_.SetObserver(nullptr); }
+TLinkLogModel::~TLinkLogModel() { log_.RemoveObserver(this); }
 
 int TLinkLogModel::LineLength(int row) const {
   return static_cast<std::size_t>(row) < log_.Count()
@@ -328,10 +328,10 @@ void TLinkLogView::keyPressEvent(QKeyEvent* event) {
 }
 
 TLineListModel::TLineListModel(TLineList& list, QObject* parent) : QAbstractListModel(parent), list_(list) {
-  list_.SetObserver(this);
+  list_.AddObserver(this);
 }
 
-TLineListModel::~TLineListModel() { list_.SetObserver(nullptr); }
+TLineListModel::~TLineListModel() { list_.RemoveObserver(this); }
 
 int TLineListModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(list_.Count());

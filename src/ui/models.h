@@ -5,7 +5,7 @@
 #include <QAbstractItemView>
 
 #include "link/link_log.h"
-#include "queue/line_list.h"
+#include "util/line_list.h"
 
 class QComboBox;
 class QPlainTextEdit;

@@ -12,7 +12,7 @@ namespace ardel::ui {
 
 void TForm1::BuildDataPage(QWidget* page) {
   auto* layout = new QVBoxLayout(page);
-  stationTableModel_ = new TStationTableModel(stationTable_, stationBindings_.get());
+  stationTableModel_ = new TStationTableModel(app_->StationTable(), bindings_.get());
   StringGrid1 = new QTableView(page);
   StringGrid1->setObjectName(QStringLiteral("StringGrid1"));
   StringGrid1->setAccessibleName(QStringLiteral("Station table"));

@@ -25,8 +25,8 @@ void TForm1::BuildQueuePage(QWidget* page) {
     view->setFont(CourierNew(9));
     view->setModel(model);
   };
-  makeList(ListBox2, commandModel_, queues_.Commands(), "ListBox2");
-  makeList(ListBox3, answerModel_, queues_.Answers(), "ListBox3");
+  makeList(ListBox2, commandModel_, app_->Queues().Commands(), "ListBox2");
+  makeList(ListBox3, answerModel_, app_->Queues().Answers(), "ListBox3");
 
   auto* commandsCaption = new QLabel(QStringLiteral("normal commands entered from top"), page);
   commandsCaption->setObjectName(QStringLiteral("Label15"));
@@ -39,13 +39,13 @@ void TForm1::BuildQueuePage(QWidget* page) {
 
   CheckBox3 = new QCheckBox(QStringLiteral("AutoTransmit"), page);
   CheckBox3->setObjectName(QStringLiteral("CheckBox3"));
-  CheckBox3->setChecked(queues_.AutoTransmit());
+  CheckBox3->setChecked(app_->Queues().AutoTransmit());
   connect(CheckBox3, &QCheckBox::clicked, this,
-          [this](bool checked) { Guarded([&] { queues_.SetAutoTransmit(checked); }); });
+          [this](bool checked) { Guarded([&] { app_->Queues().SetAutoTransmit(checked); }); });
   Button26 = new QPushButton(QStringLiteral("Single Transmit"), page);
   Button26->setObjectName(QStringLiteral("Button26"));
   connect(Button26, &QPushButton::clicked, this,
-          [this] { Guarded([this] { queues_.SingleTransmit(); }); });
+          [this] { Guarded([this] { app_->Queues().SingleTransmit(); }); });
 
   grid->addWidget(commandsCaption, 0, 0);
   grid->addWidget(ListBox2, 1, 0);
@@ -61,8 +61,8 @@ void TForm1::BuildQueuePage(QWidget* page) {
   grid->setColumnStretch(1, 2);
   grid->setRowStretch(1, 1);
 
-  queues_.SetRepeatCntrChanged([this](int value) { ShowRepeatCntr(value); });
-  ShowRepeatCntr(queues_.RepeatCntr());
+  app_->Queues().SetRepeatCntrChanged([this](int value) { ShowRepeatCntr(value); });
+  ShowRepeatCntr(app_->Queues().RepeatCntr());
 }
 
 void TForm1::ShowRepeatCntr(int value) {

@@ -12,7 +12,6 @@
 #include "ui/form1.h"
 #include "ui/models.h"
 #include "ui/station_models.h"
-#include "util/text_file.h"
 
 namespace ardel::ui {
 
@@ -30,8 +29,8 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   Label19->setObjectName(QStringLiteral("Label19"));
   CheckBox5 = new QCheckBox(QStringLiteral("process Ruleset"), upper);
   CheckBox5->setObjectName(QStringLiteral("CheckBox5"));
-  CheckBox5->setChecked(ruleEngine_.ProcessRuleset());
-  connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) { ruleEngine_.SetProcessRuleset(on); });
+  CheckBox5->setChecked(app_->RuleEngine().ProcessRuleset());
+  connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) { app_->RuleEngine().SetProcessRuleset(on); });
   Button9 = new QPushButton(QStringLiteral("save Ruleset"), upper);
   Button9->setObjectName(QStringLiteral("Button9"));
   connect(Button9, &QPushButton::clicked, this, [this] { Guarded([this] { Button9Click(); }); });
@@ -73,30 +72,12 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   Splitter1->setStretchFactor(0, 3);
   Splitter1->setStretchFactor(1, 1);
 
-  ruleSetEditor_ = std::make_unique<TRuleSetEditorView>(Memo2, ruleSet_);
-  messageFieldView_ = std::make_unique<TTextLinesPlainText>(messageField_, Memo3);
+  ruleSetEditor_ = std::make_unique<TRuleSetEditorView>(Memo2, app_->RuleSet());
+  messageFieldView_ = std::make_unique<TTextLinesPlainText>(app_->MessageField(), Memo3);
 }
 
-std::string TForm1::RuleSetPath() const {
-  if (programDirectory_.empty()) return {};
-  std::string path = programDirectory_;
-  if (path.back() != '/') path += '/';
-  return path + TRuleSet::kFileName;
-}
+void TForm1::Button9Click() { app_->SaveRuleSetFile(); }
 
-void TForm1::LoadRuleSet(const std::string& path) { ruleSet_.Load(path); }
-
-void TForm1::SaveRuleSet(const std::string& path) { ruleSet_.Save(path); }
-
-void TForm1::Button9Click() {
-  const std::string path = RuleSetPath();
-  if (path.empty()) {
-    throw EFileError(std::string("cannot save ") + TRuleSet::kFileName +
-                     ": the program directory is not known");
-  }
-  SaveRuleSet(path);
-}
-
-void TForm1::Button10Click() { messageField_.Clear(); }
+void TForm1::Button10Click() { app_->MessageField().Clear(); }
 
 }  // namespace ardel::ui

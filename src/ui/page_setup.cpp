@@ -7,11 +7,11 @@
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QSpinBox>
-#include <QTimer>
 
 #include "stations/configuration.h"
 #include "ui/form1.h"
 #include "ui/models.h"
+#include "ui/value_views.h"
 
 namespace ardel::ui {
 
@@ -23,9 +23,9 @@ void TForm1::BuildSetupPage(QWidget* page) {
   SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
   SpinEdit1->setRange(kTickIntervalMin, kTickIntervalMax);
   SpinEdit1->setSingleStep(25);
-  SpinEdit1->setValue(kTickIntervalStart);
   intervalLabel->setBuddy(SpinEdit1);
-  connect(SpinEdit1, &QSpinBox::textChanged, this, [this](const QString& text) { SpinEdit1Change(text); });
+  new TValueSpinBox(app_->TickInterval(), SpinEdit1, [this](const QString& text) { SpinEdit1Change(text); },
+                    bindings_.get());
   setupLayout_->addWidget(intervalLabel, 0, 0);
   setupLayout_->addWidget(SpinEdit1, 0, 1);
 
@@ -36,10 +36,9 @@ void TForm1::BuildSetupPage(QWidget* page) {
   SpinEdit2->setObjectName(QStringLiteral("SpinEdit2"));
   SpinEdit2->setRange(kComportMin, kComportMax);
   SpinEdit2->setSingleStep(1);
-  SpinEdit2->setValue(kComportDefault);
   portLabel->setBuddy(SpinEdit2);
-  connect(SpinEdit2, &QSpinBox::textChanged, this,
-          [this](const QString& text) { Guarded([&] { SpinEdit2Change(text); }); });
+  new TValueSpinBox(app_->PortNumber(), SpinEdit2,
+                    [this](const QString& text) { Guarded([&] { SpinEdit2Change(text); }); }, bindings_.get());
   Label18 = new QLabel(
       QStringLiteral("you must close and reopen the application to activate the new comport !!!"), page);
   Label18->setObjectName(QStringLiteral("Label18"));
@@ -52,7 +51,7 @@ void TForm1::BuildSetupPage(QWidget* page) {
   Label18->setPalette(warningPalette);
   Label18->setAutoFillBackground(true);
   Label18->setMargin(2);
-  Label18->hide();
+  new TValueVisibility(app_->PortWarning(), Label18, bindings_.get());
   setupLayout_->addWidget(portLabel, 1, 0);
   setupLayout_->addWidget(SpinEdit2, 1, 1);
   setupLayout_->addWidget(Label18, 1, 2, 1, 2, Qt::AlignLeft);
@@ -79,18 +78,8 @@ void TForm1::BuildSetupPage(QWidget* page) {
   setupLayout_->setRowStretch(10, 1);
 }
 
-void TForm1::SpinEdit1Change(const QString& text) {
-  // Restarts the period at once.
-  Timer1->start(TickIntervalFromText(ToBytes(text)));
-}
+void TForm1::SpinEdit1Change(const QString& text) { app_->SpinEdit1Change(ToBytes(text)); }
 
-void TForm1::Timer1Timer() {
-  // No dialog from here: a modal loop inside the tick would let the tick run again.
-  try {
-    tick_->Timer1Timer();
-  } catch (const std::exception& e) {
-    linkLog_.AppendLine(colors::kError, "E " + linkLog_.TimeStamp() + "   " + e.what());
-  }
-}
+void TForm1::SpinEdit2Change(const QString& text) { app_->SpinEdit2Change(ToBytes(text)); }
 
 }  // namespace ardel::ui

@@ -2,7 +2,6 @@
 // "read INFI" under its INFI list.
 
 #include <QAbstractButton>
-#include <QApplication>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -16,6 +15,7 @@
 #include "ui/form1.h"
 #include "ui/models.h"
 #include "ui/station_models.h"
+#include "ui/value_views.h"
 
 namespace ardel::ui {
 
@@ -45,15 +45,6 @@ constexpr TButtonName kButtonNames[] = {
     {"Release_all", "ButtonReleaseAll"},
 };
 static_assert(std::size(kButtonNames) == kStationCommandButtons.size());
-
-void SetFieldColour(QLineEdit* edit, bool valid, const QString& warning) {
-  QPalette palette = edit->palette();
-  palette.setColor(QPalette::Base,
-                   valid ? QApplication::palette(edit).color(QPalette::Base) : QColor(255, 0, 0));
-  edit->setPalette(palette);
-  // The colour alone would not reach everyone.
-  edit->setAccessibleDescription(valid ? QString() : warning);
-}
 
 QLineEdit* NewHexField(const char* objectName, QWidget* parent) {
   auto* edit = new QLineEdit(parent);
@@ -93,7 +84,7 @@ void TForm1::BuildStationCommands() {
   newSbiLabel->setObjectName(QStringLiteral("LabelNewSbi"));
   Edit4 = NewHexField("Edit4", changeBaseIdGroup_);
   newSbiLabel->setBuddy(Edit4);
-  new TTextFieldLineEdit(stationCommandFields_.newSbi, Edit4, commandBindings_.get());
+  new TTextFieldLineEdit(app_->StationCommandFields().newSbi, Edit4, bindings_.get());
   connect(Edit4, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit3Change(Edit4); }); });
   Edit3Change(Edit4);
   auto* note = new QLabel(
@@ -116,7 +107,7 @@ void TForm1::BuildStationCommands() {
   offsetLabel->setObjectName(QStringLiteral("LabelOffset"));
   Edit2 = NewHexField("Edit2", simulateTrtGroup_);
   offsetLabel->setBuddy(Edit2);
-  new TTextFieldLineEdit(stationCommandFields_.offset, Edit2, commandBindings_.get());
+  new TTextFieldLineEdit(app_->StationCommandFields().offset, Edit2, bindings_.get());
   connect(Edit2, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit2Change(); }); });
   Edit2Change();
   trtLayout->addWidget(offsetLabel, 0, 0);
@@ -141,19 +132,19 @@ void TForm1::BuildStationCommands() {
 }
 
 void TForm1::Button12Click(QAbstractButton* button) {
-  const TStationCommandFields& fields = stationCommandFields_;
+  const TStationCommandFields& fields = app_->StationCommandFields();
   const TStationCommand command = BuildStationCommand(
       ToBytes(button->property(kTemplateProperty).toString()), button->property(kTagProperty).toInt(),
-      displayedStation_.sbi.Text(), fields.offset.Text(), fields.newSbi.Text());
+      app_->DisplayedStation().sbi.Text(), fields.offset.Text(), fields.newSbi.Text());
   // The failure only warns: the command goes out with target address 00000000.
-  if (command.targetAddressFailed) ShowError(kCannotCalcTargetAddress);
-  queues_.EnqueueCommand(command.commandString);
+  if (command.targetAddressFailed) ShowError(kCannotCalcTargetAddress, teLatin1);
+  app_->Queues().EnqueueCommand(command.commandString);
 }
 
-void TForm1::Button11Click() { ReadInfi(displayedStation_, stationTable_, queues_); }
+void TForm1::Button11Click() { ReadInfi(app_->DisplayedStation(), app_->StationTable(), app_->Queues()); }
 
 void TForm1::Edit2Change() {
-  SetFieldColour(Edit2, IsOffsetInRange(ToBytes(Edit2->text())), QStringLiteral("offset not below 80"));
+  ShowFieldValidity(Edit2, IsOffsetInRange(ToBytes(Edit2->text())), QStringLiteral("offset not below 80"));
 }
 
 }  // namespace ardel::ui

@@ -1,7 +1,6 @@
 // Page "Stations": the station tab control with the displayed station, and the
 // information field along the bottom.
 
-#include <QApplication>
 #include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -17,6 +16,7 @@
 #include "ui/form1.h"
 #include "ui/models.h"
 #include "ui/station_models.h"
+#include "ui/value_views.h"
 
 namespace ardel::ui {
 
@@ -41,12 +41,13 @@ void TForm1::BuildStationsPage(QWidget* page) {
   station->setFrameShape(QFrame::StyledPanel);
   auto* grid = new QGridLayout(station);
 
-  Label2 = new QLabel(QStringLiteral("Station 0"), station);
+  Label2 = new QLabel(station);
   Label2->setObjectName(QStringLiteral("Label2"));
   QFont headingFont = Label2->font();
   headingFont.setPointSize(18);
   headingFont.setBold(true);
   Label2->setFont(headingFont);
+  new TTextFieldLabel(app_->StationHeading(), Label2, bindings_.get());
   grid->addWidget(Label2, 0, 0, 1, 2);
 
   auto* left = new QVBoxLayout;
@@ -56,13 +57,13 @@ void TForm1::BuildStationsPage(QWidget* page) {
   Edit3->setObjectName(QStringLiteral("Edit3"));
   Edit3->setFont(CourierNew(10, true));
   sbiLabel->setBuddy(Edit3);
-  new TTextFieldLineEdit(displayedStation_.sbi, Edit3, stationBindings_.get());
+  new TTextFieldLineEdit(app_->DisplayedStation().sbi, Edit3, bindings_.get());
   connect(Edit3, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit3Change(Edit3); }); });
   Edit3Change(Edit3);
 
   auto* infiLabel = new QLabel(QStringLiteral("INFI (Input Filter):"), station);
   infiLabel->setObjectName(QStringLiteral("Label4"));
-  infiModel_ = new TTextLinesModel(displayedStation_.infi, stationBindings_.get());
+  infiModel_ = new TTextLinesModel(app_->DisplayedStation().infi, bindings_.get());
   ListBox1 = new QListView(station);
   ListBox1->setObjectName(QStringLiteral("ListBox1"));
   ListBox1->setFont(CourierNew(10));
@@ -103,13 +104,9 @@ void TForm1::BuildStationsPage(QWidget* page) {
   TabControl1->setUsesScrollButtons(true);
   TabControl1->setAttribute(Qt::WA_Hover);
   for (int s = 0; s < kStationCount; ++s) TabControl1->addTab(FromBytes(StationCaption(s)));
-  // Connected only now: adding the first tab selects it.
-  connect(TabControl1, &QTabBar::currentChanged, this, [this](int) {
-    // The switch is always allowed; the station being left is the one displayed.
-    const int leaving = displayedStation_.station;
-    Guarded([&] { TabControl1Changing(leaving); });
-    Guarded([this] { TabControl1Change(); });
-  });
+  // Bound only now: adding the first tab selects it.
+  new TValueTabBar(app_->SelectedStation(), TabControl1,
+                   [this](int index) { Guarded([&] { app_->TabControl1Switch(index); }); }, bindings_.get());
 
   auto* stationArea = new QVBoxLayout;
   stationArea->setSpacing(0);
@@ -128,42 +125,18 @@ void TForm1::BuildStationsPage(QWidget* page) {
   Memo1->setReadOnly(true);
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   UseInfoTipBackground(Memo1);
-  new TTextLinesPlainText(information_, Memo1, stationBindings_.get());
+  new TTextLinesPlainText(app_->Information(), Memo1, bindings_.get());
   ButtonClrMemo1 = new QPushButton(QStringLiteral("clr"), bottom);
   ButtonClrMemo1->setObjectName(QStringLiteral("ButtonClrMemo1"));
   ButtonClrMemo1->setAccessibleDescription(QStringLiteral("Empties the information field"));
-  connect(ButtonClrMemo1, &QPushButton::clicked, this, [this] { Guarded([this] { information_.Clear(); }); });
+  connect(ButtonClrMemo1, &QPushButton::clicked, this, [this] { Guarded([this] { app_->Information().Clear(); }); });
   bottomLayout->addWidget(Memo1, 1);
   bottomLayout->addWidget(ButtonClrMemo1, 0, Qt::AlignTop);
   layout->addWidget(bottom);
 }
 
-void TForm1::TabControl1Changing(int leaving) {
-  StoreStation(displayedStation_, stationTable_, leaving);
-  SaveStationFile();
-}
-
-void TForm1::TabControl1Change() {
-  const int index = TabControl1->currentIndex();
-  if (index < 0) return;
-  displayedStation_.station = index;
-  Label2->setText(QStringLiteral("Station: ") + TabControl1->tabText(index));
-  ShowStation(stationTable_, index, displayedStation_);
-}
-
-void TForm1::SaveStationFile() {
-  if (programDirectory_.empty()) return;
-  stationFile_.Save(stationTable_, StationFileName());
-}
-
 void TForm1::Edit3Change(QLineEdit* edit) {
-  const bool valid = IsValidSbi(ToBytes(edit->text()));
-  QPalette palette = edit->palette();
-  palette.setColor(QPalette::Base,
-                   valid ? QApplication::palette(edit).color(QPalette::Base) : QColor(255, 0, 0));
-  edit->setPalette(palette);
-  // The colour alone would not reach everyone.
-  edit->setAccessibleDescription(valid ? QString() : QStringLiteral("not a valid SBI"));
+  ShowFieldValidity(edit, IsValidSbi(ToBytes(edit->text())), QStringLiteral("not a valid SBI"));
 }
 
 }  // namespace ardel::ui

@@ -16,6 +16,7 @@
 #include "ui/fonts.h"
 #include "ui/form1.h"
 #include "ui/models.h"
+#include "ui/station_models.h"
 
 namespace ardel::ui {
 
@@ -31,7 +32,7 @@ void TForm1::BuildTestPage(QWidget* page) {
     connect(box, &QCheckBox::toggled, this, [&flag](bool on) { flag = on; });
     header->addWidget(box);
   };
-  TLinkLogSwitches& switches = linkLog_.Switches();
+  TLinkLogSwitches& switches = app_->LinkLog().Switches();
   makeSwitch(CheckBox1, "CheckBox1", "raw reception", switches.rawReception);
   makeSwitch(CheckBox2, "CheckBox2", "Stop Loging", switches.stopLogging);
   makeSwitch(CheckBox4, "CheckBox4", "Debug Info", switches.debugInfo);
@@ -52,20 +53,21 @@ void TForm1::BuildTestPage(QWidget* page) {
   for (int i = 0; i < 4; ++i) {
     auto* radio = new QRadioButton(QString::fromLatin1(policyCaptions[i]), ackGroup);
     radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
-    radio->setChecked(policies[i] == transmitPath_.Policy());
+    radio->setChecked(policies[i] == app_->TransmitPath().Policy());
     ackPolicyButtons_->addButton(radio, policies[i]);
     ackLayout->addWidget(radio);
   }
   ackLayout->addStretch(1);
   connect(ackPolicyButtons_, &QButtonGroup::idClicked, this,
-          [this](int id) { transmitPath_.SetPolicy(static_cast<TAckPolicy>(id)); });
+          [this](int id) { app_->TransmitPath().SetPolicy(static_cast<TAckPolicy>(id)); });
   testLayout_->addWidget(ackGroup);
 
   // The date and time field left of the command line; "send" and the presets under it.
   auto* sendGrid = new QGridLayout;
-  Edit1 = new QLineEdit(QStringLiteral("Date Time"), page);
+  Edit1 = new QLineEdit(page);
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setReadOnly(true);
+  new TTextFieldLineEdit(app_->DateTime(), Edit1, bindings_.get(), ftUtf8);
   Edit1->setAccessibleName(QStringLiteral("Date Time"));
   Edit1->setMinimumWidth(150);
   ComboBox1 = new QComboBox(page);
@@ -78,9 +80,9 @@ void TForm1::BuildTestPage(QWidget* page) {
   ComboBox1->setFont(CourierNew(9, true));
   ComboBox1->setStyleSheet(QStringLiteral("QComboBox { color: rgb(0, 128, 0); }"));
   ComboBox1->setAccessibleName(QStringLiteral("command line"));
-  for (const std::string& entry : manualSend_.List()) ComboBox1->addItem(FromBytes(entry));
+  for (const std::string& entry : app_->ManualSend().List()) ComboBox1->addItem(FromBytes(entry));
   ComboBox1->setCurrentIndex(0);
-  ComboBox1->setEditText(FromBytes(manualSend_.List().front()));
+  new TTextFieldLineEdit(app_->CommandLine(), ComboBox1->lineEdit(), bindings_.get());
   Button6 = new QPushButton(QStringLiteral("send"), page);
   Button6->setObjectName(QStringLiteral("Button6"));
   connect(Button6, &QPushButton::clicked, this, [this] { Guarded([this] { Button6Click(); }); });
@@ -91,7 +93,7 @@ void TForm1::BuildTestPage(QWidget* page) {
   const char* presetNames[] = {"Button5", "Button3", "Button2"};
   const char* setNames[] = {"Button1", "Button7", "Button8"};
   for (int i = 0; i < TManualSend::kPresetCount; ++i) {
-    auto* preset = new QPushButton(FromBytes(manualSend_.Preset(i)), page);
+    auto* preset = new QPushButton(FromBytes(app_->ManualSend().Preset(i)), page);
     preset->setObjectName(QString::fromLatin1(presetNames[i]));
     preset->setFont(CourierNew(8));
     preset->setStyleSheet(QStringLiteral("text-align: left; padding-left: 4px;"));
@@ -115,7 +117,7 @@ void TForm1::BuildTestPage(QWidget* page) {
   // The link log fills the rest.
   auto* label = new QLabel(QStringLiteral("RS485 Link Log"), page);
   label->setObjectName(QStringLiteral("Label1"));
-  linkLogModel_ = new TLinkLogModel(linkLog_, this);
+  linkLogModel_ = new TLinkLogModel(app_->LinkLog(), this);
   RichEdit1 = new TLinkLogView(page);
   RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
   RichEdit1->setFont(CourierNewPixels(11, true));
@@ -125,21 +127,21 @@ void TForm1::BuildTestPage(QWidget* page) {
   testLayout_->addWidget(RichEdit1, 1);
 }
 
-void TForm1::Button4Click() { linkLog_.Clear(); }
+void TForm1::Button4Click() { app_->LinkLog().Clear(); }
 
 void TForm1::Button6Click() {
-  const std::string text = ToBytes(ComboBox1->currentText());
-  queues_.EnqueueCommand(text);
-  if (manualSend_.Remember(text)) ComboBox1->addItem(FromBytes(text));
+  const QString typed = FromBytes(app_->CommandLine().Text());
+  if (app_->SendCommandLine()) ComboBox1->addItem(typed);
   // Adding an item must not replace what the operator typed.
-  ComboBox1->setEditText(FromBytes(text));
+  ComboBox1->setEditText(typed);
 }
 
-void TForm1::PresetClick(int preset) { queues_.EnqueueCommand(manualSend_.Preset(preset)); }
+void TForm1::PresetClick(int preset) { app_->Queues().EnqueueCommand(app_->ManualSend().Preset(preset)); }
 
 void TForm1::PresetSetClick(int preset) {
-  manualSend_.SetPreset(preset, ToBytes(ComboBox1->currentText()));
-  presetButtons_[preset]->setText(FromBytes(manualSend_.Preset(preset)));
+  TManualSend& manualSend = app_->ManualSend();
+  manualSend.SetPreset(preset, app_->CommandLine().Text());
+  presetButtons_[preset]->setText(FromBytes(manualSend.Preset(preset)));
 }
 
 }  // namespace ardel::ui

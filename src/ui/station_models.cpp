@@ -10,10 +10,10 @@ namespace ardel::ui {
 
 TStationTableModel::TStationTableModel(TStationTable& table, QObject* parent)
     : QAbstractTableModel(parent), table_(table) {
-  table_.SetObserver(this);
+  table_.AddObserver(this);
 }
 
-TStationTableModel::~TStationTableModel() { table_.SetObserver(nullptr); }
+TStationTableModel::~TStationTableModel() { table_.RemoveObserver(this); }
 
 int TStationTableModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : std::max(table_.RowCount() - 1, 0);
@@ -65,10 +65,10 @@ void TStationTableModel::BeforeReset() { beginResetModel(); }
 void TStationTableModel::AfterReset() { endResetModel(); }
 
 TTextLinesModel::TTextLinesModel(TTextLines& lines, QObject* parent) : QAbstractListModel(parent), lines_(lines) {
-  lines_.SetObserver(this);
+  lines_.AddObserver(this);
 }
 
-TTextLinesModel::~TTextLinesModel() { lines_.SetObserver(nullptr); }
+TTextLinesModel::~TTextLinesModel() { lines_.RemoveObserver(this); }
 
 int TTextLinesModel::rowCount(const QModelIndex& parent) const {
   return parent.isValid() ? 0 : static_cast<int>(lines_.Count());
@@ -96,10 +96,10 @@ void TTextLinesModel::AfterClear() { endResetModel(); }
 TTextLinesPlainText::TTextLinesPlainText(TTextLines& lines, QPlainTextEdit* edit, QObject* parent)
     : QObject(parent), lines_(lines), edit_(edit) {
   for (const std::string& line : lines_.Lines()) edit_->appendPlainText(FromUtf8(line));
-  lines_.SetObserver(this);
+  lines_.AddObserver(this);
 }
 
-TTextLinesPlainText::~TTextLinesPlainText() { lines_.SetObserver(nullptr); }
+TTextLinesPlainText::~TTextLinesPlainText() { lines_.RemoveObserver(this); }
 
 void TTextLinesPlainText::AfterAppend() {
   edit_->appendPlainText(FromUtf8(lines_.At(lines_.Count() - 1)));
@@ -117,23 +117,23 @@ QWidget* TLatin1CellDelegate::createEditor(QWidget* parent, const QStyleOptionVi
   return editor;
 }
 
-TTextFieldLineEdit::TTextFieldLineEdit(TTextField& field, QLineEdit* edit, QObject* parent)
-    : QObject(parent), field_(field), edit_(edit) {
-  edit_->setText(FromBytes(field_.Text()));
-  field_.SetObserver(this);
+TTextFieldLineEdit::TTextFieldLineEdit(TTextField& field, QLineEdit* edit, QObject* parent, TFieldText kind)
+    : QObject(parent), field_(field), edit_(edit), kind_(kind) {
+  edit_->setText(kind_ == ftUtf8 ? FromUtf8(field_.Text()) : FromBytes(field_.Text()));
+  field_.AddObserver(this);
   connect(edit_, &QLineEdit::textChanged, this, [this](const QString& text) {
     // A character beyond Latin-1 reaches the core as "?"; the edit keeps what was typed.
     fromEdit_ = true;
-    field_.SetText(ToBytes(text));
+    field_.SetText(kind_ == ftUtf8 ? text.toUtf8().toStdString() : ToBytes(text));
     fromEdit_ = false;
   });
 }
 
-TTextFieldLineEdit::~TTextFieldLineEdit() { field_.SetObserver(nullptr); }
+TTextFieldLineEdit::~TTextFieldLineEdit() { field_.RemoveObserver(this); }
 
 void TTextFieldLineEdit::TextChanged() {
   if (fromEdit_) return;
-  edit_->setText(FromBytes(field_.Text()));
+  edit_->setText(kind_ == ftUtf8 ? FromUtf8(field_.Text()) : FromBytes(field_.Text()));
 }
 
 }  // namespace ardel::ui

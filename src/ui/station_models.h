@@ -88,11 +88,13 @@ class TTextLinesPlainText : public QObject, private ITextLinesObserver {
   QPlainTextEdit* edit_;
 };
 
-// A text field and its edit field, each following the other.
+// A text field and its edit field, each following the other. Byte texts are Latin-1;
+// texts for people (the date and time) are UTF-8.
+enum TFieldText { ftBytes, ftUtf8 };
 class TTextFieldLineEdit : public QObject, private ITextFieldObserver {
   Q_OBJECT
  public:
-  TTextFieldLineEdit(TTextField& field, QLineEdit* edit, QObject* parent = nullptr);
+  TTextFieldLineEdit(TTextField& field, QLineEdit* edit, QObject* parent = nullptr, TFieldText kind = ftBytes);
   ~TTextFieldLineEdit() override;
 
  private:
@@ -100,6 +102,7 @@ class TTextFieldLineEdit : public QObject, private ITextFieldObserver {
 
   TTextField& field_;
   QLineEdit* edit_;
+  TFieldText kind_;
   bool fromEdit_ = false;
 };
 

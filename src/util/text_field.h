@@ -4,6 +4,8 @@
 #include <string>
 #include <utility>
 
+#include "util/observers.h"
+
 namespace ardel {
 
 class ITextFieldObserver {
@@ -16,19 +18,20 @@ class TTextField {
  public:
   explicit TTextField(std::string text = {}) : text_(std::move(text)) {}
 
-  void SetObserver(ITextFieldObserver* observer) { observer_ = observer; }
+  void AddObserver(ITextFieldObserver* observer) { observers_.Add(observer); }
+  void RemoveObserver(ITextFieldObserver* observer) { observers_.Remove(observer); }
 
   const std::string& Text() const { return text_; }
   // Tells the observer only about a real change, as an edit field does.
   void SetText(std::string text) {
     if (text == text_) return;
     text_ = std::move(text);
-    if (observer_ != nullptr) observer_->TextChanged();
+    observers_.Notify([](ITextFieldObserver& o) { o.TextChanged(); });
   }
 
  private:
   std::string text_;
-  ITextFieldObserver* observer_ = nullptr;
+  TObservers<ITextFieldObserver> observers_;
 };
 
 }  // namespace ardel

@@ -5,15 +5,15 @@
 namespace ardel {
 
 void TTextLines::Append(std::string line) {
-  if (observer_ != nullptr) observer_->BeforeAppend(lines_.size());
+  observers_.Notify([&](auto& o) { o.BeforeAppend(lines_.size()); });
   lines_.push_back(std::move(line));
-  if (observer_ != nullptr) observer_->AfterAppend();
+  observers_.Notify([&](auto& o) { o.AfterAppend(); });
 }
 
 void TTextLines::Clear() {
-  if (observer_ != nullptr) observer_->BeforeClear();
+  observers_.Notify([&](auto& o) { o.BeforeClear(); });
   lines_.clear();
-  if (observer_ != nullptr) observer_->AfterClear();
+  observers_.Notify([&](auto& o) { o.AfterClear(); });
 }
 
 }  // namespace ardel

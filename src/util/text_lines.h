@@ -6,6 +6,8 @@
 #include <string>
 #include <vector>
 
+#include "util/observers.h"
+
 namespace ardel {
 
 class ITextLinesObserver {
@@ -19,7 +21,8 @@ class ITextLinesObserver {
 
 class TTextLines {
  public:
-  void SetObserver(ITextLinesObserver* observer) { observer_ = observer; }
+  void AddObserver(ITextLinesObserver* observer) { observers_.Add(observer); }
+  void RemoveObserver(ITextLinesObserver* observer) { observers_.Remove(observer); }
 
   void Append(std::string line);
   void Clear();
@@ -30,7 +33,7 @@ class TTextLines {
 
  private:
   std::vector<std::string> lines_;
-  ITextLinesObserver* observer_ = nullptr;
+  TObservers<ITextLinesObserver> observers_;
 };
 
 }  // namespace ardel

@@ -70,7 +70,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   TLinkLog log([] { return std::chrono::system_clock::time_point{}; });
   log.Clear();
   TQueues queues;
-  TReceivePath path(log, queues);
+  TReceivePath path(log, queues.Answers());
   std::vector<TFrame> acked;
   path.SetAckDecision([&](const TFrame& frame) { acked.push_back(frame); });
 

@@ -1,4 +1,5 @@
 #include "link/receive_path.h"
+#include "queue/queues.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ TTelegramBody Body(std::uint8_t org, std::uint8_t id) {
 }
 
 struct Rig {
-  Rig() : log([] { return system_clock::time_point{}; }), path(log, queues) {
+  Rig() : log([] { return system_clock::time_point{}; }), path(log, queues.Answers()) {
     path.SetAckDecision([this](const TFrame& frame) { acked.push_back(frame[3]); });
     log.Clear();
   }

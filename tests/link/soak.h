@@ -7,6 +7,7 @@
 #include <string>
 
 #include "link/receive_path.h"
+#include "queue/queues.h"
 
 namespace ardel::soak {
 
@@ -29,7 +30,7 @@ inline TResult Run(std::uint64_t count, double noise, std::uint32_t seed) {
 
   TLinkLog log([] { return std::chrono::system_clock::time_point{}; });
   TQueues queues;
-  TReceivePath path(log, queues);
+  TReceivePath path(log, queues.Answers());
   TResult result;
   std::string delivery;
   std::vector<std::string> expected;  // texts of untouched telegrams in this delivery window

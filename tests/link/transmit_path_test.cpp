@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "queue/queues.h"
+
 namespace ardel {
 namespace {
 
@@ -11,7 +13,7 @@ std::string Wire(const TTelegramBody& body) {
 }
 
 struct Rig {
-  Rig() : log([] { return std::chrono::system_clock::time_point{}; }), receive(log, queues), transmit(log, receive) {
+  Rig() : log([] { return std::chrono::system_clock::time_point{}; }), receive(log, queues.Answers()), transmit(log, receive) {
     log.Clear();
     transmit.SetWriter([this](std::string_view bytes) { written.emplace_back(bytes); });
     receive.SetAckDecision([this](const TFrame& f) { transmit.AckDecision(f); });

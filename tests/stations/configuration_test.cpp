@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "stations/program_files.h"
+#include "app/program_files.h"
 #include "util/text_file.h"
 
 namespace ardel {

@@ -35,7 +35,7 @@ TEST(StationTable, HeadingsAndStationColumns) {
 TEST(StationTable, NeverReadsOrWritesOutside) {
   TStationTable table(5, 3);  // fewer rows and columns than the stations need
   TRecordingObserver observer;
-  table.SetObserver(&observer);
+  table.AddObserver(&observer);
   const int coordinates[][2] = {{-1, 0}, {0, -1}, {3, 0}, {0, 5}, {INT_MAX, INT_MAX}, {INT_MIN, 2}, {16, 17}};
   for (const auto& xy : coordinates) {
     table.SetCell(xy[0], xy[1], "x");
@@ -65,7 +65,7 @@ TEST(StationTable, NeverReadsOrWritesOutside) {
 TEST(StationTable, CellsStayOneLineAndChangesAreReported) {
   TStationTable table;
   TRecordingObserver observer;
-  table.SetObserver(&observer);
+  table.AddObserver(&observer);
   table.SetCell(1, 1, std::string("a\r\nb\0c", 6));
   EXPECT_EQ(table.Cell(1, 1), "a  b c");
   table.SetCell(1, 1, "a  b c");  // no change, no notice

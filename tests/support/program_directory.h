@@ -11,8 +11,12 @@
 #include <string_view>
 
 #include "stations/station_file.h"
-#include "ui/form1.h"
+#include "app/ardel_app.h"
 #include "util/text_file.h"
+
+namespace ardel::ui {
+struct TFormOptions;
+}
 
 namespace ardel::testing {
 
@@ -41,17 +45,19 @@ class TProgramDirectory {
     WriteFileAtomically(RuleSetFile(), rules);
   }
 
-  // A window that starts up and shuts down here, its ports on the devices named in the
-  // configuration file's [Ports], or on those given.
-  ui::TFormOptions Options() const {
-    ui::TFormOptions options;
+  // A program (by default a window) that starts up and shuts down here, its ports on
+  // the devices named in the configuration file's [Ports], or on those given.
+  template <typename TOptions = ui::TFormOptions>
+  TOptions Options() const {
+    TOptions options;
     options.programDirectory = path_;
     options.configFileName = ConfigFile();
-    options.runSequences = true;
+    if constexpr (requires { options.runSequences; }) options.runSequences = true;
     return options;
   }
-  ui::TFormOptions Options(std::map<std::string, std::string> portMap) const {
-    ui::TFormOptions options = Options();
+  template <typename TOptions = ui::TFormOptions>
+  TOptions Options(std::map<std::string, std::string> portMap) const {
+    TOptions options = Options<TOptions>();
     options.portMap = std::move(portMap);
     return options;
   }

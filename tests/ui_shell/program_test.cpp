@@ -184,5 +184,23 @@ TEST(Program, SecondStartOnTheSameDirectoryIsRefused) {
   EXPECT_EQ(WaitForExit(third), 0) << ReadWholeFile(scratch.File("third.txt"));
 }
 
+// A shut-down after a signal that could not save everything says on the terminal where
+// the work went, and ends with a failure.
+TEST(Program, ASignalAfterARefusedSaveEndsWithStatus1) {
+  TProgramDirectory files;
+  TPty pty;
+  WriteFileAtomically(files.ConfigFile(), "[Ports]\nCOM1=" + pty.Path() + "\n");
+  WriteFileAtomically(files.StationFile(), "32\r\n17\r\n,0,1\r\n");  // short: not loaded
+  WriteFileAtomically(files.RuleSetFile(), "if   *");
+  const std::string output = files.File("output.txt");
+  const pid_t pid = Spawn({"--dir", files.Path()}, true, output);
+  ASSERT_TRUE(Acknowledges(pty)) << ReadWholeFile(output);
+  ASSERT_EQ(::kill(pid, SIGTERM), 0);
+  EXPECT_EQ(WaitForExit(pid), 1) << ReadWholeFile(output);
+  EXPECT_NE(ReadWholeFile(output).find(files.StationFile() + ".unsaved"), std::string::npos) << ReadWholeFile(output);
+  EXPECT_EQ(ReadWholeFile(files.StationFile()), "32\r\n17\r\n,0,1\r\n");
+  EXPECT_TRUE(std::filesystem::exists(files.RuleSetFile() + ".unsaved"));
+}
+
 }  // namespace
 }  // namespace ardel

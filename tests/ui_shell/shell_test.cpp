@@ -129,7 +129,7 @@ TEST_F(ShellTest, NoConfigurationFileOpensCom1AndCreatesTheFileAtExit) {
 
   form = Start();
   EXPECT_EQ(Find<QSpinBox>(*form, "SpinEdit1")->value(), 100);
-  EXPECT_EQ(form->Timer()->interval(), 100);
+  EXPECT_EQ(form->App().TickTimer().Interval().count(), 100);
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
 }
 
@@ -230,21 +230,22 @@ TEST_F(ShellTest, MissingRuleSetFileLeavesStation0UnshownAndTheWindowUsable) {
   EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), "if   *\r\nthen say seen");
 }
 
-TEST_F(ShellTest, PortThatCannotOpenEndsTheStartUpThere) {
+TEST_F(ShellTest, PortThatCannotOpenIsShownAndTheStartUpGoesOn) {
   files_.WriteDataFiles(kRules);
   WriteFileAtomically(files_.ConfigFile(), "[Ports]\nCOM2=/dev/ardel-no-such-device\n[Link]\nComport=2\n");
   auto form = Start(files_.Options());
   ASSERT_EQ(errors_.shown.size(), 1) << Errors();
   EXPECT_TRUE(errors_.shown[0].startsWith("TCOMPORT : cannot open COM2")) << Errors();
   EXPECT_FALSE(form->ComPort().IsOpen());
-  EXPECT_TRUE(WarningShown(*form));  // shown by the change to 2, never hidden
-  EXPECT_EQ(form->StationTable().Cell(StationColumn(0), kHeadingRow), "");
-  EXPECT_EQ(form->Queues().RepeatCntr(), 0);
-  EXPECT_TRUE(RepeatDisplay(*form).endsWith("RepeatCntr: 0"));
-  EXPECT_FALSE(form->Queues().TransmitPermit());
-  EXPECT_EQ(form->ProgramDirectory(), "");
-  EXPECT_TRUE(Find<QPlainTextEdit>(*form, "Memo2")->toPlainText().isEmpty());
-  EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station 0");
+  EXPECT_TRUE(form->App().PortRetryTimer().IsActive());
+  EXPECT_FALSE(WarningShown(*form));  // the start-up got to its end
+  EXPECT_EQ(form->StationTable().Cell(StationColumn(0), kHeadingRow), "0");
+  EXPECT_EQ(form->Queues().RepeatCntr(), 3);
+  EXPECT_TRUE(RepeatDisplay(*form).endsWith("RepeatCntr: 3"));
+  EXPECT_TRUE(form->Queues().TransmitPermit());
+  EXPECT_EQ(form->ProgramDirectory(), files_.Path());
+  EXPECT_EQ(Find<QPlainTextEdit>(*form, "Memo2")->toPlainText(), "/ a rule set\nif   8B B4 *\nthen say INFI entry");
+  EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");
 
   // The operator picks the right port for the next start.
   Find<QSpinBox>(*form, "SpinEdit2")->setValue(1);
@@ -264,14 +265,16 @@ TEST_F(ShellTest, FailedStartUpNeverWritesOverAFileItDidNotLoad) {
     std::string ruleSetFile;  // likewise
     const char* error;
     bool stationFileOwn;  // loaded, so written back
+    bool ruleSetOwn;
   };
   const std::string good = StationFileWithStation0();
   const TCase cases[] = {
-      {"port", "[Link]\nComport=4\n[Ports]\nCOM4=/dev/ardel-none\n", good, kRules, "TCOMPORT", false},
-      {"short station file", "", "32\r\n17\r\n,0,1\r\n", kRules, "veskData.txt", false},
-      {"count that is no number", "", "x32\r\n17\r\n", kRules, "veskData.txt", false},
-      {"unreadable station file", "", "", kRules, "veskData.txt", false},
-      {"unreadable rule-set file", "", good, "", "veskRuleset.txt", true},
+      // The start-up goes on past a port that cannot be opened: both files are its own.
+      {"port", "[Link]\nComport=4\n[Ports]\nCOM4=/dev/ardel-none\n", good, kRules, "TCOMPORT", true, true},
+      {"short station file", "", "32\r\n17\r\n,0,1\r\n", kRules, "veskData.txt", false, false},
+      {"count that is no number", "", "x32\r\n17\r\n", kRules, "veskData.txt", false, false},
+      {"unreadable station file", "", "", kRules, "veskData.txt", false, false},
+      {"unreadable rule-set file", "", good, "", "veskRuleset.txt", true, false},
   };
   const auto cwdFile = std::filesystem::current_path() / "veskData.txt";
   const bool cwdBefore = std::filesystem::exists(cwdFile);
@@ -306,9 +309,19 @@ TEST_F(ShellTest, FailedStartUpNeverWritesOverAFileItDidNotLoad) {
     EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");
     Find<QPlainTextEdit>(*form, "Memo2")->setPlainText("typed");
     form.reset();
-    EXPECT_EQ(errors_.shown.size(), 1) << Errors();
+    // Each file not written over is said, and what it would have received is beside it.
+    EXPECT_EQ(errors_.shown.size(), 1 + !c.stationFileOwn + !c.ruleSetOwn) << Errors();
+    EXPECT_EQ(Exists(files_.File("veskData.txt.unsaved")), !c.stationFileOwn);
+    EXPECT_EQ(Exists(files_.File("veskRuleset.txt.unsaved")), !c.ruleSetOwn);
+    if (!c.ruleSetOwn) EXPECT_EQ(ReadWholeFile(files_.File("veskRuleset.txt.unsaved")), "typed");
+    std::filesystem::remove(files_.File("veskData.txt.unsaved"));
+    std::filesystem::remove(files_.File("veskRuleset.txt.unsaved"));
 
-    EXPECT_EQ(Inode(files_.RuleSetFile()), ruleSetInode);
+    if (c.ruleSetOwn) {
+      EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), "typed");
+    } else {
+      EXPECT_EQ(Inode(files_.RuleSetFile()), ruleSetInode);
+    }
     if (c.stationFileOwn) {
       TStationTable saved;
       LoadStationTable(saved, files_.StationFile());
@@ -319,7 +332,7 @@ TEST_F(ShellTest, FailedStartUpNeverWritesOverAFileItDidNotLoad) {
         EXPECT_EQ(ReadWholeFile(files_.StationFile()), c.stationFile);
       }
     }
-    if (!c.ruleSetFile.empty()) {
+    if (!c.ruleSetOwn && !c.ruleSetFile.empty()) {
       EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), c.ruleSetFile);
     }
     EXPECT_EQ(std::filesystem::exists(cwdFile), cwdBefore);

@@ -14,9 +14,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "app/quit_signals.h"
 #include "bus_options.h"
 #include "version.h"
 #include "bus_sim.h"
@@ -26,15 +28,6 @@ namespace {
 
 using namespace ardel;
 using TSteady = std::chrono::steady_clock;
-
-int signalPipe[2] = {-1, -1};
-
-void OnSignal(int) {
-  const int saved = errno;
-  const char byte = 1;
-  [[maybe_unused]] const ssize_t n = write(signalPipe[1], &byte, 1);
-  errno = saved;
-}
 
 std::string SystemText() { return std::strerror(errno); }
 
@@ -195,16 +188,13 @@ int Run(const TBusOptions& options) {
     return 1;
   }
 
-  if (pipe2(signalPipe, O_CLOEXEC | O_NONBLOCK) != 0) {
-    std::cerr << "ardel-bus: " << SystemText() << '\n';
+  std::unique_ptr<TSignalPipe> quit;
+  try {
+    quit = std::make_unique<TSignalPipe>();
+  } catch (const std::exception& e) {
+    std::cerr << "ardel-bus: " << e.what() << '\n';
     return 1;
   }
-  struct sigaction action {};
-  action.sa_handler = OnSignal;
-  sigemptyset(&action.sa_mask);
-  sigaction(SIGINT, &action, nullptr);
-  sigaction(SIGTERM, &action, nullptr);
-  sigaction(SIGHUP, &action, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   if (!options.linkFile.empty()) {
@@ -283,7 +273,7 @@ int Run(const TBusOptions& options) {
     const int timeout = static_cast<int>(std::max<long long>(0, wait.count()));
 
     pollfd fds[3] = {};
-    fds[0] = {signalPipe[0], POLLIN, 0};
+    fds[0] = {quit->ReadFd(), POLLIN, 0};
     const bool linkUp = link.Fd() >= 0 && !linkDown;
     fds[1] = {linkUp ? link.Fd() : -1, static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
     fds[2] = {keys.Active() ? STDIN_FILENO : -1, POLLIN, 0};

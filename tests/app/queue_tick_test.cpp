@@ -1,4 +1,4 @@
-#include "queue/queue_tick.h"
+#include "app/queue_tick.h"
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,7 @@ const char* kVersion = "AB B0 00000000 FFFFFF80 00";
 struct Rig {
   Rig()
       : log([] { return std::chrono::system_clock::time_point{}; }),
-        receive(log, queues),
+        receive(log, queues.Answers()),
         transmit(log, receive),
         engine(ruleSet, queues, log, messages),
         tick(queues, log, transmit, table, shown, information,

@@ -1,14 +1,15 @@
-#include "ui/quit_signals.h"
+#include "app/quit_signals.h"
 
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
 
-#include <QSocketNotifier>
 #include <cerrno>
+#include <cstring>
 #include <stdexcept>
+#include <string>
 
-namespace ardel::ui {
+namespace ardel {
 
 namespace {
 
@@ -25,11 +26,11 @@ void OnSignal(int signal) {
 
 }  // namespace
 
-TQuitSignals::TQuitSignals(std::function<void(int)> onSignal, QObject* parent)
-    : QObject(parent), onSignal_(std::move(onSignal)) {
-  if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) throw std::runtime_error("cannot create the signal pipe");
-  notifier_ = new QSocketNotifier(pipeFds[0], QSocketNotifier::Read, this);
-  connect(notifier_, &QSocketNotifier::activated, this, [this] { ReadPipe(); });
+TSignalPipe::TSignalPipe() {
+  if (pipeFds[0] >= 0) throw std::runtime_error("the quit signals are taken already");
+  if (::pipe2(pipeFds, O_CLOEXEC | O_NONBLOCK) != 0) {
+    throw std::runtime_error(std::string("cannot create the signal pipe: ") + std::strerror(errno));
+  }
   struct sigaction action {};
   action.sa_handler = OnSignal;
   sigemptyset(&action.sa_mask);
@@ -37,22 +38,31 @@ TQuitSignals::TQuitSignals(std::function<void(int)> onSignal, QObject* parent)
   for (int signal : kSignals) ::sigaction(signal, &action, nullptr);
 }
 
-TQuitSignals::~TQuitSignals() {
+TSignalPipe::~TSignalPipe() {
   struct sigaction action {};
   action.sa_handler = SIG_DFL;
   sigemptyset(&action.sa_mask);
   for (int signal : kSignals) ::sigaction(signal, &action, nullptr);
-  delete notifier_;
   ::close(pipeFds[0]);
   ::close(pipeFds[1]);
   pipeFds[0] = pipeFds[1] = -1;
 }
 
-void TQuitSignals::ReadPipe() {
+int TSignalPipe::ReadFd() const { return pipeFds[0]; }
+
+int TSignalPipe::Take() {
   unsigned char byte = 0;
   int last = 0;
   while (::read(pipeFds[0], &byte, 1) == 1) last = byte;
-  if (last != 0 && onSignal_) onSignal_(last);
+  return last;
 }
 
-}  // namespace ardel::ui
+TQuitSignals::TQuitSignals(IEventLoop& loop, std::function<void(int)> onSignal)
+    : onSignal_(std::move(onSignal)) {
+  watch_ = loop.WatchReadable(pipe_.ReadFd(), [this] {
+    const int signal = pipe_.Take();
+    if (signal != 0 && onSignal_) onSignal_(signal);
+  });
+}
+
+}  // namespace ardel

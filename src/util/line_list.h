@@ -6,6 +6,8 @@
 #include <deque>
 #include <string>
 
+#include "util/observers.h"
+
 namespace ardel {
 
 class ILineListObserver {
@@ -19,7 +21,8 @@ class ILineListObserver {
 
 class TLineList {
  public:
-  void SetObserver(ILineListObserver* observer) { observer_ = observer; }
+  void AddObserver(ILineListObserver* observer) { observers_.Add(observer); }
+  void RemoveObserver(ILineListObserver* observer) { observers_.Remove(observer); }
 
   // Inserts at position 0.
   void InsertTop(std::string line);
@@ -32,7 +35,7 @@ class TLineList {
  private:
   // Index i is position i: newest at the front, oldest at the back, both ends O(1).
   std::deque<std::string> lines_;
-  ILineListObserver* observer_ = nullptr;
+  TObservers<ILineListObserver> observers_;
 };
 
 }  // namespace ardel

@@ -1,6 +1,7 @@
-#include "queue/queue_tick.h"
+#include "app/queue_tick.h"
 
-#include <charconv>
+#include "util/hex.h"
+#include "util/number_text.h"
 
 #include "util/text_encoding.h"
 
@@ -18,12 +19,6 @@ bool StartsWith(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
 }
 
-int HexValue(std::string_view digits) {
-  int value = 0;
-  const auto result = std::from_chars(digits.data(), digits.data() + digits.size(), value, 16);
-  return (result.ec == std::errc() && result.ptr == digits.data() + digits.size()) ? value : -1;
-}
-
 const std::string kBlanks38(38, ' ');
 const std::string kBlanks46(46, ' ');
 
@@ -31,18 +26,10 @@ const std::string kBlanks46(46, ' ');
 
 int TickIntervalFromText(std::string_view text) {
   // Blanks around the number are what a spin editor shows; anything else is no number.
-  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
-  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  long long value = 0;
-  const auto result = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (text.empty() || result.ec == std::errc::invalid_argument || result.ptr != text.data() + text.size()) {
-    return kTickIntervalMin;
-  }
-  if (result.ec == std::errc::result_out_of_range) return text.front() == '-' ? kTickIntervalMin : kTickIntervalMax;
-  if (value < kTickIntervalMin) return kTickIntervalMin;
-  if (value > kTickIntervalMax) return kTickIntervalMax;
-  return static_cast<int>(value);
+  const std::optional<long long> value = NumberFromFieldText(text);
+  if (!value || *value < kTickIntervalMin) return kTickIntervalMin;
+  if (*value > kTickIntervalMax) return kTickIntervalMax;
+  return static_cast<int>(*value);
 }
 
 TQueueTick::TOldest TQueueTick::ReadOldest() const {

@@ -1,4 +1,4 @@
-#include "stations/program_files.h"
+#include "app/program_files.h"
 
 #include <sys/stat.h>
 
@@ -45,6 +45,13 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   return line;
 }
 
+std::string WithTrailingSeparator(std::string directory) {
+  if (directory.empty()) return directory;
+  while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+  if (directory != "/") directory += '/';
+  return directory;
+}
+
 std::string DirectoryFromArgument(std::string_view argument, std::string_view home,
                                   std::string_view workingDirectory) {
   std::string path;
@@ -55,9 +62,7 @@ std::string DirectoryFromArgument(std::string_view argument, std::string_view ho
   } else {
     path = std::string(workingDirectory) + "/" + std::string(argument);
   }
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  if (path != "/") path += '/';
-  return path;
+  return WithTrailingSeparator(std::move(path));
 }
 
 void MakeDirectories(const std::string& path) {

@@ -45,6 +45,10 @@ struct TCommandLine {
 // The arguments after the program name.
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments);
 
+// The directory with one trailing "/" (the root stays "/"); empty stays empty. Every
+// path in the program directory is this followed by the file's name.
+std::string WithTrailingSeparator(std::string directory);
+
 // The directory of --dir made absolute, with one trailing "/". A desktop entry passes
 // "~/..." unexpanded, so "~" stands for the home directory here.
 std::string DirectoryFromArgument(std::string_view argument, std::string_view home,

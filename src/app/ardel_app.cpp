@@ -1,0 +1,319 @@
+#include "app/ardel_app.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstdint>
+#include <cstring>
+#include <exception>
+
+#include "app/program_files.h"
+#include "serial/port_device.h"
+#include "stations/ini_file.h"
+#include "util/text_file.h"
+
+namespace ardel {
+
+namespace {
+
+// Sets the port's name for one attempt and puts the other back however the attempt ends.
+class TPortNameForNow {
+ public:
+  TPortNameForNow(TComPort& port, std::string name) : port_(port), kept_(std::move(port.Port)) {
+    port_.Port = std::move(name);
+  }
+  ~TPortNameForNow() { port_.Port = std::move(kept_); }
+  TPortNameForNow(const TPortNameForNow&) = delete;
+  TPortNameForNow& operator=(const TPortNameForNow&) = delete;
+
+ private:
+  TComPort& port_;
+  std::string kept_;
+};
+
+// Writes a new file at the name, or at the name with ".1", ".2" ... added where one is
+// there already; never through a link, never over anything. Returns the name used.
+// Throws EFileError.
+std::string WriteBeside(const std::string& name, const std::string& content) {
+  for (int n = 0; n < 1000; ++n) {
+    const std::string path = n == 0 ? name : name + "." + std::to_string(n);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    if (fd < 0) {
+      if (errno == EEXIST) continue;
+      throw EFileError("cannot write " + path + ": " + std::strerror(errno));
+    }
+    std::size_t done = 0;
+    while (done < content.size()) {
+      const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
+      if (written < 0 && errno == EINTR) continue;
+      if (written <= 0) {
+        const std::string reason = std::strerror(errno);
+        ::close(fd);
+        ::unlink(path.c_str());
+        throw EFileError("cannot write " + path + ": " + reason);
+      }
+      done += static_cast<std::size_t>(written);
+    }
+    if (::close(fd) != 0) throw EFileError("cannot write " + path + ": " + std::strerror(errno));
+    return path;
+  }
+  throw EFileError("cannot write " + name + ": too many of its kind");
+}
+
+}  // namespace
+
+TArdelApp::TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options)
+    : loop_(loop),
+      errors_(errors),
+      options_(std::move(options)),
+      linkLog_(options_.clock),
+      receivePath_(linkLog_, queues_.Answers()),
+      transmitPath_(linkLog_, receivePath_),
+      ruleEngine_(ruleSet_, queues_, linkLog_, messageField_),
+      commandLine_(manualSend_.List().front()),
+      tick_(queues_, linkLog_, transmitPath_, stationTable_, displayedStation_, information_,
+            TQueueTick::TOutputs{[this](const std::string& stamp) { dateTime_.SetText(stamp); },
+                                 [this](const std::string& text) { ruleEngine_.RuleCheck(text); }}) {
+  receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
+  // What the start-up sequence sets is unset until it runs.
+  queues_.SetRepeatCntr(0);
+  queues_.SetTransmitPermit(false);
+
+  tickTimer_ = loop_.NewTimer(tkRepeating, [this] { Timer1Timer(); });
+  tickTimer_->Start(std::chrono::milliseconds(tickInterval_.Value()));
+
+  SetUpComPort1();
+  transmitPath_.SetWriter([this](std::string_view bytes) { ComPort1.SendString(bytes); });
+}
+
+TArdelApp::~TArdelApp() = default;
+
+void TArdelApp::SetUpComPort1() {
+  // The receive thread gets the main thread to run a hand-over through the loop.
+  ComPort1.SetWakeMainThread([this](std::function<void()> run) { loop_.Wake(std::move(run)); });
+  // Otherwise the start-up sequence takes them from the configuration file.
+  if (options_.portMap) ComPort1.SetPortMap(*options_.portMap);
+
+  portRetryTimer_ = loop_.NewTimer(tkRepeating, [this] { ComPort1RetryTimer(); });
+
+  ComPort1.Port = "COM1";
+  ComPort1.ReceiveMode = rmRAW;
+  ComPort1.ReceiveCallBack = [this](const std::string& data) { receivePath_.ComPort1ReceiveCallBack(data); };
+  ComPort1.OnDeviceLost = [this](TComPort&, const std::string& reason) { ComPort1DeviceLost(reason); };
+  ComPort1.OnHandlerError = [this](const std::string& text) { ShowErrorLater(text); };
+}
+
+void TArdelApp::ShowErrorLater(std::string text) {
+  loop_.Wake([this, text = std::move(text)] { errors_.ShowError(text, teUtf8); });
+}
+
+// The start-up sequence.
+void TArdelApp::FormCreate() {
+  // A failing step ends the sequence: the program runs on with what was set up before it.
+  try {
+    if (options_.configFileName.empty()) {
+      throw EFileError("cannot find the program file, so there is no configuration file");
+    }
+    configFileName_ = options_.configFileName;
+    ReadConfiguration();
+    ComPort1.Port = ComportName(portNumber_.Value());
+    transmitPath_.Seed(static_cast<std::uint32_t>(
+        std::chrono::high_resolution_clock::now().time_since_epoch().count()));
+    OpenPortAtStart();
+    receivePath_.ResetFramer();
+    stationTable_.WriteHeadings();
+    queues_.SetRepeatCntr(kRepeatStart);
+    queues_.SetTransmitPermit(true);
+    if (options_.programDirectory.empty()) throw EFileError("cannot find the program directory");
+    SetProgramDirectory(options_.programDirectory);
+    LoadStationTable(StationFileName());
+    LoadRuleSet(RuleSetPath());
+    TabControl1Change();
+    portWarning_.Set(false);
+  } catch (const std::exception& e) {
+    // Usually before the loop runs: the error waits for it.
+    ShowErrorLater(e.what());
+  }
+}
+
+void TArdelApp::OpenPortAtStart() {
+  try {
+    ComPort1.OpenPort();
+  } catch (const EComError& e) {
+    // An adapter not plugged in yet is the common case: the rest of the start-up goes
+    // on, and the port is tried again as if it had been lost.
+    ShowErrorLater(e.what());
+    const std::optional<std::string> device = ResolvePortDevice(ComPort1.Port, ComPort1.PortMap());
+    PortGone(device.value_or(ComPort1.Port), "cannot be opened");
+  }
+}
+
+void TArdelApp::ReadConfiguration() {
+  TIniFile config;
+  try {
+    config = TIniFile::Load(configFileName_);
+  } catch (const EFileError& e) {
+    // The setting has its default; writing it later fails too, and says so.
+    ShowErrorLater(e.what());
+  }
+  if (!options_.portMap) {
+    TPortMap map;
+    for (auto& [name, device] : config.ReadSection("Ports")) map[name] = device;
+    ComPort1.SetPortMap(std::move(map));
+  }
+  const int number = HoldComport(ReadComport(config));
+  if (number == portNumber_.Value()) return;
+  portNumber_.Set(number);
+  // As for an operator's change, but a failure ends the start-up here.
+  SpinEdit2Change(std::to_string(number));
+}
+
+void TArdelApp::SpinEdit2Change(std::string_view text) {
+  portWarning_.Set(true);
+  const int number = ComportFromText(text);
+  portNumber_.Set(number);
+  // The open port keeps its device; the name counts at the next start.
+  ComPort1.Port = ComportName(number);
+  WriteComport(configFileName_, number);
+}
+
+// The shut-down sequence.
+bool TArdelApp::FormDestroy() {
+  if (destroyed_) return true;
+  destroyed_ = true;
+  try {
+    // The displayed station is not stored first. Neither data file goes into a
+    // directory that was never set, nor over a file that was never loaded: after a
+    // failed start-up that file is still the operator's.
+    // What they would have received is kept beside them instead.
+    bool saved = true;
+    if (!SaveStationFile()) {
+      saved = false;
+      KeepUnsaved(StationFileName(), StationFileText(stationTable_));
+    }
+    const std::string ruleSetPath = RuleSetPath();
+    if (ruleSet_.MayWriteTo(ruleSetPath)) {
+      SaveRuleSet(ruleSetPath);
+    } else if (!ruleSetPath.empty()) {
+      saved = false;
+      KeepUnsaved(ruleSetPath, ruleSet_.FileText());
+    }
+    if (!configFileName_.empty()) WriteComport(configFileName_, portNumber_.Value());
+    return saved;
+  } catch (const std::exception& e) {
+    errors_.ShowError(e.what(), teUtf8);
+    return false;
+  }
+}
+
+void TArdelApp::SpinEdit1Change(std::string_view text) {
+  tickInterval_.Set(TickIntervalFromText(text));
+  // Restarts the period at once.
+  tickTimer_->Start(std::chrono::milliseconds(tickInterval_.Value()));
+}
+
+void TArdelApp::Timer1Timer() {
+  // No dialog from here: a modal loop inside the tick would let the tick run again.
+  try {
+    tick_.Timer1Timer();
+  } catch (const std::exception& e) {
+    linkLog_.AppendLine(colors::kError, "E " + linkLog_.TimeStamp() + "   " + e.what());
+  }
+}
+
+void TArdelApp::SetProgramDirectory(std::string directory) {
+  programDirectory_ = WithTrailingSeparator(std::move(directory));
+}
+
+std::string TArdelApp::ProgramFilePath(std::string_view name) const {
+  if (programDirectory_.empty()) return {};
+  return programDirectory_ + std::string(name);
+}
+
+bool TArdelApp::SaveStationFile() {
+  if (programDirectory_.empty()) return true;
+  return stationFile_.Save(stationTable_, StationFileName());
+}
+
+void TArdelApp::KeepUnsaved(const std::string& path, const std::string& content) {
+  const std::string kept = WriteBeside(path + ".unsaved", content);
+  errors_.ShowError(ExtractFileName(path) + " was not written: it is not the file this program loaded, so it is not written over. What would have been saved is in " + kept, teUtf8);
+}
+
+void TArdelApp::TabControl1Switch(int index) {
+  // The switch is always allowed; the station being left is the one displayed.
+  const int leaving = displayedStation_.station;
+  selectedStation_.Set(index);
+  try {
+    StoreStation(displayedStation_, stationTable_, leaving);
+    if (!SaveStationFile()) {
+      information_.Append(ExtractFileName(StationFileName()) +
+                          " not saved: it is not the file this program loaded, so it is not written over");
+    }
+  } catch (const std::exception& e) {
+    errors_.ShowError(e.what(), teUtf8);
+  }
+  TabControl1Change();
+}
+
+void TArdelApp::TabControl1Change() {
+  const int index = selectedStation_.Value();
+  if (index < 0 || index >= kStationCount) return;
+  displayedStation_.station = index;
+  stationHeading_.SetText("Station: " + StationCaption(index));
+  ShowStation(stationTable_, index, displayedStation_);
+}
+
+bool TArdelApp::SendCommandLine() {
+  const std::string text = commandLine_.Text();
+  queues_.EnqueueCommand(text);
+  return manualSend_.Remember(text);
+}
+
+void TArdelApp::SaveRuleSetFile() {
+  const std::string path = RuleSetPath();
+  if (path.empty()) {
+    throw EFileError(std::string("cannot save ") + TRuleSet::kFileName + ": the program directory is not known");
+  }
+  SaveRuleSet(path);
+}
+
+// The port binding: a device that went away is tried again until it is back.
+void TArdelApp::ComPort1DeviceLost(const std::string& reason) { PortGone(ComPort1.Device(), reason); }
+
+void TArdelApp::PortGone(const std::string& device, const std::string& reason) {
+  lostPort_ = ComPort1.Port;
+  lostDevice_ = device;
+  std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
+  if (!MayReopenAfterLoss(lostDevice_)) {
+    line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";
+    linkLog_.AppendLine(colors::kError, std::move(line));
+    return;
+  }
+  linkLog_.AppendLine(colors::kError, std::move(line));
+  portRetryTimer_->Start(options_.portRetryInterval);
+}
+
+void TArdelApp::ComPort1RetryTimer() {
+  if (ComPort1.IsOpen()) {
+    portRetryTimer_->Stop();
+    return;
+  }
+  try {
+    // The port that went away, even if the operator has chosen another for the next start.
+    const TPortNameForNow lost(ComPort1, lostPort_);
+    ComPort1.OpenPort();
+  } catch (const EComError&) {
+    // Still gone: the log already says so, and the next attempt follows.
+  } catch (const std::exception& e) {
+    ShowErrorLater(e.what());
+  }
+  if (!ComPort1.IsOpen()) return;
+  portRetryTimer_->Stop();
+  linkLog_.AppendLine(colors::kBlack, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
+                                          ComPort1.Device() + ") is back");
+}
+
+}  // namespace ardel

@@ -1,0 +1,186 @@
+#pragma once
+// One running Ardel without its window: the core objects and their wiring, the start-up
+// and shut-down sequences, the queue tick's timer and the serial port that comes back
+// after its device went away. A face (the window, a terminal) shows and edits what is
+// here and calls the handlers; it holds no state of its own that the logic reads.
+
+#include <chrono>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "app/event_loop.h"
+#include "app/queue_tick.h"
+#include "link/link_log.h"
+#include "link/receive_path.h"
+#include "link/transmit_path.h"
+#include "queue/queues.h"
+#include "rules/rule_engine.h"
+#include "rules/rule_set.h"
+#include "serial/com_port.h"
+#include "stations/configuration.h"
+#include "stations/station_commands.h"
+#include "stations/station_file.h"
+#include "stations/station_table.h"
+#include "stations/station_view.h"
+#include "util/text_field.h"
+#include "util/text_lines.h"
+#include "util/value.h"
+
+namespace ardel {
+
+struct TAppOptions {
+  TClock clock = SystemClock();
+  // Where the start-up sequence finds the files: the program directory (the data files
+  // lie there) and the configuration file. Empty: not known.
+  std::string programDirectory;
+  std::string configFileName;
+  // Port names to devices; when given, the configuration file is not asked.
+  std::optional<TPortMap> portMap;
+  // How often a port whose device went away is tried again.
+  std::chrono::milliseconds portRetryInterval{1000};
+};
+
+class TArdelApp {
+ public:
+  // The loop and the sink outlive the program object. The tick runs from now on.
+  TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options = {});
+  ~TArdelApp();
+  TArdelApp(const TArdelApp&) = delete;
+  TArdelApp& operator=(const TArdelApp&) = delete;
+
+  // The sequences. Each ends at a failing step, whose text goes to the error sink (from
+  // the start-up once the loop runs). The shut-down runs once, however often called,
+  // and says whether it saved everything it was to save.
+  void FormCreate();
+  bool FormDestroy();
+  // The operator chose another port number: the warning shows and the number is written
+  // to the configuration file at once. Throws EFileError.
+  void SpinEdit2Change(std::string_view text);
+  // The operator edited the tick interval: the period starts again at once.
+  void SpinEdit1Change(std::string_view text);
+  // One run of the queue tick, as its timer runs it.
+  void Timer1Timer();
+
+  // The station tab switch: the station being left into the table and the file, then
+  // the selected one shown. A failure of the first half goes to the error sink and the
+  // switch goes on.
+  void TabControl1Switch(int index);
+  // After a switch: the heading and the selected station shown.
+  void TabControl1Change();
+  // "send": the command line into the queue. True when it is new to the list.
+  bool SendCommandLine();
+  // "save Ruleset". Throws EFileError.
+  void SaveRuleSetFile();
+
+  // The program directory with its trailing separator; empty while it is not known.
+  const std::string& ProgramDirectory() const { return programDirectory_; }
+  void SetProgramDirectory(std::string directory);
+  // The program directory followed by the name; empty while the directory is not known.
+  std::string ProgramFilePath(std::string_view name) const;
+  std::string StationFileName() const { return ProgramFilePath("veskData.txt"); }
+  std::string RuleSetPath() const { return ProgramFilePath(TRuleSet::kFileName); }
+  // Empty until the start-up sequence has named it.
+  const std::string& ConfigFileName() const { return configFileName_; }
+  // Throw EFileError and then leave the table or rule set as it was.
+  void LoadStationTable(const std::string& fileName) { stationFile_.Load(stationTable_, fileName); }
+  void LoadRuleSet(const std::string& path) { ruleSet_.Load(path); }
+  void SaveRuleSet(const std::string& path) { ruleSet_.Save(path); }
+  // Writes the data file, but never into an unset directory nor over a file that the
+  // table did not come from. False when it was not written for that reason.
+  bool SaveStationFile();
+
+  // The core objects.
+  TLinkLog& LinkLog() { return linkLog_; }
+  TQueues& Queues() { return queues_; }
+  TReceivePath& ReceivePath() { return receivePath_; }
+  TTransmitPath& TransmitPath() { return transmitPath_; }
+  TManualSend& ManualSend() { return manualSend_; }
+  TStationTable& StationTable() { return stationTable_; }
+  TDisplayedStation& DisplayedStation() { return displayedStation_; }
+  // The information field: the outcomes of station commands.
+  TTextLines& Information() { return information_; }
+  TStationFileGuard& StationFile() { return stationFile_; }
+  TRuleSet& RuleSet() { return ruleSet_; }
+  TRuleEngine& RuleEngine() { return ruleEngine_; }
+  TTextLines& MessageField() { return messageField_; }
+  TStationCommandFields& StationCommandFields() { return stationCommandFields_; }
+  TComPort& ComPort() { return ComPort1; }
+
+  // What the faces show and edit.
+  // The port number of the next start (1..4) and whether the warning that it takes a
+  // new start shows.
+  TValue<int>& PortNumber() { return portNumber_; }
+  TValue<bool>& PortWarning() { return portWarning_; }
+  // The tick interval in use, 25..2500 ms.
+  TValue<int>& TickInterval() { return tickInterval_; }
+  // The date and time of the last tick.
+  TTextField& DateTime() { return dateTime_; }
+  // The selected station tab, 0..15, and the heading above the displayed station.
+  TValue<int>& SelectedStation() { return selectedStation_; }
+  TTextField& StationHeading() { return stationHeading_; }
+  // The manual command line.
+  TTextField& CommandLine() { return commandLine_; }
+
+  const ITimer& TickTimer() const { return *tickTimer_; }
+  const ITimer& PortRetryTimer() const { return *portRetryTimer_; }
+
+  // Shown once the loop runs, so no dialog opens inside a constructor or a hand-over.
+  void ShowErrorLater(std::string text);
+
+ private:
+  void SetUpComPort1();
+  // Step 2 of the start-up: the port number, and the devices unless the options name them.
+  void ReadConfiguration();
+  // Step 5 of the start-up; a port that cannot be opened is tried again later.
+  void OpenPortAtStart();
+  void ComPort1DeviceLost(const std::string& reason);
+  // The port's device is not there: logged, and tried again unless its name may pass to
+  // another program.
+  void PortGone(const std::string& device, const std::string& reason);
+  void ComPort1RetryTimer();
+  // What a refused save would have written goes beside the file; the sink says where.
+  void KeepUnsaved(const std::string& path, const std::string& content);
+
+  IEventLoop& loop_;
+  IErrorSink& errors_;
+  TAppOptions options_;
+  bool destroyed_ = false;
+  std::string configFileName_;
+  std::string programDirectory_;
+
+  // Each after what it refers to, so each goes before it.
+  TLinkLog linkLog_;
+  TQueues queues_;
+  TReceivePath receivePath_;
+  TTransmitPath transmitPath_;
+  TManualSend manualSend_;
+  TStationTable stationTable_;
+  TDisplayedStation displayedStation_;
+  TTextLines information_;
+  TStationFileGuard stationFile_;
+  TRuleSet ruleSet_;
+  TTextLines messageField_;
+  TRuleEngine ruleEngine_;
+  TStationCommandFields stationCommandFields_;
+
+  TValue<int> portNumber_{kComportDefault};
+  TValue<bool> portWarning_{false};
+  TValue<int> tickInterval_{kTickIntervalStart};
+  TTextField dateTime_{"Date Time"};
+  TValue<int> selectedStation_{0};
+  TTextField stationHeading_{"Station 0"};
+  TTextField commandLine_;
+
+  TQueueTick tick_;
+  std::unique_ptr<ITimer> tickTimer_;
+  std::unique_ptr<ITimer> portRetryTimer_;
+  std::string lostPort_;
+  std::string lostDevice_;
+
+  // Last, so it closes first and no hand-over reaches an object already gone.
+  TComPort ComPort1;
+};
+
+}  // namespace ardel

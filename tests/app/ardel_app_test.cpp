@@ -1,0 +1,324 @@
+// The program without a window, on a loop whose clock the test moves: the start-up,
+// the tick, a port that goes away and comes back, and the shut-down.
+
+#include "app/ardel_app.h"
+
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <memory>
+
+#include "app/quit_signals.h"
+#include "serial/pty_fixture.h"
+#include "support/fake_event_loop.h"
+#include "support/program_directory.h"
+#include "util/text_file.h"
+
+namespace ardel {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TFakeEventLoop;
+using testing::TProgramDirectory;
+using testing::TPty;
+using testing::TRecordingErrorSink;
+
+std::vector<std::string> LinesIn(const TLinkLog& log, TColor color) {
+  std::vector<std::string> lines;
+  for (std::size_t i = 0; i < log.Count(); ++i) {
+    if (log.Line(i).color == color) lines.push_back(log.Line(i).text);
+  }
+  return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+std::string Wire(const TTelegramBody& body) {
+  const TWireTelegram wire = EncodeTelegram(body);
+  return std::string(wire.begin(), wire.end());
+}
+
+// A stable name that follows the device, as udev's by-id links do: a lost device is
+// tried again by this name only.
+class TDeviceLink {
+ public:
+  TDeviceLink() {
+    char dir[] = "/tmp/ardel-app-XXXXXX";
+    if (::mkdtemp(dir) == nullptr) throw std::runtime_error("mkdtemp failed");
+    dir_ = dir;
+    path_ = dir_ + "/adapter";
+  }
+  ~TDeviceLink() { std::filesystem::remove_all(dir_); }
+  const std::string& Path() const { return path_; }
+  void PointTo(const std::string& device) const { ASSERT_EQ(::symlink(device.c_str(), path_.c_str()), 0); }
+  void Remove() const { ASSERT_EQ(::unlink(path_.c_str()), 0); }
+
+ private:
+  std::string dir_;
+  std::string path_;
+};
+
+class AppTest : public ::testing::Test {
+ protected:
+  std::unique_ptr<TArdelApp> Start(const std::string& device) {
+    auto app = std::make_unique<TArdelApp>(loop_, errors_, files_.Options<TAppOptions>({{"COM1", device}}));
+    app->FormCreate();
+    loop_.RunPending();
+    return app;
+  }
+
+  TFakeEventLoop loop_;
+  TRecordingErrorSink errors_;
+  TProgramDirectory files_;
+};
+
+TEST_F(AppTest, StartUpPortLossWithRetriesAndShutDown) {
+  files_.WriteDataFiles("/ rules\r\nif   8B B4 *\r\nthen say seen");
+  TDeviceLink link;
+  auto first = std::make_unique<TPty>();
+  link.PointTo(first->Path());
+  auto app = Start(link.Path());
+
+  // The whole start-up.
+  EXPECT_TRUE(errors_.shown.empty()) << errors_.shown.front();
+  EXPECT_TRUE(app->ComPort().IsOpen());
+  EXPECT_EQ(app->ComPort().Device(), link.Path());
+  EXPECT_EQ(app->PortNumber().Value(), 1);
+  EXPECT_FALSE(app->PortWarning().Value());
+  EXPECT_EQ(app->Queues().RepeatCntr(), 3);
+  EXPECT_TRUE(app->Queues().TransmitPermit());
+  EXPECT_EQ(app->ProgramDirectory(), files_.Path());
+  EXPECT_EQ(app->StationTable().Cell(StationColumn(15), kHeadingRow), "F");
+  EXPECT_EQ(app->StationHeading().Text(), "Station: 0");
+  EXPECT_EQ(app->RuleSet().Lines().size(), 3u);
+  EXPECT_TRUE(app->TickTimer().IsActive());
+  EXPECT_EQ(app->TickTimer().Interval(), 100ms);
+
+  // The tick runs on the loop's clock: the command goes out at the first tick.
+  app->Queues().EnqueueCommand("AB B0 00000000 FFFFFF80 00");
+  loop_.Advance(99ms);
+  EXPECT_TRUE(LinesIn(app->LinkLog(), colors::kSent).empty());
+  EXPECT_EQ(app->DateTime().Text(), "Date Time");
+  loop_.Advance(1ms);
+  EXPECT_EQ(LinesIn(app->LinkLog(), colors::kSent).size(), 1u);
+  EXPECT_NE(app->DateTime().Text(), "Date Time");
+  std::string seen;
+  ASSERT_TRUE(loop_.RunUntil([&] { return (seen += first->ReadAvailable()).size() >= 15; }));
+
+  // Pulled: the name goes first, so no retry reaches another program's terminal.
+  link.Remove();
+  first.reset();
+  // The command's time-out is red too; only the port's lines count here.
+  auto red = [&] {
+    std::vector<std::string> lines;
+    for (std::string& line : LinesIn(app->LinkLog(), colors::kError)) {
+      if (Contains(line, "   port ")) lines.push_back(std::move(line));
+    }
+    return lines;
+  };
+  ASSERT_TRUE(loop_.RunUntil([&] { return !red().empty(); }));
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  EXPECT_TRUE(Contains(red()[0], "COM1")) << red()[0];
+  EXPECT_TRUE(Contains(red()[0], link.Path())) << red()[0];
+  EXPECT_TRUE(app->PortRetryTimer().IsActive());
+  EXPECT_EQ(app->PortRetryTimer().Interval(), 1000ms);
+
+  // Attempts while it is away add nothing to the log.
+  loop_.Advance(3000ms);
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  EXPECT_EQ(red().size(), 1u);
+
+  // Back: the next attempt, a second after the last, opens the port that was lost, not
+  // the one chosen for the next start.
+  app->ComPort().Port = "COM2";
+  TPty second;
+  link.PointTo(second.Path());
+  auto black = [&] { return LinesIn(app->LinkLog(), colors::kBlack); };
+  const std::size_t blackBefore = black().size();
+  loop_.Advance(999ms);
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  loop_.Advance(1ms);
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  ASSERT_EQ(black().size(), blackBefore + 1);
+  EXPECT_TRUE(Contains(black().back(), "COM1 (" + link.Path() + ") is back")) << black().back();
+  EXPECT_EQ(app->ComPort().Port, "COM2");
+  EXPECT_FALSE(app->PortRetryTimer().IsActive());
+
+  const TTelegramBody answer = {0x8B, 0xB4, 0x00, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0x80, 0x05};
+  second.Write(Wire(answer));
+  ASSERT_TRUE(loop_.RunUntil([&] { return !LinesIn(app->LinkLog(), colors::kReceived).empty(); }));
+
+  // The shut-down writes what the operator did, once.
+  app->StationTable().SetCell(StationColumn(7), kSbiRow, "FF800380");
+  EXPECT_TRUE(app->FormDestroy());
+  EXPECT_TRUE(errors_.shown.empty()) << errors_.shown.front();
+  TStationTable saved;
+  LoadStationTable(saved, files_.StationFile());
+  EXPECT_EQ(saved.Cell(StationColumn(7), kSbiRow), "FF800380");
+  EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=1\n");
+  std::filesystem::remove(files_.StationFile());
+  EXPECT_TRUE(app->FormDestroy());
+  EXPECT_FALSE(std::filesystem::exists(files_.StationFile()));
+  app.reset();
+}
+
+// An adapter not plugged in at the start: the error shows, the start-up goes on, and
+// the port opens once the device is there.
+TEST_F(AppTest, APortMissingAtStartUpIsTriedAgainAndTheRestStartsUp) {
+  files_.WriteDataFiles("/ rules");
+  TDeviceLink link;
+  auto app = Start(link.Path());
+  ASSERT_EQ(errors_.shown.size(), 1u);
+  EXPECT_EQ(errors_.shown[0].rfind("TCOMPORT : cannot open COM1", 0), 0u) << errors_.shown[0];
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  EXPECT_EQ(app->Queues().RepeatCntr(), 3);
+  EXPECT_TRUE(app->Queues().TransmitPermit());
+  EXPECT_EQ(app->ProgramDirectory(), files_.Path());
+  EXPECT_EQ(app->StationTable().Cell(StationColumn(0), kHeadingRow), "0");
+  EXPECT_EQ(app->RuleSet().Text(), "/ rules");
+  EXPECT_EQ(app->StationHeading().Text(), "Station: 0");
+  const auto red = LinesIn(app->LinkLog(), colors::kError);
+  ASSERT_EQ(red.size(), 1u);
+  EXPECT_TRUE(Contains(red[0], "   port COM1 (" + link.Path() + ")")) << red[0];
+  ASSERT_TRUE(app->PortRetryTimer().IsActive());
+  EXPECT_EQ(app->PortRetryTimer().Interval(), 1000ms);
+
+  loop_.Advance(1000ms);
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  TPty pty;
+  link.PointTo(pty.Path());
+  loop_.Advance(1000ms);
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  EXPECT_TRUE(Contains(LinesIn(app->LinkLog(), colors::kBlack).back(), "COM1 (" + link.Path() + ") is back"));
+  EXPECT_FALSE(app->PortRetryTimer().IsActive());
+  EXPECT_EQ(errors_.shown.size(), 1u);
+  EXPECT_TRUE(app->FormDestroy());
+}
+
+// A file the program did not load is never written over, and what the operator typed is
+// not lost either: a tab switch says so, the shut-down keeps it beside the file.
+TEST_F(AppTest, RefusedSavesSayWhereTheWorkWent) {
+  const std::string shortFile = "32\r\n17\r\n,0,1\r\n";
+  WriteFileAtomically(files_.StationFile(), shortFile);
+  WriteFileAtomically(files_.RuleSetFile(), "if   *");
+  TPty pty;
+  for (const char* suffix : {".unsaved", ".unsaved.1"}) {
+    SCOPED_TRACE(suffix);
+    errors_.shown.clear();
+    auto app = Start(pty.Path());
+    ASSERT_EQ(errors_.shown.size(), 1u);  // the station file does not load
+    app->DisplayedStation().sbi.SetText("FF800100");
+    app->TabControl1Switch(1);
+    ASSERT_EQ(app->Information().Count(), 1u);
+    EXPECT_EQ(app->Information().At(0).rfind("veskData.txt not saved", 0), 0u) << app->Information().At(0);
+    app->RuleSet().SetText("then say typed");
+
+    EXPECT_FALSE(app->FormDestroy());
+    EXPECT_EQ(ReadWholeFile(files_.StationFile()), shortFile);
+    EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), "if   *");
+    TStationTable kept;
+    LoadStationTable(kept, files_.StationFile() + suffix);
+    EXPECT_EQ(kept.Cell(StationColumn(0), kSbiRow), "FF800100");
+    EXPECT_EQ(ReadWholeFile(files_.RuleSetFile() + suffix), "then say typed");
+    ASSERT_EQ(errors_.shown.size(), 3u);
+    EXPECT_TRUE(Contains(errors_.shown[1], files_.StationFile() + suffix)) << errors_.shown[1];
+    EXPECT_TRUE(Contains(errors_.shown[2], files_.RuleSetFile() + suffix)) << errors_.shown[2];
+  }
+  // The first round's copies stay as they were.
+  EXPECT_EQ(ReadWholeFile(files_.RuleSetFile() + ".unsaved"), "then say typed");
+}
+
+// Whatever ends an attempt, the name chosen for the next start is put back.
+TEST_F(AppTest, ARetryThatFailsOtherwiseKeepsTheChosenPortName) {
+  files_.WriteDataFiles();
+  TDeviceLink link;
+  auto first = std::make_unique<TPty>();
+  link.PointTo(first->Path());
+  auto app = Start(link.Path());
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  link.Remove();
+  first.reset();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !app->ComPort().IsOpen(); }));
+
+  app->ComPort().Port = "COM3";
+  TPty second;
+  link.PointTo(second.Path());
+  app->ComPort().OnPortOpen = [](TComPort&) { throw std::runtime_error("a handler failed"); };
+  loop_.Advance(1000ms);
+  EXPECT_EQ(app->ComPort().Port, "COM3");
+  ASSERT_EQ(errors_.shown.size(), 1u);
+  EXPECT_EQ(errors_.shown[0], "a handler failed");
+  // The port opened before its handler threw: the retries end.
+  EXPECT_TRUE(app->ComPort().IsOpen());
+  EXPECT_FALSE(app->PortRetryTimer().IsActive());
+}
+
+TEST_F(AppTest, TickIntervalAndPortNumberEdits) {
+  files_.WriteDataFiles();
+  TPty pty;
+  auto app = Start(pty.Path());
+  struct TCase {
+    const char* text;
+    int interval;
+  };
+  for (const TCase c : {TCase{"500", 500}, TCase{"9999", 2500}, TCase{"x", 25}, TCase{" +75 ", 75}}) {
+    SCOPED_TRACE(c.text);
+    app->LinkLog().Clear();
+    app->Queues().SetRepeatCntr(kRepeatStart);
+    app->Queues().EnqueueCommand("AB B0 00000000 FFFFFF80 00");
+    app->SpinEdit1Change(c.text);
+    EXPECT_EQ(app->TickInterval().Value(), c.interval);
+    // The period starts again at the edit.
+    loop_.Advance(std::chrono::milliseconds(c.interval - 1));
+    EXPECT_TRUE(LinesIn(app->LinkLog(), colors::kSent).empty());
+    loop_.Advance(1ms);
+    EXPECT_EQ(LinesIn(app->LinkLog(), colors::kSent).size(), 1u);
+    while (app->Queues().Commands().Count() > 0) app->Queues().Commands().RemoveAt(0);
+  }
+
+  app->SpinEdit2Change("3");
+  EXPECT_EQ(app->PortNumber().Value(), 3);
+  EXPECT_TRUE(app->PortWarning().Value());
+  EXPECT_EQ(app->ComPort().Port, "COM3");
+  EXPECT_EQ(app->ComPort().Device(), pty.Path());  // the open port keeps its device
+  EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=3\n");
+}
+
+TEST_F(AppTest, StationSwitchStoresTheStationLeftAndShowsTheNext) {
+  files_.WriteDataFiles();
+  TPty pty;
+  auto app = Start(pty.Path());
+  app->DisplayedStation().sbi.SetText("FF800100");
+  app->TabControl1Switch(2);
+  EXPECT_EQ(app->SelectedStation().Value(), 2);
+  EXPECT_EQ(app->DisplayedStation().station, 2);
+  EXPECT_EQ(app->StationHeading().Text(), "Station: 2");
+  EXPECT_EQ(app->StationTable().Cell(StationColumn(0), kSbiRow), "FF800100");
+  TStationTable saved;
+  LoadStationTable(saved, files_.StationFile());
+  EXPECT_EQ(saved.Cell(StationColumn(0), kSbiRow), "FF800100");
+}
+
+// The quit signals reach the program through its loop.
+TEST(QuitSignals, ASignalRunsTheHandlerOnTheLoop) {
+  TFakeEventLoop loop;
+  std::vector<int> got;
+  {
+    TQuitSignals quit(loop, [&](int signal) { got.push_back(signal); });
+    EXPECT_THROW(TSignalPipe(), std::runtime_error);  // one owner at a time
+    for (int signal : {SIGTERM, SIGHUP, SIGINT}) {
+      ASSERT_EQ(::raise(signal), 0);
+      loop.RunPending();
+    }
+  }
+  EXPECT_EQ(got, (std::vector<int>{SIGTERM, SIGHUP, SIGINT}));
+  // Free again once it is gone.
+  TSignalPipe again;
+  EXPECT_GE(again.ReadFd(), 0);
+  EXPECT_EQ(again.Take(), 0);
+}
+
+}  // namespace
+}  // namespace ardel
