@@ -89,7 +89,7 @@ void TForm1::Timer1Timer() {
   try {
     tick_->Timer1Timer();
   } catch (const std::exception& e) {
-    linkLog_.AppendLine(colors::kError, "E " + linkLog_.TimeStamp() + "   " + e.what());
+    linkLog_.AppendLine(lkError, "E " + linkLog_.TimeStamp() + "   " + e.what());
   }
 }
 

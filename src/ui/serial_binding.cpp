@@ -37,10 +37,10 @@ void TForm1::ComPort1DeviceLost(const std::string& reason) {
   std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
   if (!MayReopenAfterLoss(lostDevice_)) {
     line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";
-    linkLog_.AppendLine(colors::kError, std::move(line));
+    linkLog_.AppendLine(lkError, std::move(line));
     return;
   }
-  linkLog_.AppendLine(colors::kError, std::move(line));
+  linkLog_.AppendLine(lkError, std::move(line));
   portRetryTimer_->start();
 }
 
@@ -60,7 +60,7 @@ void TForm1::ComPort1RetryTimer() {
   ComPort1.Port = chosen;
   if (!ComPort1.IsOpen()) return;
   portRetryTimer_->stop();
-  linkLog_.AppendLine(colors::kBlack, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
+  linkLog_.AppendLine(lkInfo, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
                                           ComPort1.Device() + ") is back");
 }
 
