@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QIcon>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -51,6 +52,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("ardel"));
   QApplication::setDesktopFileName(QStringLiteral("ardel"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ardel")));
+  // A file-size limit makes a write fail instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The time stamps follow the user's locale.
   std::setlocale(LC_ALL, "");
 

@@ -22,6 +22,7 @@
 #include "rules/rule_set.h"
 #include "serial/com_port.h"
 #include "ui/error_dialog.h"
+#include "ui/save_file_dialog.h"
 #include "ui/text_views.h"
 #include "util/text_lines.h"
 
@@ -315,6 +316,27 @@ class TForm1 : public QWidget {
   std::string configFileName_;
   QSpinBox* SpinEdit2 = nullptr;  // ComPort (1..4)
   QLabel* Label18 = nullptr;      // the port warning
+
+  // The link log's capture and "save Log as...".
+ public:
+  // Where "save Log as..." asks for its file; the window keeps the standard dialog
+  // unless told otherwise.
+  void SetSaveFileDialog(ISaveFileDialog* dialog) { saveFileDialog_ = dialog; }
+
+ private:
+  void StartLogCapture();
+  void BuildLogSetup(QWidget* page, int row);
+  void ShowLogCapture();
+  void ButtonLogFolderClick();
+  void ButtonSaveLogClick();
+
+  TQtSaveFileDialog defaultSaveFileDialog_;
+  ISaveFileDialog* saveFileDialog_ = &defaultSaveFileDialog_;
+  QTimer* logPollTimer_ = nullptr;
+  QLineEdit* EditLogFolder = nullptr;
+  QLineEdit* EditLogFile = nullptr;
+  QPushButton* ButtonLogFolder = nullptr;  // open Log folder
+  QPushButton* ButtonSaveLog = nullptr;    // save Log as...
 
   // Last, so it closes first and no hand-over reaches a half-destroyed window.
   TComPort ComPort1;

@@ -14,6 +14,8 @@
 namespace ardel::ui {
 
 void TForm1::FormCreate() {
+  // Before any step that may fail: the capture holds the whole run.
+  StartLogCapture();
   // A failing step ends the sequence: the window opens with what was set up before it.
   try {
     if (startUp_.configFileName.empty()) {
