@@ -4,6 +4,7 @@
 #include <QCoreApplication>
 #include <QIcon>
 #include <QMessageBox>
+#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -124,6 +125,8 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("ardel"));
   QApplication::setDesktopFileName(QStringLiteral("ardel"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ardel")));
+  // A file-size limit makes a write fail instead of ending the program.
+  std::signal(SIGXFSZ, SIG_IGN);
   // The time stamps follow the user's locale.
   std::setlocale(LC_ALL, "");
 

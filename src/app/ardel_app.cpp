@@ -10,11 +10,14 @@
 #include <exception>
 
 #include "app/program_files.h"
+#include "log/capture_settings.h"
 #include "serial/port_device.h"
 #include "stations/ini_file.h"
 #include "util/text_file.h"
 
 namespace ardel {
+
+constexpr std::chrono::milliseconds kLogPollInterval{250};
 
 namespace {
 
@@ -83,6 +86,9 @@ TArdelApp::TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options)
 
   tickTimer_ = loop_.NewTimer(tkRepeating, [this] { Timer1Timer(); });
   tickTimer_->Start(std::chrono::milliseconds(tickInterval_.Value()));
+  // The capture reaches its file at least once a second, whatever the tick's interval.
+  logPollTimer_ = loop_.NewTimer(tkRepeating, [this] { linkLog_.Poll(); });
+  logPollTimer_->Start(kLogPollInterval);
 
   SetUpComPort1();
   transmitPath_.SetWriter([this](std::string_view bytes) { ComPort1.SendString(bytes); });
@@ -111,6 +117,8 @@ void TArdelApp::ShowErrorLater(std::string text) {
 
 // The start-up sequence.
 void TArdelApp::FormCreate() {
+  // Before anything that writes to the link log, so the capture has every line.
+  StartLogCapture();
   // A failing step ends the sequence: the program runs on with what was set up before it.
   try {
     if (options_.configFileName.empty()) {
@@ -148,6 +156,17 @@ void TArdelApp::OpenPortAtStart() {
     const std::optional<std::string> device = ResolvePortDevice(ComPort1.Port, ComPort1.PortMap());
     PortGone(device.value_or(ComPort1.Port), "cannot be opened");
   }
+}
+
+void TArdelApp::StartLogCapture() {
+  if (options_.programDirectory.empty()) return;
+  TIniFile config;
+  try {
+    if (!options_.configFileName.empty()) config = TIniFile::Load(options_.configFileName);
+  } catch (const EFileError&) {
+    // The next step reads the file again and reports it; the capture takes its defaults.
+  }
+  linkLog_.StartCapture(ReadCaptureSettings(config, WithTrailingSeparator(options_.programDirectory)));
 }
 
 void TArdelApp::ReadConfiguration() {
@@ -219,7 +238,7 @@ void TArdelApp::Timer1Timer() {
   try {
     tick_.Timer1Timer();
   } catch (const std::exception& e) {
-    linkLog_.AppendLine(colors::kError, "E " + linkLog_.TimeStamp() + "   " + e.what());
+    linkLog_.AppendLine(lkError, "E " + linkLog_.TimeStamp() + "   " + e.what());
   }
 }
 
@@ -289,10 +308,10 @@ void TArdelApp::PortGone(const std::string& device, const std::string& reason) {
   std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
   if (!MayReopenAfterLoss(lostDevice_)) {
     line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";
-    linkLog_.AppendLine(colors::kError, std::move(line));
+    linkLog_.AppendLine(lkError, std::move(line));
     return;
   }
-  linkLog_.AppendLine(colors::kError, std::move(line));
+  linkLog_.AppendLine(lkError, std::move(line));
   portRetryTimer_->Start(options_.portRetryInterval);
 }
 
@@ -312,7 +331,7 @@ void TArdelApp::ComPort1RetryTimer() {
   }
   if (!ComPort1.IsOpen()) return;
   portRetryTimer_->Stop();
-  linkLog_.AppendLine(colors::kBlack, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
+  linkLog_.AppendLine(lkInfo, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
                                           ComPort1.Device() + ") is back");
 }
 

@@ -133,6 +133,8 @@ class TArdelApp {
   void SetUpComPort1();
   // Step 2 of the start-up: the port number, and the devices unless the options name them.
   void ReadConfiguration();
+  // The link log's capture as the configuration file's section [Log] has it.
+  void StartLogCapture();
   // Step 5 of the start-up; a port that cannot be opened is tried again later.
   void OpenPortAtStart();
   void ComPort1DeviceLost(const std::string& reason);
@@ -176,6 +178,7 @@ class TArdelApp {
   TQueueTick tick_;
   std::unique_ptr<ITimer> tickTimer_;
   std::unique_ptr<ITimer> portRetryTimer_;
+  std::unique_ptr<ITimer> logPollTimer_;
   std::string lostPort_;
   std::string lostDevice_;
 

@@ -14,14 +14,17 @@ constexpr const char* kUsageText =
     "Usage: ardel [--dir DIR]\n"
     "Operator and test tool for an RS485 link to up to sixteen bus stations.\n"
     "\n"
-    "  --dir DIR   keep the configuration file, the station data file and the rule-set\n"
-    "              file in DIR instead of beside the program file; DIR is created when\n"
-    "              missing, and a leading ~/ stands for the home directory\n"
+    "  --dir DIR   keep the configuration file, the station data file, the rule-set\n"
+    "              file and the link log's capture folder \"log\" in DIR instead of\n"
+    "              beside the program file; DIR is created when missing, and a leading\n"
+    "              ~/ stands for the home directory\n"
     "  --help      show this text and exit\n"
     "  --version   show the version and exit\n"
     "\n"
     "The configuration file is named after the program file with \".INI\"; its section\n"
-    "[Ports] may name the device of a port, as in COM1=/dev/ttyUSB0.\n";
+    "[Ports] may name the device of a port, as in COM1=/dev/ttyUSB0; its section [Log]\n"
+    "sets the capture: Capture=0 turns it off, Folder= names another folder and\n"
+    "MaxFileMB= the size after which a new file starts (256).\n";
 
 // The program directory, with its trailing "/", holds the station data file and the
 // rule-set file; the configuration file is the program file's name with ".INI" in it.

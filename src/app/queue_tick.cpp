@@ -40,8 +40,8 @@ TQueueTick::TOldest TQueueTick::ReadOldest() const {
   return oldest;
 }
 
-void TQueueTick::AppendStatusLine(TColor color, const char* prefix, const std::string& text) {
-  log_.AppendLine(color, prefix + stamp_ + text);
+void TQueueTick::AppendStatusLine(TLogKind kind, const char* prefix, const std::string& text) {
+  log_.AppendLine(kind, prefix + stamp_ + text);
 }
 
 bool TQueueTick::CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
@@ -51,7 +51,7 @@ bool TQueueTick::CompletionTest(std::string_view orgText, std::string_view idTex
   if (!accepted.empty() && accepted.find(orgText) == std::string_view::npos) return false;
   queues_.Commands().RemoveAt(static_cast<std::size_t>(oldest.k));
   if (log_.Switches().debugInfo) {
-    AppendStatusLine(colors::kLime, "ok", kBlanks46 + "remaining cmds " + std::to_string(queues_.Commands().Count()));
+    AppendStatusLine(lkOk, "ok", kBlanks46 + "remaining cmds " + std::to_string(queues_.Commands().Count()));
   }
   queues_.SetRepeatCntr(kRepeatStart);
   return true;
@@ -120,17 +120,17 @@ void TQueueTick::Step() {
   const auto k = static_cast<std::size_t>(oldest.k);
   if (queues_.RepeatCntr() <= 0) {
     queues_.Commands().RemoveAt(k);
-    AppendStatusLine(colors::kError, "E ", kBlanks38 + "time out");
+    AppendStatusLine(lkError, "E ", kBlanks38 + "time out");
     queues_.SetRepeatCntr(kRepeatStart);
     return;
   }
-  if (queues_.RepeatCntr() < kRepeatStart) AppendStatusLine(colors::kPurple, "W ", kBlanks38 + "repeat it");
+  if (queues_.RepeatCntr() < kRepeatStart) AppendStatusLine(lkRepeat, "W ", kBlanks38 + "repeat it");
   try {
     transmit_.SendCommandString(oldest.q);
   } catch (const EConvertError& e) {
     // Such a command can never be sent: report it once and let the queue move on.
     queues_.Commands().RemoveAt(k);
-    AppendStatusLine(colors::kError, "E ", kBlanks38 + e.what() + "   " + Latin1ToUtf8(oldest.q));
+    AppendStatusLine(lkError, "E ", kBlanks38 + e.what() + "   " + Latin1ToUtf8(oldest.q));
     queues_.SetRepeatCntr(kRepeatStart);
     return;
   }

@@ -56,7 +56,7 @@ class TQueueTick {
   void StoreInfiAnswer(const std::string& t);
   void ReportBaseIdChange(const std::string& t);
   void Step();
-  void AppendStatusLine(TColor color, const char* prefix, const std::string& text);
+  void AppendStatusLine(TLogKind kind, const char* prefix, const std::string& text);
 
   TQueues& queues_;
   TLinkLog& log_;

@@ -5,9 +5,44 @@
 #include "util/text_encoding.h"
 
 namespace ardel {
+namespace {
 
-TLinkLog::TLinkLog(TClock clock) : clock_(std::move(clock)) {
-  lines_.push_back({kColumnGuide, colors::kBlack});
+TLogKind KindOfColor(TColor color, bool scroll) {
+  if (color == colors::kReceived) return lkRx;
+  if (color == colors::kSent) return lkTx;
+  if (color == colors::kError) return lkError;
+  if (color == colors::kLime) return scroll ? lkOk : lkRaw;
+  if (color == colors::kPurple) return lkRepeat;
+  if (color == colors::kGrey) return lkRule;
+  return lkInfo;
+}
+
+}  // namespace
+
+TColor KindColor(TLogKind kind) {
+  switch (kind) {
+    case lkRx:
+      return colors::kReceived;
+    case lkTx:
+      return colors::kSent;
+    case lkError:
+      return colors::kError;
+    case lkRaw:
+    case lkOk:
+      return colors::kLime;
+    case lkRepeat:
+      return colors::kPurple;
+    case lkRule:
+      return colors::kGrey;
+    case lkInfo:
+      break;
+  }
+  return colors::kBlack;
+}
+
+TLinkLog::TLinkLog(TClock clock, TLogStoreOptions storeOptions)
+    : clock_(std::move(clock)), store_(storeOptions) {
+  store_.Append(lkInfo, clock_(), kColumnGuide);
 }
 
 const std::string& TLinkLog::TimeStamp() const {
@@ -21,20 +56,41 @@ const std::string& TLinkLog::TimeStamp() const {
   return stamp_;
 }
 
-void TLinkLog::Append(TColor color, std::string text, bool scroll) {
-  observers_.Notify([&](auto& o) { o.BeforeAppend(lines_.size()); });
-  lines_.push_back({std::move(text), color});
+TLogLine TLinkLog::Line(std::size_t index) const {
+  const TStoredLine& line = store_.Peek(index);
+  return TLogLine{line.text, KindColor(line.kind), line.kind};
+}
+
+void TLinkLog::Append(TLogKind kind, std::string_view text, bool scroll) {
+  observers_.Notify([&](auto& o) { o.BeforeAppend(store_.Count()); });
+  store_.Append(kind, clock_(), text);
   observers_.Notify([&](auto& o) { o.AfterAppend(scroll); });
+  ReportStoreFailures();
 }
 
-void TLinkLog::AppendLine(TColor color, std::string text) { Append(color, std::move(text), true); }
-
-void TLinkLog::AppendLineNoScroll(TColor color, std::string text) {
-  Append(color, std::move(text), false);
+void TLinkLog::ReportStoreFailures() {
+  // The red line itself may be what fails next; it then waits for the next call.
+  if (reporting_) return;
+  reporting_ = true;
+  for (const std::string& text : store_.TakeFailures()) Append(lkError, "E " + TimeStamp() + "   " + text, true);
+  reporting_ = false;
 }
 
-void TLinkLog::LogTelegram(TColor color, char letter, const TTelegramBody& body,
-                           std::string_view text) {
+void TLinkLog::AppendLine(TLogKind kind, std::string_view text) { Append(kind, text, true); }
+
+void TLinkLog::AppendLineNoScroll(TLogKind kind, std::string_view text) { Append(kind, text, false); }
+
+void TLinkLog::AppendLine(TColor color, std::string_view text) { Append(KindOfColor(color, true), text, true); }
+
+void TLinkLog::AppendLineNoScroll(TColor color, std::string_view text) {
+  Append(KindOfColor(color, false), text, false);
+}
+
+void TLinkLog::LogTelegram(TColor color, char letter, const TTelegramBody& body, std::string_view text) {
+  LogTelegram(KindOfColor(color, true), letter, body, text);
+}
+
+void TLinkLog::LogTelegram(TLogKind kind, char letter, const TTelegramBody& body, std::string_view text) {
   if (switches_.stopLogging) return;
   std::string line;
   line.reserve(64 + text.size());
@@ -46,14 +102,23 @@ void TLinkLog::LogTelegram(TColor color, char letter, const TTelegramBody& body,
   line += "   ";
   // The log's lines are UTF-8; a command comment is Latin-1 like every link text.
   line += Latin1ToUtf8(text);
-  AppendLine(color, std::move(line));
+  AppendLine(kind, line);
 }
 
 void TLinkLog::Clear() {
-  // Swap so the memory of a large log goes back at once.
   observers_.Notify([&](auto& o) { o.BeforeClear(); });
-  std::deque<TLogLine>().swap(lines_);
+  store_.Clear(clock_());
   observers_.Notify([&](auto& o) { o.AfterClear(); });
+}
+
+void TLinkLog::StartCapture(const TCaptureSettings& settings) {
+  store_.StartCapture(settings, clock_());
+  ReportStoreFailures();
+}
+
+void TLinkLog::Poll() {
+  store_.Poll(clock_());
+  ReportStoreFailures();
 }
 
 }  // namespace ardel

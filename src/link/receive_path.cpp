@@ -48,7 +48,7 @@ const TTelegramBody kZeroBody{};
 void TReceivePath::ComPort1ReceiveCallBack(std::string_view data) {
   if (log_.Switches().rawReception) {
     for (char c : data) {
-      log_.AppendLineNoScroll(colors::kLime,
+      log_.AppendLineNoScroll(lkRaw,
                               "  .. .. .... .. .. ..   .. .. ........ ........ ..    hex:" +
                                   HexByte(static_cast<std::uint8_t>(c)));
     }
@@ -59,14 +59,14 @@ void TReceivePath::ComPort1ReceiveCallBack(std::string_view data) {
 
 void TReceivePath::OnGoodTelegram(const TFrame& frame) {
   const TTelegramBody body = BodyOf(frame);
-  log_.LogTelegram(colors::kReceived, ' ', body, "");
+  log_.LogTelegram(lkRx, ' ', body, "");
   answers_.InsertTop(FormatTelegramText(body));
   if (frame[3] < 0xA0 && ackDecision_) ackDecision_(frame);
   lastGoodChecksum_ = frame[13];
 }
 
 void TReceivePath::OnChecksumError(std::uint8_t sent, std::uint8_t calculated) {
-  log_.LogTelegram(colors::kError, 'E', kZeroBody,
+  log_.LogTelegram(lkError, 'E', kZeroBody,
                    "cksum error. sent:" + HexByte(sent) + " <-> calc:" + HexByte(calculated) + "]");
 }
 

@@ -5,13 +5,13 @@ namespace ardel {
 void TTransmitPath::SendCommandString(std::string_view commandString) {
   const TParsedCommand parsed = ParseCommandString(commandString);
   if (parsed.kind == pkInvalid) {
-    log_.LogTelegram(colors::kError, 'E', TTelegramBody{}, "no valid command string");
+    log_.LogTelegram(lkError, 'E', TTelegramBody{}, "no valid command string");
     return;
   }
   if (parsed.kind == pkConvertError) throw EConvertError(parsed.error);
   const TWireTelegram wire = EncodeTelegram(parsed.body);
   if (writer_) writer_(std::string_view(reinterpret_cast<const char*>(wire.data()), wire.size()));
-  log_.LogTelegram(colors::kSent, ' ', parsed.body, parsed.comment);
+  log_.LogTelegram(lkTx, ' ', parsed.body, parsed.comment);
 }
 
 void TTransmitPath::SendAck() {

@@ -23,7 +23,7 @@ void TRuleEngine::RuleCheck(std::string_view telegramText) {
     return *stamp;
   };
   if (debugInfo) {
-    linkLog_.AppendLine(colors::kGrey,
+    linkLog_.AppendLine(lkRule,
                         "- " + timeStamp() + "  Enter Rulecheck with " + std::string(telegramText));
   }
 
@@ -39,7 +39,7 @@ void TRuleEngine::RuleCheck(std::string_view telegramText) {
     } else if (step.kind == rkCommand) {
       queues_.EnqueueCommand(step.argument);
       if (debugInfo) {
-        linkLog_.AppendLine(colors::kGrey, "- " + timeStamp() + "  due to Rule:  " + Latin1ToUtf8(step.argument));
+        linkLog_.AppendLine(lkRule, "- " + timeStamp() + "  due to Rule:  " + Latin1ToUtf8(step.argument));
       }
     }
   }

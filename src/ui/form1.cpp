@@ -37,6 +37,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   PageControl1->setCurrentIndex(0);
 
   if (runSequences_) FormCreate();
+  ShowLogCapture();
 }
 
 TForm1::~TForm1() {

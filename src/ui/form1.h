@@ -12,6 +12,7 @@
 #include "app/ardel_app.h"
 #include "ui/error_dialog.h"
 #include "ui/qt_event_loop.h"
+#include "ui/save_file_dialog.h"
 #include "ui/text_views.h"
 
 class QAbstractButton;
@@ -227,6 +228,26 @@ class TForm1 : public QWidget, private IErrorSink {
   QGridLayout* setupLayout_ = nullptr;
   QSpinBox* SpinEdit2 = nullptr;  // ComPort (1..4)
   QLabel* Label18 = nullptr;      // the port warning
+
+  // The link log's capture and "save Log as...".
+ public:
+  // Where "save Log as..." asks for its file; the window keeps the standard dialog
+  // unless told otherwise.
+  void SetSaveFileDialog(ISaveFileDialog* dialog) { saveFileDialog_ = dialog; }
+
+ private:
+  void BuildLogSetup(QWidget* page, int row);
+  void ShowLogCapture();
+  void ButtonLogFolderClick();
+  void ButtonSaveLogClick();
+
+  TQtSaveFileDialog defaultSaveFileDialog_;
+  ISaveFileDialog* saveFileDialog_ = &defaultSaveFileDialog_;
+  QTimer* logShowTimer_ = nullptr;
+  QLineEdit* EditLogFolder = nullptr;
+  QLineEdit* EditLogFile = nullptr;
+  QPushButton* ButtonLogFolder = nullptr;  // open Log folder
+  QPushButton* ButtonSaveLog = nullptr;    // save Log as...
 };
 
 }  // namespace ardel::ui

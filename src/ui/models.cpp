@@ -48,7 +48,7 @@ TLinkLogModel::~TLinkLogModel() { log_.RemoveObserver(this); }
 
 int TLinkLogModel::LineLength(int row) const {
   return static_cast<std::size_t>(row) < log_.Count()
-             ? static_cast<int>(log_.Line(static_cast<std::size_t>(row)).text.size())
+             ? static_cast<int>(log_.LineLength(static_cast<std::size_t>(row)))
              : 0;
 }
 
@@ -58,12 +58,13 @@ int TLinkLogModel::rowCount(const QModelIndex& parent) const {
 
 QVariant TLinkLogModel::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || static_cast<std::size_t>(index.row()) >= log_.Count()) return {};
-  const TLogLine& line = log_.Line(static_cast<std::size_t>(index.row()));
   switch (role) {
     case Qt::DisplayRole:
-      return FromUtf8(line.text);
-    case Qt::ForegroundRole:
-      return QColor(line.color.r, line.color.g, line.color.b);
+      return FromUtf8(log_.Store().Peek(static_cast<std::size_t>(index.row())).text);
+    case Qt::ForegroundRole: {
+      const TColor color = KindColor(log_.Store().Peek(static_cast<std::size_t>(index.row())).kind);
+      return QColor(color.r, color.g, color.b);
+    }
     default:
       return {};
   }

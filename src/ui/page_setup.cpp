@@ -65,6 +65,8 @@ void TForm1::BuildSetupPage(QWidget* page) {
   interfaceLayout->addWidget(lineSettings);
   setupLayout_->addWidget(interfaceBox, 2, 0, 1, 3);
 
+  BuildLogSetup(page, 3);
+
   auto* buildBox = new QFrame(page);
   buildBox->setObjectName(QStringLiteral("Panel1"));
   buildBox->setFrameShape(QFrame::StyledPanel);

@@ -41,6 +41,10 @@ void TForm1::BuildTestPage(QWidget* page) {
   Button4->setObjectName(QStringLiteral("Button4"));
   connect(Button4, &QPushButton::clicked, this, [this] { Guarded([this] { Button4Click(); }); });
   header->addWidget(Button4);
+  ButtonSaveLog = new QPushButton(QStringLiteral("save Log as..."), page);
+  ButtonSaveLog->setObjectName(QStringLiteral("ButtonSaveLog"));
+  connect(ButtonSaveLog, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonSaveLogClick(); }); });
+  header->addWidget(ButtonSaveLog);
   testLayout_->addLayout(header);
 
   // The ACK policy, left to right.

@@ -88,7 +88,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const TReference expected = FrameWholeStream(framed);
 
   // Raw lines, one per byte in order, among the telegram lines.
-  std::vector<const TLogLine*> telegramLines;
+  std::vector<TLogLine> telegramLines;
   std::size_t rawLines = 0;
   for (std::size_t k = 0; k < log.Count(); ++k) {
     const TLogLine& line = log.Line(k);
@@ -98,7 +98,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                                   HexByte(static_cast<std::uint8_t>(raw[rawLines])));
       ++rawLines;
     } else {
-      telegramLines.push_back(&line);
+      telegramLines.push_back(line);
     }
   }
   FUZZ_CHECK(rawLines == raw.size());
@@ -111,7 +111,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::uint8_t lastGood = 0;
   for (std::size_t k = 0; k < expected.events.size(); ++k) {
     const TEvent& e = expected.events[k];
-    const TLogLine& line = *telegramLines[k];
+    const TLogLine& line = telegramLines[k];
     if (e.good) {
       FUZZ_CHECK(line.color == colors::kReceived);
       FUZZ_CHECK(line.text == "  " + stamp + "   " + FormatTelegramText(e.body) + "   ");

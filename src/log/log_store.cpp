@@ -1,0 +1,384 @@
+#include "log/log_store.h"
+
+#include <fcntl.h>
+#include <stdlib.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <ctime>
+#include <filesystem>
+
+namespace ardel {
+
+// One file of lines. Bytes from `written` on are still in memory; a file without a
+// descriptor holds everything in memory.
+struct TLogStore::TFile {
+  int fd = -1;
+  std::string path;  // empty for the private file
+  bool capture = false;
+  bool closed = false;  // takes no more lines
+  std::uint64_t written = 0;
+  std::string pending;
+
+  std::uint64_t Size() const { return written + pending.size(); }
+  ~TFile() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+namespace {
+
+std::string Reason(int error) { return std::strerror(error); }
+
+std::tm LocalTime(std::time_t second) {
+  std::tm local{};
+  ::localtime_r(&second, &local);
+  return local;
+}
+
+// O_TMPFILE where the file system has it; otherwise a named file removed at once.
+int OpenUnlinked(const std::string& directory) {
+  int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
+  if (fd >= 0) return fd;
+  std::string pattern = directory + "ardel-store-XXXXXX";
+  fd = ::mkostemp(pattern.data(), O_CLOEXEC);
+  if (fd >= 0) ::unlink(pattern.c_str());
+  return fd;
+}
+
+std::string TempDirectory() {
+  const char* env = std::getenv("TMPDIR");
+  std::string directory = env != nullptr && *env != '\0' ? env : "/tmp";
+  if (directory.back() != '/') directory += '/';
+  return directory;
+}
+
+}  // namespace
+
+TLogStore::TLogStore(TLogStoreOptions options) : options_(options) {
+  options_.linesPerPage = std::max<std::size_t>(1, options_.linesPerPage);
+  options_.cachedPages = std::max<std::size_t>(2, options_.cachedPages);
+  // Peek hands out references into the cache; it never moves.
+  cache_.reserve(options_.cachedPages);
+}
+
+TLogStore::~TLogStore() { Flush(); }
+
+void TLogStore::StartCapture(const TCaptureSettings& settings, TTime runStart) {
+  settings_ = settings;
+  started_ = true;
+  capturePaused_ = false;
+  nextSuffix_ = 1;
+  const std::tm local = LocalTime(std::chrono::system_clock::to_time_t(runStart));
+  char name[40];
+  std::snprintf(name, sizeof name, "ardel-%04d%02d%02d-%02d%02d%02d", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+  runName_ = name;
+  if (!settings_.capture || settings_.folder.empty()) return;
+  std::shared_ptr<TFile> capture = OpenCapture(runStart);
+  if (current_ != nullptr) current_->closed = true;
+  if (capture == nullptr) return;
+  // The lines from before, still in memory, become the start of the first file, so the
+  // capture holds the run from its first line.
+  if (current_ != nullptr && current_->fd < 0 && current_->written == 0 && !current_->pending.empty()) {
+    current_->fd = capture->fd;
+    current_->path = capture->path;
+    current_->capture = true;
+    current_->closed = false;
+    capture->fd = -1;
+    Write(*current_, runStart);
+    return;
+  }
+  current_ = std::move(capture);
+}
+
+std::shared_ptr<TLogStore::TFile> TLogStore::OpenCapture(TTime when) {
+  auto pause = [&](std::string text) {
+    failures_.push_back(std::move(text) + "; capturing pauses and starts a new file in a minute");
+    capturePaused_ = true;
+    retryAt_ = when + options_.retryAfter;
+    return nullptr;
+  };
+  std::error_code error;
+  std::filesystem::create_directories(settings_.folder, error);
+  if (error) return pause("cannot create the capture folder " + settings_.folder + ": " + error.message());
+  // Never over an existing file: a run that starts in the same second takes the next number.
+  for (int tries = 0; tries < 10000; ++tries, ++nextSuffix_) {
+    std::string path = settings_.folder + runName_;
+    if (nextSuffix_ > 1) path += "-" + std::to_string(nextSuffix_);
+    path += ".log";
+    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    if (fd < 0 && errno == EEXIST) continue;
+    if (fd < 0) return pause("cannot open the capture " + path + ": " + Reason(errno));
+    ++nextSuffix_;
+    auto file = std::make_shared<TFile>();
+    file->fd = fd;
+    file->path = std::move(path);
+    file->capture = true;
+    return file;
+  }
+  return pause("cannot find a free capture file name for " + settings_.folder + runName_);
+}
+
+void TLogStore::OpenPrivate(TFile& file, TTime when) {
+  if (file.fd >= 0 || file.written != 0 || when < privateRetryAt_) return;
+  std::string directory = settings_.folder;
+  int fd = -1;
+  if (!directory.empty()) {
+    std::error_code error;
+    std::filesystem::create_directories(directory, error);
+    fd = OpenUnlinked(directory);
+  }
+  if (fd < 0) fd = OpenUnlinked(TempDirectory());
+  if (fd < 0) {
+    // The lines stay in memory; another try later.
+    privateRetryAt_ = when + options_.retryAfter;
+    return;
+  }
+  file.fd = fd;
+  Write(file, when);
+}
+
+bool TLogStore::Write(TFile& file, TTime when) {
+  lastWrite_ = when;
+  if (file.fd < 0 || file.pending.empty()) return true;
+  std::size_t done = 0;
+  int error = 0;
+  while (done < file.pending.size()) {
+    const ssize_t n = ::write(file.fd, file.pending.data() + done, file.pending.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  file.written += done;
+  file.pending.erase(0, done);
+  if (error == 0) return true;
+  Failed(file, error, when);
+  return false;
+}
+
+void TLogStore::Failed(TFile& file, int error, TTime when) {
+  // What did not reach the disk stays in memory, so the view keeps every line.
+  file.closed = true;
+  if (file.capture) {
+    failures_.push_back("cannot write the capture " + file.path + ": " + Reason(error) +
+                        "; capturing pauses and starts a new file in a minute");
+    capturePaused_ = true;
+    retryAt_ = when + options_.retryAfter;
+  } else {
+    privateRetryAt_ = when + options_.retryAfter;
+  }
+}
+
+TLogStore::TFile& TLogStore::Target(TTime when) {
+  if (current_ != nullptr && !current_->closed) {
+    if (!current_->capture || current_->Size() < settings_.maxFileBytes) return *current_;
+    // Past its limit: the file is finished and the next one takes the line.
+    Write(*current_, when);
+    current_->closed = true;
+  }
+  current_ = nullptr;
+  if (started_ && settings_.capture && !settings_.folder.empty() && !capturePaused_) current_ = OpenCapture(when);
+  if (current_ == nullptr) current_ = std::make_shared<TFile>();
+  return *current_;
+}
+
+void TLogStore::FormatLine(std::string& out, TTime when, TLogKind kind, std::string_view text) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+  const std::int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+  const int milli = static_cast<int>(ms - second * 1000);
+  if (second != stampSecond_) {
+    const std::tm local = LocalTime(static_cast<std::time_t>(second));
+    std::snprintf(stamp_, sizeof stamp_, "%04d-%02d-%02dT%02d:%02d:%02d.", local.tm_year + 1900,
+                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    stampSecond_ = second;
+  }
+  out += stamp_;
+  out.push_back(static_cast<char>('0' + milli / 100));
+  out.push_back(static_cast<char>('0' + milli / 10 % 10));
+  out.push_back(static_cast<char>('0' + milli % 10));
+  out.push_back('\t');
+  out += LogKindName(kind);
+  out.push_back('\t');
+  out += text;
+  out.push_back('\n');
+}
+
+void TLogStore::Append(TLogKind kind, TTime when, std::string_view text) {
+  // A line break inside a text would make two lines of one on disk.
+  std::string clean;
+  if (text.find_first_of("\r\n") != std::string_view::npos) {
+    clean.assign(text);
+    std::replace_if(clean.begin(), clean.end(), [](char c) { return c == '\r' || c == '\n'; }, ' ');
+    text = clean;
+  }
+  TFile& file = Target(when);
+  if (segments_.empty() || segments_.back().file.get() != &file) {
+    segments_.push_back(TSegment{current_, count_, 0, {}, file.Size(), nextSegmentId_++});
+  }
+  TSegment& segment = segments_.back();
+  const std::size_t page = segment.count / options_.linesPerPage;
+  const bool newPage = segment.count % options_.linesPerPage == 0;
+  if (newPage) segment.pageStart.push_back(file.Size());
+  FormatLine(file.pending, when, kind, text);
+  ++segment.count;
+  segment.end = file.Size();
+  ++count_;
+
+  // The newest page stays decoded: a view that follows the end never reads the disk.
+  TPage* tail = nullptr;
+  if (newPage) {
+    tail = &CachePage(segment.id, page);
+    tail->lines.clear();
+  } else {
+    for (TPage& cached : cache_) {
+      if (cached.segment == segment.id && cached.page == page) tail = &cached;
+    }
+  }
+  if (tail != nullptr) tail->lines.push_back(TStoredLine{std::string(text), kind});
+
+  if (file.fd >= 0) {
+    if (file.pending.size() >= options_.writeBytes) Write(file, when);
+  } else if (!file.capture && file.pending.size() >= options_.memoryBytes) {
+    OpenPrivate(file, when);
+  }
+}
+
+void TLogStore::Clear(TTime when) {
+  if (started_ && settings_.capture && !capturePaused_) {
+    TFile& file = Target(when);
+    if (file.capture) FormatLine(file.pending, when, lkInfo, "log cleared");
+  }
+  segments_.clear();
+  cache_.clear();
+  count_ = 0;
+  // Lines that only the view had go with it.
+  if (current_ != nullptr && !current_->capture) current_ = nullptr;
+}
+
+TLogStore::TPage& TLogStore::CachePage(std::uint64_t segment, std::size_t page) const {
+  TPage* slot = nullptr;
+  if (cache_.size() < options_.cachedPages) {
+    slot = &cache_.emplace_back();
+  } else {
+    slot = &*std::min_element(cache_.begin(), cache_.end(),
+                              [](const TPage& a, const TPage& b) { return a.used < b.used; });
+  }
+  slot->segment = segment;
+  slot->page = page;
+  slot->used = ++useCounter_;
+  return *slot;
+}
+
+void TLogStore::ReadPage(const TSegment& segment, std::size_t page, TPage& into) const {
+  const std::uint64_t from = segment.pageStart[page];
+  const std::uint64_t to = page + 1 < segment.pageStart.size() ? segment.pageStart[page + 1] : segment.end;
+  const TFile& file = *segment.file;
+  std::string bytes;
+  bool readFailed = false;
+  if (from < file.written) {
+    const std::size_t onDisk = static_cast<std::size_t>(std::min(to, file.written) - from);
+    bytes.resize(onDisk);
+    std::size_t got = 0;
+    while (got < onDisk) {
+      const ssize_t n = ::pread(file.fd, bytes.data() + got, onDisk - got, static_cast<off_t>(from + got));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) break;
+      got += static_cast<std::size_t>(n);
+    }
+    readFailed = got < onDisk;
+    bytes.resize(got);
+  }
+  if (to > file.written && !readFailed) {
+    const std::uint64_t start = std::max(from, file.written);
+    bytes.append(file.pending, static_cast<std::size_t>(start - file.written), static_cast<std::size_t>(to - start));
+  }
+
+  const std::size_t expected =
+      std::min(options_.linesPerPage, segment.count - page * options_.linesPerPage);
+  into.lines.clear();
+  into.lines.reserve(expected);
+  std::string_view rest(bytes);
+  while (into.lines.size() < expected && !rest.empty()) {
+    const std::size_t end = rest.find('\n');
+    std::string_view line = rest.substr(0, end);
+    rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
+    TStoredLine stored;
+    const std::size_t tab1 = line.find('\t');
+    const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
+    if (tab2 != std::string_view::npos) {
+      stored.kind = LogKindFromName(line.substr(tab1 + 1, tab2 - tab1 - 1)).value_or(lkInfo);
+      stored.text.assign(line.substr(tab2 + 1));
+    } else {
+      stored.text.assign(line);
+    }
+    into.lines.push_back(std::move(stored));
+  }
+  // A file that cannot be read back leaves its lines empty rather than shifting the rest.
+  while (into.lines.size() < expected) into.lines.push_back(TStoredLine{"(cannot read this line back)", lkError});
+}
+
+const TStoredLine& TLogStore::Peek(std::size_t index) const {
+  static const TStoredLine kNone;
+  if (index >= count_) return kNone;
+  const auto it = std::upper_bound(segments_.begin(), segments_.end(), index,
+                                   [](std::size_t i, const TSegment& s) { return i < s.firstLine; });
+  const TSegment& segment = *(it - 1);
+  const std::size_t inSegment = index - segment.firstLine;
+  const std::size_t page = inSegment / options_.linesPerPage;
+  const std::size_t line = inSegment % options_.linesPerPage;
+  for (TPage& cached : cache_) {
+    if (cached.segment == segment.id && cached.page == page && line < cached.lines.size()) {
+      cached.used = ++useCounter_;
+      return cached.lines[line];
+    }
+  }
+  TPage& slot = CachePage(segment.id, page);
+  // Any other copy of this page is older than the file; it must not be found first.
+  for (TPage& cached : cache_) {
+    if (&cached != &slot && cached.segment == segment.id && cached.page == page) cached.segment = 0;
+  }
+  ReadPage(segment, page, slot);
+  return slot.lines[line];
+}
+
+void TLogStore::Poll(TTime now) {
+  if (capturePaused_ && now >= retryAt_) {
+    capturePaused_ = false;
+    if (current_ != nullptr) current_->closed = true;
+    current_ = nullptr;
+    Target(now);
+  }
+  if (current_ != nullptr && current_->fd >= 0 && !current_->pending.empty() &&
+      (now - lastWrite_ >= std::chrono::seconds(1) || now < lastWrite_)) {
+    Write(*current_, now);
+  }
+}
+
+void TLogStore::Flush() {
+  if (current_ != nullptr && current_->fd >= 0) Write(*current_, std::chrono::system_clock::now());
+}
+
+std::vector<std::string> TLogStore::TakeFailures() {
+  std::vector<std::string> taken;
+  taken.swap(failures_);
+  return taken;
+}
+
+std::string TLogStore::CaptureFile() const {
+  return current_ != nullptr && current_->capture && !current_->closed ? current_->path : std::string();
+}
+
+std::size_t TLogStore::IndexBytes() const {
+  std::size_t bytes = segments_.capacity() * sizeof(TSegment);
+  for (const TSegment& segment : segments_) bytes += segment.pageStart.capacity() * sizeof(std::uint64_t);
+  return bytes;
+}
+
+}  // namespace ardel
