@@ -121,8 +121,14 @@ void TComPort::ClosePort() {
 
 void TComPort::SendString(std::string_view s) {
   if (!open_ || s.empty()) return;
-  thread_->Write(s);
+  const std::size_t dropped = thread_->Write(s);
+  if (dropped > 0 && OnOutputDropped) {
+    auto handler = OnOutputDropped;
+    Reported([&] { handler(*this, dropped); });
+  }
 }
+
+std::size_t TComPort::QueuedOutput() const { return open_ ? thread_->QueuedOutput() : 0; }
 
 template <typename F>
 void TComPort::Reported(F&& call) {

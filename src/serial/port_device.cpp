@@ -1,5 +1,7 @@
 #include "serial/port_device.h"
 
+#include "serial/net_port.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/serial.h>
@@ -72,9 +74,11 @@ speed_t SpeedOf(std::uint32_t baud) {
 
 std::optional<std::string> ResolvePortDevice(const std::string& portName, const TPortMap& map) {
   if (!portName.empty() && portName.front() == '/') return portName;
+  if (IsNetworkPort(portName)) return portName;
   const std::string key = Upper(portName);
   for (const auto& [name, device] : map) {
-    if (Upper(name) == key && !device.empty()) return device;
+    // An entry without a device says so; it never falls back to a guess.
+    if (Upper(name) == key) return device;
   }
   if (key.size() > 3 && key.compare(0, 3, "COM") == 0 && key.size() <= 6) {
     unsigned number = 0;

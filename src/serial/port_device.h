@@ -37,8 +37,9 @@ constexpr std::uint32_t kRing = 0x0040;
 constexpr std::uint32_t kRlsd = 0x0080;
 }  // namespace modem_lines
 
-// The device behind a port name: a name that begins with "/" is a path as it stands;
-// otherwise the map decides, and "COM<n>" without an entry is /dev/ttyS<n-1>.
+// The device behind a port name: a name that begins with "/" or is a network URL stands
+// for itself; otherwise the map decides (an empty entry gives an empty device: the port
+// has none), and "COM<n>" without an entry is /dev/ttyS<n-1>.
 // Returns nothing for a name that names no device.
 std::optional<std::string> ResolvePortDevice(const std::string& portName, const TPortMap& map);
 
