@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -80,6 +81,10 @@ class TComPort {
   void SetWakeMainThread(TWakeMainThread wake) { wake_ = std::move(wake); }
 
   // Throws EComError when the port cannot be opened; does nothing when it is open.
+  // OnPortOpen fires on every successful open, also when a lost port comes back, so
+  // whoever frames the received bytes starts afresh there. After a loss, a path that
+  // leads through the same link as before to a pseudo-terminal is refused: its number
+  // may have passed to another program.
   void OpenPort();
   // Does nothing when the port is closed.
   void ClosePort();
@@ -108,6 +113,11 @@ class TComPort {
   void Reported(F&& call);
 
   bool open_ = false;
+  // What the device path led to at the last open, and at the last loss: a path that
+  // still leads, through the same link, to a pseudo-terminal is not followed again.
+  TDeviceIdentity openIdentity_;
+  std::optional<TDeviceIdentity> lostIdentity_;
+  std::string lostPort_;
   std::shared_ptr<TCommThread> thread_;
   std::string terminator_ = "\r\n";
   std::string lineBuffer_;

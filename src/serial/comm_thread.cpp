@@ -78,13 +78,22 @@ TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap, T
   if (wakeFd_ < 0) {
     errorText_ = device_ + ": " + SystemText(errno);
     ::close(fd_);
+    ReleasePortDevice(device_);
+    fd_ = -1;
+    return;
+  }
+  // Lines down first: the kernel raised them on the open, and an RS485 transceiver
+  // driven by RTS holds the bus while RTS is up.
+  ClearDtrRts(fd_);
+  if (PortWantsRs485(portName, portMap) && !EnableRs485(fd_, device_, errorText_)) {
+    ::close(fd_);
+    ReleasePortDevice(device_);
     fd_ = -1;
     return;
   }
   // A known state before the properties are applied: 9600 8E1, nothing queued.
   ApplyLineSettings(fd_, {9600, 8, ptEVEN, sbONE});
   PurgePort(fd_);
-  ClearDtrRts(fd_);
   hasModemLines_ = ReadModemLines(fd_).has_value();
   if (auto counters = ReadLineCounters(fd_)) {
     hasCounters_ = true;
@@ -102,10 +111,8 @@ TCommThread::~TCommThread() {
   if (fd_ >= 0 && network_) {
     ::close(fd_);
   } else if (fd_ >= 0) {
-    // The exclusive mark outlives this descriptor on a device that stays open elsewhere
-    // (a pseudo-terminal's master): lift it, so the port can be opened again.
-    ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);
+    ReleasePortDevice(device_);
   }
 }
 
