@@ -72,13 +72,13 @@ TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap, T
     // Resolving and connecting are left to the receive thread.
     return;
   }
-  fd_ = OpenPortDevice(device_, errorText_);
+  fd_ = OpenPortDevice(device_, errorText_, &lockFile_);
   if (fd_ < 0) return;
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wakeFd_ < 0) {
     errorText_ = device_ + ": " + SystemText(errno);
     ::close(fd_);
-    ReleasePortDevice(device_);
+    ReleasePortLock(lockFile_);
     fd_ = -1;
     return;
   }
@@ -87,7 +87,7 @@ TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap, T
   ClearDtrRts(fd_);
   if (PortWantsRs485(portName, portMap) && !EnableRs485(fd_, device_, errorText_)) {
     ::close(fd_);
-    ReleasePortDevice(device_);
+    ReleasePortLock(lockFile_);
     fd_ = -1;
     return;
   }
@@ -112,7 +112,7 @@ TCommThread::~TCommThread() {
     ::close(fd_);
   } else if (fd_ >= 0) {
     ::close(fd_);
-    ReleasePortDevice(device_);
+    ReleasePortLock(lockFile_);
   }
 }
 

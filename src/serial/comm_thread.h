@@ -85,6 +85,7 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
   std::size_t outLimit_ = 2880;
   int wakeFd_ = -1;
   std::string device_;
+  std::string lockFile_;
   std::string errorText_;
   std::shared_ptr<THandOver> handOver_;
   std::thread thread_;

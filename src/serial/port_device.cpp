@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -55,12 +56,24 @@ std::string LockFileOf(const std::string& device) {
 
 bool Alive(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
 
-// The process named in a lock file, if it still runs.
-pid_t LockFileHolder(const std::string& lockFile) {
+// The process named in a lock file, if it still runs and, where its descriptors can be
+// seen, has the device open: a number passed on to another process is no holder.
+pid_t LockFileHolder(const std::string& lockFile, const std::string& device) {
   std::ifstream in(lockFile);
-  long pid = 0;
-  if (!(in >> pid) || pid <= 0) return 0;
-  return Alive(static_cast<pid_t>(pid)) ? static_cast<pid_t>(pid) : 0;
+  long number = 0;
+  if (!(in >> number) || number <= 0) return 0;
+  const auto pid = static_cast<pid_t>(number);
+  if (!Alive(pid)) return 0;
+  struct stat wanted {};
+  if (pid == ::getpid() || ::stat(device.c_str(), &wanted) != 0) return pid;
+  std::error_code error;
+  std::filesystem::directory_iterator fds("/proc/" + std::to_string(pid) + "/fd", error);
+  if (error) return pid;
+  for (const auto& entry : fds) {
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == wanted.st_rdev) return pid;
+  }
+  return 0;
 }
 
 // The process holding a descriptor lock on the device, as the kernel lists it.
@@ -86,7 +99,7 @@ pid_t FlockHolder(const std::string& device) {
 
 // Takes the lock file; false with the holder when a running process has it. A folder
 // that cannot be written leaves the descriptor's lock alone to keep others out.
-bool TakeLockFile(const std::string& device, pid_t& holder) {
+bool TakeLockFile(const std::string& device, pid_t& holder, std::string& taken) {
   const std::string lockFile = LockFileOf(device);
   for (int attempt = 0; attempt < 2; ++attempt) {
     const int fd = ::open(lockFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
@@ -95,10 +108,11 @@ bool TakeLockFile(const std::string& device, pid_t& holder) {
       const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
       [[maybe_unused]] const auto written = ::write(fd, text, static_cast<std::size_t>(length));
       ::close(fd);
+      taken = lockFile;
       return true;
     }
     if (errno != EEXIST) return true;
-    holder = LockFileHolder(lockFile);
+    holder = LockFileHolder(lockFile, device);
     if (holder == ::getpid()) return true;
     if (holder != 0) return false;
     // Left by a process that no longer runs.
@@ -158,7 +172,7 @@ void SetLockFolder(const std::string& folder) { LockFolderSetting() = folder; }
 const std::string& LockFolder() { return LockFolderSetting(); }
 
 pid_t DeviceHolder(const std::string& device) {
-  if (const pid_t pid = LockFileHolder(LockFileOf(device)); pid != 0 && pid != ::getpid()) return pid;
+  if (const pid_t pid = LockFileHolder(LockFileOf(device), device); pid != 0 && pid != ::getpid()) return pid;
   return FlockHolder(device);
 }
 
@@ -224,7 +238,7 @@ bool IsConsoleOrOwnTerminal(int fd) {
   return false;
 }
 
-int OpenPortDevice(const std::string& device, std::string& errorText) {
+int OpenPortDevice(const std::string& device, std::string& errorText, std::string* lockFile) {
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     errorText = DescribeOpenFailure(device, errno);
@@ -244,13 +258,15 @@ int OpenPortDevice(const std::string& device, std::string& errorText) {
   // stays open elsewhere; these locks do not.
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(DescribeOpenFailure(device, errno));
   pid_t holder = 0;
-  if (!TakeLockFile(device, holder))
+  std::string taken;
+  if (!TakeLockFile(device, holder, taken))
     return fail(device + ": held by another program (process id " + std::to_string(holder) + ")");
+  if (lockFile != nullptr) *lockFile = taken;
   return fd;
 }
 
-void ReleasePortDevice(const std::string& device) {
-  const std::string lockFile = LockFileOf(device);
+void ReleasePortLock(const std::string& lockFile) {
+  if (lockFile.empty()) return;
   std::ifstream in(lockFile);
   long pid = 0;
   if (in >> pid && pid == ::getpid()) ::unlink(lockFile.c_str());

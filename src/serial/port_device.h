@@ -49,11 +49,13 @@ std::optional<std::string> ResolvePortDevice(const std::string& portName, const 
 // -1 and sets errorText to a reason in plain words that names the device. The
 // exclusion is a lock on the descriptor, which dies with the process however it
 // ends, and a lock file LCK..<name> in the system's lock folder for the programs that
-// look there (one left by a process that no longer runs is taken over). Never opens
-// or changes the system console or the program's own terminal.
-int OpenPortDevice(const std::string& device, std::string& errorText);
-// Lifts the lock file of OpenPortDevice; the descriptor's lock goes with its close.
-void ReleasePortDevice(const std::string& device);
+// look there (one left by a process that no longer runs is taken over); its path goes
+// to lockFile, empty when the lock folder cannot be written. Never opens or changes
+// the system console or the program's own terminal.
+int OpenPortDevice(const std::string& device, std::string& errorText, std::string* lockFile = nullptr);
+// Lifts a lock file of OpenPortDevice, named at the open: the device may be gone by
+// now. The descriptor's lock goes with its close.
+void ReleasePortLock(const std::string& lockFile);
 
 // The folder of the lock files: /run/lock, else /var/lock. Tests point it elsewhere.
 void SetLockFolder(const std::string& folder);

@@ -104,6 +104,10 @@ TEST(PortTakeover, ALinkLeftToAReusedPseudoTerminalIsNotFollowedUntilMadeAnew) {
   EXPECT_TRUE(t.port.IsOpen());
   other.Write("ok");
   ASSERT_TRUE(t.loop.RunUntil([&] { return t.received == "ok"; }));
+  t.port.ClosePort();
+  // The lock files are gone, the one of the vanished terminal too.
+  for (const auto& entry : std::filesystem::directory_iterator(scratch.dir))
+    EXPECT_NE(entry.path().filename().string().rfind("LCK..", 0), 0u) << entry.path();
 }
 
 TEST(PortTakeover, WhatAPathLedToDecidesAReopen) {
@@ -164,15 +168,24 @@ TEST(PortLocks, AKilledHolderLeavesNoMarkAndItsLockFileIsTakenOver) {
   ASSERT_EQ(::ioctl(pty.Slave(), TIOCGEXCL, &exclusive), 0);
   EXPECT_EQ(exclusive, 0) << "the exclusive mark outlived its process";
   error.clear();
-  const int fd = OpenPortDevice(pty.Path(), error);
+  std::string lockFile;
+  const int fd = OpenPortDevice(pty.Path(), error, &lockFile);
   ASSERT_GE(fd, 0) << error;
   std::ifstream lock(scratch.dir + "/LCK.." + pty.Path().substr(5).replace(3, 1, "_"));
   long pid = 0;
   ASSERT_TRUE(lock >> pid);
   EXPECT_EQ(pid, ::getpid());
   ::close(fd);
-  ReleasePortDevice(pty.Path());
+  ReleasePortLock(lockFile);
   EXPECT_TRUE(std::filesystem::is_empty(scratch.dir));
+
+  // A lock file whose number now belongs to a process without the device is stale too.
+  std::ofstream(lockFile) << "  " << ::getppid() << "\n";
+  error.clear();
+  const int again = OpenPortDevice(pty.Path(), error, &lockFile);
+  EXPECT_GE(again, 0) << error;
+  ::close(again);
+  ReleasePortLock(lockFile);
 }
 
 TEST(PortOutput, AFarEndThatTakesNothingBoundsTheQueueAndDropsWholeTelegrams) {
