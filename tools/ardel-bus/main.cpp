@@ -169,10 +169,10 @@ class TLink {
     return OpenDevice(path_, baud_, ignored);
   }
 
-  // Ardel marks the slave exclusive while it has it open. The mark outlives Ardel's
-  // close because our own descriptor keeps the terminal alive, and would refuse a
-  // reopen by any user but root; clearing it now and then keeps the path reusable.
-  // Ardel's own file lock still refuses a second Ardel.
+  // A program that marks the slave exclusive leaves the mark behind when it ends,
+  // because our own descriptor keeps the terminal alive, and it would refuse a reopen
+  // by any user but root; clearing it now and then keeps the path reusable. Ardel's
+  // own locks still refuse a second Ardel.
   void ClearExclusive() {
     if (slave_ >= 0) ioctl(slave_, TIOCNXCL);
   }
