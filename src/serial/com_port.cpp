@@ -82,6 +82,14 @@ void TComPort::SetTerminator(std::string_view text) {
 
 void TComPort::OpenPort() {
   if (open_) return;
+  if (lostIdentity_ && lostPort_ == Port) {
+    const auto device = ResolvePortDevice(Port, portMap_);
+    if (device && !MayReopenAfterLoss(*lostIdentity_, IdentifyDevice(*device))) {
+      throw EComError("TCOMPORT : cannot open " + Port + "\r" + *device +
+                      ": it leads to a pseudo-terminal that may belong to another program by now;"
+                      " it is followed again once the link is made anew");
+    }
+  }
   auto thread = std::make_shared<TCommThread>(Port, portMap_, wake_);
   if (!thread->Valid())
     throw EComError("TCOMPORT : cannot open " + Port + "\r" + thread->ErrorText());
@@ -101,6 +109,8 @@ void TComPort::OpenPort() {
   // the flag is set before any event is seen.
   thread_ = std::move(thread);
   device_ = thread_->Device();
+  openIdentity_ = thread_->IsNetwork() ? TDeviceIdentity{} : IdentifyDevice(device_);
+  lostIdentity_.reset();
   open_ = true;
   if (OnPortOpen) OnPortOpen(*this);
 }
@@ -121,8 +131,14 @@ void TComPort::ClosePort() {
 
 void TComPort::SendString(std::string_view s) {
   if (!open_ || s.empty()) return;
-  thread_->Write(s);
+  const std::size_t dropped = thread_->Write(s);
+  if (dropped > 0 && OnOutputDropped) {
+    auto handler = OnOutputDropped;
+    Reported([&] { handler(*this, dropped); });
+  }
 }
+
+std::size_t TComPort::QueuedOutput() const { return open_ ? thread_->QueuedOutput() : 0; }
 
 template <typename F>
 void TComPort::Reported(F&& call) {
@@ -186,6 +202,8 @@ void TComPort::StatusRoutine(std::uint32_t eventMask, std::uint32_t modemStatus)
 
 void TComPort::PortLost(const std::string& reason) {
   if (!open_) return;
+  lostIdentity_ = openIdentity_;
+  lostPort_ = Port;
   Reported([&] { ClosePort(); });
   if (OnDeviceLost) {
     auto handler = OnDeviceLost;

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -30,6 +31,9 @@ using TReceiveProc = std::function<void(const std::string& data)>;
 using TStatusChanged = std::function<void(bool status)>;
 // The device went away; the port is already closed.
 using TLostEvent = std::function<void(TComPort& sender, const std::string& reason)>;
+// Bytes that did not fit the bounded output queue were dropped; called from inside
+// SendString, once per call that dropped any.
+using TDroppedEvent = std::function<void(TComPort& sender, std::size_t bytes)>;
 // A handler threw during a hand-over; the port carries on.
 using THandlerError = std::function<void(const std::string& text)>;
 
@@ -60,6 +64,7 @@ class TComPort {
   TStatusChanged OnRLSDChanged;
   TNotifyEvent OnError;
   TLostEvent OnDeviceLost;
+  TDroppedEvent OnOutputDropped;
   THandlerError OnHandlerError;
 
   // "#13#10" form of the terminator bytes.
@@ -76,14 +81,24 @@ class TComPort {
   void SetWakeMainThread(TWakeMainThread wake) { wake_ = std::move(wake); }
 
   // Throws EComError when the port cannot be opened; does nothing when it is open.
+  // OnPortOpen fires on every successful open, also when a lost port comes back, so
+  // whoever frames the received bytes starts afresh there. After a loss, a path that
+  // leads through the same link as before to a pseudo-terminal is refused: its number
+  // may have passed to another program.
   void OpenPort();
   // Does nothing when the port is closed.
   void ClosePort();
-  // Queues the bytes for sending and returns at once; nothing when closed.
+  // Queues the bytes for sending and returns at once; nothing when closed. The queue
+  // holds about three seconds of line time; what does not fit is dropped and reported
+  // through OnOutputDropped.
   void SendString(std::string_view s);
+  // Bytes waiting in the component's output queue, not yet taken by the system.
+  std::size_t QueuedOutput() const;
 
   bool IsOpen() const { return open_; }
-  // The device of the last successful OpenPort.
+  // The device of the last successful OpenPort. For a network port ("socket://" or
+  // "rfc2217://") OpenPort returns before the connection is made: the receive thread
+  // resolves and connects, and a failure comes as OnDeviceLost, like a lost device.
   const std::string& Device() const { return device_; }
   // Received bytes not yet delivered in rmTERM.
   const std::string& LineBuffer() const { return lineBuffer_; }
@@ -98,6 +113,11 @@ class TComPort {
   void Reported(F&& call);
 
   bool open_ = false;
+  // What the device path led to at the last open, and at the last loss: a path that
+  // still leads, through the same link, to a pseudo-terminal is not followed again.
+  TDeviceIdentity openIdentity_;
+  std::optional<TDeviceIdentity> lostIdentity_;
+  std::string lostPort_;
   std::shared_ptr<TCommThread> thread_;
   std::string terminator_ = "\r\n";
   std::string lineBuffer_;

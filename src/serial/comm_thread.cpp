@@ -8,6 +8,9 @@
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <sys/socket.h>
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 
@@ -23,6 +26,24 @@ constexpr unsigned kMaxEmptyRuns = 1000;
 
 std::string SystemText(int error) { return SystemErrorText(error); }
 
+// The com port option's numbering of a line format.
+telnet::TComPortSettings ComPortSettings(const TLineSettings& line) {
+  telnet::TComPortSettings settings;
+  settings.baud = line.baud;
+  settings.dataBits = line.dataBits;
+  settings.parity = static_cast<std::uint8_t>(line.parity + 1);
+  static constexpr std::uint8_t kStops[] = {1, 3, 2};
+  settings.stopBits = line.stopBits <= snTWO ? kStops[line.stopBits] : 1;
+  return settings;
+}
+
+// Where a cut of escaped bytes keeps every doubled 0xFF whole.
+std::size_t WholeEscapes(std::string_view escaped, std::size_t cut) {
+  std::size_t run = 0;
+  while (run < cut && static_cast<std::uint8_t>(escaped[cut - 1 - run]) == telnet::kIac) ++run;
+  return run % 2 == 1 ? cut - 1 : cut;
+}
+
 }  // namespace
 
 TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap, TWakeMainThread wake)
@@ -32,20 +53,48 @@ TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap, T
     errorText_ = portName + ": no device is known by this name";
     return;
   }
+  if (device->empty()) {
+    errorText_ = portName + ": the port has no device (its line in [Ports] is empty)";
+    return;
+  }
   device_ = *device;
-  fd_ = OpenPortDevice(device_, errorText_);
+  if (IsNetworkPort(device_)) {
+    std::string why;
+    network_ = ParseNetworkPort(device_, why);
+    if (!network_) {
+      errorText_ = device_ + ": " + why;
+      return;
+    }
+    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+    if (wakeFd_ < 0) {
+      errorText_ = device_ + ": " + SystemText(errno);
+      network_.reset();
+    }
+    // Resolving and connecting are left to the receive thread.
+    return;
+  }
+  fd_ = OpenPortDevice(device_, errorText_, &lockFile_);
   if (fd_ < 0) return;
   wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (wakeFd_ < 0) {
     errorText_ = device_ + ": " + SystemText(errno);
     ::close(fd_);
+    ReleasePortLock(lockFile_);
+    fd_ = -1;
+    return;
+  }
+  // Lines down first: the kernel raised them on the open, and an RS485 transceiver
+  // driven by RTS holds the bus while RTS is up.
+  ClearDtrRts(fd_);
+  if (PortWantsRs485(portName, portMap) && !EnableRs485(fd_, device_, errorText_)) {
+    ::close(fd_);
+    ReleasePortLock(lockFile_);
     fd_ = -1;
     return;
   }
   // A known state before the properties are applied: 9600 8E1, nothing queued.
   ApplyLineSettings(fd_, {9600, 8, ptEVEN, sbONE});
   PurgePort(fd_);
-  ClearDtrRts(fd_);
   hasModemLines_ = ReadModemLines(fd_).has_value();
   if (auto counters = ReadLineCounters(fd_)) {
     hasCounters_ = true;
@@ -60,20 +109,27 @@ TCommThread::~TCommThread() {
     thread_.join();
   }
   if (wakeFd_ >= 0) ::close(wakeFd_);
-  if (fd_ >= 0) {
-    // The exclusive mark outlives this descriptor on a device that stays open elsewhere
-    // (a pseudo-terminal's master): lift it, so the port can be opened again.
-    ::ioctl(fd_, TIOCNXCL);
+  if (fd_ >= 0 && network_) {
     ::close(fd_);
+  } else if (fd_ >= 0) {
+    ::close(fd_);
+    ReleasePortLock(lockFile_);
   }
 }
 
 void TCommThread::SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TStopBit stopBits,
                                   TParity parity) {
-  ApplyLineSettings(fd_, {baud, dataBits, parity, stopBits});
+  settings_ = {baud, dataBits, parity, stopBits};
+  // About three seconds of line time; older bytes would arrive after their time-outs.
+  outLimit_ = std::max<std::size_t>(baud / 10 * 3, 256);
+  if (!network_) ApplyLineSettings(fd_, settings_);
 }
 
 void TCommThread::Resume() {
+  if (network_ && network_->kind == TNetworkPort::kRfc2217) {
+    out_ = telnet_.Start(ComPortSettings(settings_));
+    outPos_ = 0;
+  }
   thread_ = std::thread([this] { Execute(); });
 }
 
@@ -94,7 +150,7 @@ void TCommThread::WaitFor() {
     thread_.join();
   }
   // Whatever the driver takes now still goes out after the close.
-  if (QueuedOutput() > 0) DrainOutput();
+  if (QueuedOutput() > 0 && Ready()) DrainOutput();
 }
 
 void TCommThread::Execute() {
@@ -102,8 +158,9 @@ void TCommThread::Execute() {
   ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()),
                 ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())) - 1);
   std::string lostReason;
+  if (network_) ConnectNetwork(lostReason);
   unsigned emptyRuns = 0;
-  while (!stop_.load()) {
+  while (lostReason.empty() && !stop_.load()) {
     const bool watch = watchLines_.load() && (hasModemLines_ || hasCounters_);
     // The status that goes with an event is the one from before the wait.
     std::uint32_t armedStatus = 0;
@@ -145,6 +202,12 @@ void TCommThread::Execute() {
         handOver_->Deposit([self = shared_from_this()] { self->HandleEvent(); });
       }
       lostReason = (events & POLLHUP) ? "hang-up" : "device error";
+      if (network_) {
+        int error = 0;
+        socklen_t length = sizeof error;
+        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length);
+        lostReason = error != 0 ? "connection lost: " + SystemText(error) : "connection lost";
+      }
       break;
     }
     if (mask == 0) continue;
@@ -171,6 +234,20 @@ void TCommThread::Execute() {
     handOver_->Deposit([self = shared_from_this()] { self->HandleLost(); });
   }
   handOver_->Finish();
+}
+
+void TCommThread::ConnectNetwork(std::string& lostReason) {
+  std::string error;
+  const int fd = ConnectNetworkPort(*network_, wakeFd_, [this] { return stop_.load(); }, error);
+  if (fd < 0) {
+    // Empty when stopped, which ends the loop without a loss.
+    lostReason = error;
+    return;
+  }
+  fd_ = fd;
+  connected_.store(true, std::memory_order_release);
+  // What was queued while connecting goes first.
+  wantWrite_.store(true);
 }
 
 std::uint32_t TCommThread::SampleLines(std::uint32_t armedStatus) {
@@ -242,19 +319,46 @@ std::string TCommThread::Read(std::size_t count) {
   if (got > 0) {
     data.resize(static_cast<std::size_t>(got));
     lastRead_ += static_cast<std::size_t>(got);
+    if (network_ && network_->kind == TNetworkPort::kRfc2217) {
+      std::string plain;
+      std::string replies;
+      telnet_.Feed(data, plain, replies);
+      if (!replies.empty()) Queue(replies);
+      return plain;
+    }
     return data;
   }
   if (got == 0) {
-    MarkLost("end of file");
+    MarkLost(network_ ? "the server closed the connection" : "end of file");
   } else if (errno != EAGAIN) {
     MarkLost(SystemText(errno));
   }
   return {};
 }
 
-void TCommThread::Write(std::string_view bytes) {
-  if (bytes.empty() || fd_ < 0) return;
-  if (QueuedOutput() == 0) {
+bool TCommThread::Ready() const {
+  return network_ ? connected_.load(std::memory_order_acquire) : fd_ >= 0;
+}
+
+std::size_t TCommThread::Write(std::string_view bytes) {
+  if (bytes.empty() || !Valid()) return 0;
+  if (network_ && network_->kind == TNetworkPort::kRfc2217) {
+    const std::string escaped = telnet::Escape(bytes);
+    const std::size_t kept = Queue(escaped);
+    // Counted in data bytes: a doubled 0xFF is one.
+    std::size_t dropped = 0;
+    for (std::size_t i = kept; i < escaped.size(); ++i) {
+      if (static_cast<std::uint8_t>(escaped[i]) == telnet::kIac) ++i;
+      ++dropped;
+    }
+    return dropped;
+  }
+  return bytes.size() - Queue(bytes);
+}
+
+std::size_t TCommThread::Queue(std::string_view bytes) {
+  const std::string_view all = bytes;
+  if (QueuedOutput() == 0 && Ready()) {
     out_.clear();
     outPos_ = 0;
     const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
@@ -262,12 +366,24 @@ void TCommThread::Write(std::string_view bytes) {
       bytes.remove_prefix(static_cast<std::size_t>(written));
     } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
       MarkLost(SystemText(errno));
-      return;
+      return all.size();
     }
   }
-  if (bytes.empty()) return;
-  out_.append(bytes);
-  if (!wantWrite_.exchange(true)) Kick();
+  if (bytes.empty()) return all.size();
+  const std::size_t room = outLimit_ - std::min(outLimit_, QueuedOutput());
+  const std::size_t sent = all.size() - bytes.size();
+  // A call is a telegram or a command: it goes whole or not at all, as a cut one would
+  // make the far end's framer swallow the next good one too. Only a call larger than
+  // the bound, once begun, is cut.
+  std::size_t cut = all.size();
+  if (bytes.size() > room) {
+    if (sent == 0) return 0;
+    cut = sent + room;
+    if (network_ && network_->kind == TNetworkPort::kRfc2217) cut = WholeEscapes(all, cut);
+  }
+  if (cut > sent) out_.append(all.substr(sent, cut - sent));
+  if (QueuedOutput() > 0 && !wantWrite_.exchange(true) && Ready()) Kick();
+  return std::max(cut, sent);
 }
 
 void TCommThread::DrainOutput() {

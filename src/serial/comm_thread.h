@@ -6,12 +6,15 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "serial/hand_over.h"
+#include "serial/net_port.h"
 #include "serial/port_device.h"
+#include "serial/telnet_codec.h"
 
 namespace ardel {
 
@@ -23,7 +26,9 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
   TCommThread(const TCommThread&) = delete;
   TCommThread& operator=(const TCommThread&) = delete;
 
-  bool Valid() const { return fd_ >= 0; }
+  // A network port is valid before it is connected: the receive thread connects it.
+  bool Valid() const { return fd_ >= 0 || network_.has_value(); }
+  bool IsNetwork() const { return network_.has_value(); }
   // Why the port did not open; names the device where there is one.
   const std::string& ErrorText() const { return errorText_; }
   const std::string& Device() const { return device_; }
@@ -35,8 +40,11 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
 
   // Main thread. Reads what waits, at most count bytes; an empty result is not a fault.
   std::string Read(std::size_t count);
-  // Main thread. Queues the bytes behind those still waiting; never blocks.
-  void Write(std::string_view bytes);
+  // Main thread. Queues the bytes behind those still waiting; never blocks. What does
+  // not fit the bound of queued output is dropped; returns how many bytes that is.
+  std::size_t Write(std::string_view bytes);
+  // Bytes the output queue holds at most: about three seconds of line time.
+  std::size_t OutputLimit() const { return outLimit_; }
   std::size_t QueuedOutput() const { return out_.size() - outPos_; }
 
   // Starts the thread body.
@@ -61,10 +69,23 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
   // Main thread: a read or write found the device gone.
   void MarkLost(const std::string& reason);
   void Kick();
+  // Whether the descriptor can take writes: a network port only once connected.
+  bool Ready() const;
+  // Main thread: queues bytes as they go on the line, within the bound; returns how
+  // many of them, from the front, are kept.
+  std::size_t Queue(std::string_view bytes);
+  void ConnectNetwork(std::string& lostReason);
 
   int fd_ = -1;
+  std::optional<TNetworkPort> network_;
+  // Set by the thread once a network port is connected, after fd_.
+  std::atomic<bool> connected_{false};
+  telnet::TDecoder telnet_;
+  TLineSettings settings_;
+  std::size_t outLimit_ = 2880;
   int wakeFd_ = -1;
   std::string device_;
+  std::string lockFile_;
   std::string errorText_;
   std::shared_ptr<THandOver> handOver_;
   std::thread thread_;

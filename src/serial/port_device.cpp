@@ -1,6 +1,8 @@
 #include "serial/port_device.h"
 #include "util/text_encoding.h"
 
+#include "serial/net_port.h"
+
 #include <fcntl.h>
 #include <grp.h>
 #include <linux/serial.h>
@@ -10,9 +12,19 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <sys/sysmacros.h>
+#include <climits>
+#include <signal.h>
+
 #include <cctype>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <vector>
 
 namespace ardel {
@@ -24,28 +36,95 @@ std::string Upper(std::string text) {
   return text;
 }
 
-// The group that owns the device, so a refused user knows which group to join.
-std::string OwningGroup(const std::string& device) {
-  struct stat st {};
-  if (::stat(device.c_str(), &st) == 0) {
-    std::vector<char> buffer(4096);
-    struct group entry {};
-    struct group* found = nullptr;
-    if (::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
-        found != nullptr && st.st_gid != 0) {
-      return found->gr_name;
-    }
-  }
-  return "dialout";
+std::string& LockFolderSetting() {
+  static std::string folder = [] {
+    struct stat st {};
+    return std::string(::stat("/run/lock", &st) == 0 ? "/run/lock" : "/var/lock");
+  }();
+  return folder;
 }
 
-std::string DescribeOpenError(const std::string& device, int error) {
-  if (error == EBUSY || error == EWOULDBLOCK) return device + ": in use by another program";
-  std::string text = device + ": " + SystemErrorText(error);
-  if (error == EACCES || error == EPERM) {
-    text += " (the user must be in the group \"" + OwningGroup(device) + "\" that owns the device)";
+// The lock file's name, the same for every path that leads to the device.
+std::string LockFileOf(const std::string& device) {
+  char resolved[PATH_MAX];
+  std::string path = ::realpath(device.c_str(), resolved) != nullptr ? resolved : device;
+  if (path.rfind("/dev/", 0) == 0) path.erase(0, 5);
+  for (char& c : path) {
+    if (c == '/') c = '_';
   }
-  return text;
+  return LockFolder() + "/LCK.." + path;
+}
+
+bool Alive(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
+
+// The process named in a lock file, if it still runs and, where its descriptors can be
+// seen, has the device open: a number passed on to another process is no holder.
+pid_t LockFileHolder(const std::string& lockFile, const std::string& device) {
+  std::ifstream in(lockFile);
+  long number = 0;
+  if (!(in >> number) || number <= 0) return 0;
+  const auto pid = static_cast<pid_t>(number);
+  if (!Alive(pid)) return 0;
+  struct stat wanted {};
+  if (pid == ::getpid() || ::stat(device.c_str(), &wanted) != 0) return pid;
+  std::error_code error;
+  std::filesystem::directory_iterator fds("/proc/" + std::to_string(pid) + "/fd", error);
+  if (error) return pid;
+  for (const auto& entry : fds) {
+    struct stat st {};
+    if (::stat(entry.path().c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == wanted.st_rdev) return pid;
+  }
+  return 0;
+}
+
+// The process holding a descriptor lock on the device, as the kernel lists it.
+pid_t FlockHolder(const std::string& device) {
+  struct stat st {};
+  if (::stat(device.c_str(), &st) != 0) return 0;
+  std::ifstream locks("/proc/locks");
+  std::string line;
+  while (std::getline(locks, line)) {
+    std::istringstream fields(line);
+    std::string number, kind, mode, access, pid, where;
+    if (!(fields >> number >> kind)) continue;
+    if (kind == "->") fields >> kind;  // a waiter
+    if (!(fields >> mode >> access >> pid >> where)) continue;
+    unsigned major = 0, minor = 0;
+    unsigned long long inode = 0;
+    if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+    if (major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino)
+      return static_cast<pid_t>(std::atol(pid.c_str()));
+  }
+  return 0;
+}
+
+// Takes the lock file; false with the holder when a running process has it. A folder
+// that cannot be written leaves the descriptor's lock alone to keep others out.
+bool TakeLockFile(const std::string& device, pid_t& holder, std::string& taken) {
+  const std::string lockFile = LockFileOf(device);
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    const int fd = ::open(lockFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
+    if (fd >= 0) {
+      char text[16];
+      const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
+      [[maybe_unused]] const auto written = ::write(fd, text, static_cast<std::size_t>(length));
+      ::close(fd);
+      taken = lockFile;
+      return true;
+    }
+    if (errno != EEXIST) return true;
+    holder = LockFileHolder(lockFile, device);
+    if (holder == ::getpid()) return true;
+    if (holder != 0) return false;
+    // Left by a process that no longer runs.
+    ::unlink(lockFile.c_str());
+  }
+  return true;
+}
+
+bool IsSerialLine(const std::string& device) {
+  struct stat st {};
+  return ::stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
 }
 
 speed_t SpeedOf(std::uint32_t baud) {
@@ -73,9 +152,11 @@ speed_t SpeedOf(std::uint32_t baud) {
 
 std::optional<std::string> ResolvePortDevice(const std::string& portName, const TPortMap& map) {
   if (!portName.empty() && portName.front() == '/') return portName;
+  if (IsNetworkPort(portName)) return portName;
   const std::string key = Upper(portName);
   for (const auto& [name, device] : map) {
-    if (Upper(name) == key && !device.empty()) return device;
+    // An entry without a device says so; it never falls back to a guess.
+    if (Upper(name) == key) return device;
   }
   if (key.size() > 3 && key.compare(0, 3, "COM") == 0 && key.size() <= 6) {
     unsigned number = 0;
@@ -88,10 +169,80 @@ std::optional<std::string> ResolvePortDevice(const std::string& portName, const 
   return std::nullopt;
 }
 
-int OpenPortDevice(const std::string& device, std::string& errorText) {
+void SetLockFolder(const std::string& folder) { LockFolderSetting() = folder; }
+const std::string& LockFolder() { return LockFolderSetting(); }
+
+pid_t DeviceHolder(const std::string& device) {
+  if (const pid_t pid = LockFileHolder(LockFileOf(device), device); pid != 0 && pid != ::getpid()) return pid;
+  return FlockHolder(device);
+}
+
+std::string DescribeOpenFailure(const std::string& device, int error) {
+  if (error == EBUSY || error == EWOULDBLOCK) {
+    const pid_t holder = DeviceHolder(device);
+    if (holder == ::getpid()) return device + ": already open in this program";
+    return device + ": held by another program" +
+           (holder > 0 ? " (process id " + std::to_string(holder) + ")" : std::string());
+  }
+  std::string text = device + ": " + SystemErrorText(error);
+  if ((error == EACCES || error == EPERM) && IsSerialLine(device)) {
+    struct stat st {};
+    ::stat(device.c_str(), &st);
+    std::vector<char> buffer(4096);
+    struct group entry {};
+    struct group* found = nullptr;
+    if (st.st_gid != 0 && ::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
+        found != nullptr) {
+      text += std::string("; the device belongs to the group \"") + found->gr_name +
+              "\": the user must join it (sudo adduser $USER " + found->gr_name +
+              ") and log in again";
+    }
+  }
+  return text;
+}
+
+bool IsConsoleOrOwnTerminal(int fd) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISCHR(st.st_mode)) return false;
+  const dev_t rdev = st.st_rdev;
+  // /dev/console, /dev/tty and the virtual consoles /dev/tty0 .. /dev/tty63.
+  if (rdev == ::makedev(5, 1) || rdev == ::makedev(5, 0)) return true;
+  if (::major(rdev) == 4 && ::minor(rdev) < 64) return true;
+  auto same = [&](const std::string& path) {
+    struct stat other {};
+    return ::stat(path.c_str(), &other) == 0 && S_ISCHR(other.st_mode) && other.st_rdev == rdev;
+  };
+  // Where the kernel writes its messages, such as a virtual machine's ttyS0.
+  std::ifstream active("/sys/class/tty/console/active");
+  std::string name;
+  while (active >> name) {
+    if (same("/dev/" + name)) return true;
+  }
+  // The controlling terminal, from the process's own record.
+  std::ifstream self("/proc/self/stat");
+  std::string all((std::istreambuf_iterator<char>(self)), std::istreambuf_iterator<char>());
+  const std::size_t paren = all.rfind(')');
+  if (paren != std::string::npos) {
+    std::istringstream rest(all.substr(paren + 2));
+    std::string state;
+    long ppid = 0, pgrp = 0, session = 0, ttyNr = 0;
+    if (rest >> state >> ppid >> pgrp >> session >> ttyNr && ttyNr != 0) {
+      const unsigned major = (static_cast<unsigned long>(ttyNr) >> 8) & 0xFFF;
+      const unsigned minor = (static_cast<unsigned long>(ttyNr) & 0xFF) | ((static_cast<unsigned long>(ttyNr) >> 12) & 0xFFF00);
+      if (rdev == ::makedev(major, minor)) return true;
+    }
+  }
+  for (int own = 0; own <= 2; ++own) {
+    struct stat other {};
+    if (::isatty(own) && ::fstat(own, &other) == 0 && other.st_rdev == rdev) return true;
+  }
+  return false;
+}
+
+int OpenPortDevice(const std::string& device, std::string& errorText, std::string* lockFile) {
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    errorText = DescribeOpenError(device, errno);
+    errorText = DescribeOpenFailure(device, errno);
     return -1;
   }
   auto fail = [&](const std::string& text) {
@@ -101,10 +252,74 @@ int OpenPortDevice(const std::string& device, std::string& errorText) {
   };
   // A file or a pipe named as port would read end-of-file at once and look lost.
   if (!::isatty(fd)) return fail(device + ": not a serial device");
-  // Exclusive against every program that honours either lock.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(DescribeOpenError(device, errno));
-  ::ioctl(fd, TIOCEXCL);
+  // Set raw at 9600 baud, a console or the terminal Ardel runs in would be lost to its user.
+  if (IsConsoleOrOwnTerminal(fd))
+    return fail(device + ": this is the system console or the terminal of this program, never a bus port");
+  // A mark of exclusive use (TIOCEXCL) would outlive a killed process on a device that
+  // stays open elsewhere; these locks do not.
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(DescribeOpenFailure(device, errno));
+  pid_t holder = 0;
+  std::string taken;
+  if (!TakeLockFile(device, holder, taken))
+    return fail(device + ": held by another program (process id " + std::to_string(holder) + ")");
+  if (lockFile != nullptr) *lockFile = taken;
   return fd;
+}
+
+void ReleasePortLock(const std::string& lockFile) {
+  if (lockFile.empty()) return;
+  std::ifstream in(lockFile);
+  long pid = 0;
+  if (in >> pid && pid == ::getpid()) ::unlink(lockFile.c_str());
+}
+
+TDeviceIdentity IdentifyDevice(const std::string& path) {
+  TDeviceIdentity id;
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
+    id.isLink = true;
+    id.linkDev = st.st_dev;
+    id.linkIno = st.st_ino;
+    id.linkCtime = st.st_ctim;
+  }
+  if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
+    id.exists = true;
+    id.rdev = st.st_rdev;
+    // Unix 98 slaves (majors 136..143) and the old BSD ones (major 3).
+    const unsigned major = ::major(st.st_rdev);
+    id.pseudoTerminal = (major >= 136 && major <= 143) || major == 3;
+  }
+  return id;
+}
+
+bool MayReopenAfterLoss(const TDeviceIdentity& atLoss, const TDeviceIdentity& now) {
+  if (!now.pseudoTerminal) return true;
+  if (!now.isLink) return false;
+  const bool sameLink = atLoss.isLink && atLoss.linkDev == now.linkDev && atLoss.linkIno == now.linkIno &&
+                        atLoss.linkCtime.tv_sec == now.linkCtime.tv_sec &&
+                        atLoss.linkCtime.tv_nsec == now.linkCtime.tv_nsec;
+  return !sameLink;
+}
+
+bool PortWantsRs485(const std::string& portName, const TPortMap& map) {
+  const std::string key = Upper(portName) + ".RS485";
+  for (const auto& [name, value] : map) {
+    if (Upper(name) == key) return value == "1" || Upper(value) == "TRUE" || Upper(value) == "YES";
+  }
+  return false;
+}
+
+bool EnableRs485(int fd, const std::string& device, std::string& errorText) {
+  struct serial_rs485 rs485 {};
+  rs485.flags = SER_RS485_ENABLED | SER_RS485_RTS_ON_SEND;
+  if (::ioctl(fd, TIOCSRS485, &rs485) == 0) return true;
+  const int error = errno;
+  if (error == ENOTTY || error == EINVAL) {
+    errorText = device + ": the device has no RS485 mode (asked for by rs485=1 in [Ports])";
+  } else {
+    errorText = device + ": cannot switch to RS485 mode: " + SystemErrorText(error);
+  }
+  return false;
 }
 
 void ComposeLineSettings(termios& tio, const TLineSettings& settings) {

@@ -55,6 +55,7 @@ TEST(BusOptions, ParsesEveryOption) {
   EXPECT_TRUE(ParseBusOptions({"--version", "-q"}).version);
   EXPECT_FALSE(ParseBusOptions({"--version", "1"}).version);
   EXPECT_EQ(ParseBusOptions({"--station-version", "0A"}).timing.version, 0x0Au);
+  EXPECT_EQ(ParseBusOptions({"--listen", "0.0.0.0:4001"}).listen, "0.0.0.0:4001");
 }
 
 TEST(BusOptions, RefusesWhatCannotRun) {
@@ -63,7 +64,8 @@ TEST(BusOptions, RefusesWhatCannotRun) {
       {"--stations", "0"}, {"--stations", "17"}, {"--answer-delay", "-1"}, {"--answer-delay", "2x"},
       {"--ack-timeout", "0"}, {"--senders", "0:80"}, {"--senders", "0:"}, {"--changes", "3"},
       {"--version", "123456789"}, {"--noise-prob", "1.5"}, {"--noise-rate", "nan"}, {"--quiet=1"},
-      {"--seed", "-3"},   {"--duration", ""},
+      {"--seed", "-3"},   {"--duration", ""},  {"--listen", "2000"}, {"--listen", "host:"},
+      {"--listen", ":2000"}, {"--listen", "host:65536"}, {"--listen", "h:1", "--device", "/dev/ttyS0"},
   };
   for (const TArgs& args : bad) {
     std::string joined;

@@ -19,6 +19,8 @@
 #include <vector>
 
 #include "link/receive_path.h"
+#include "serial/com_port.h"
+#include "serial/pty_fixture.h"
 #include "link/telegram.h"
 #include "util/text_file.h"
 
@@ -159,6 +161,32 @@ TEST_F(BusProgram, AnswersOverItsPseudoTerminalAcrossReopens) {
   EXPECT_EQ(out.back().rfind("summary: received 2, answered 2,", 0), 0u) << out.back();
   struct stat st {};
   EXPECT_NE(stat((dir_ + "/link").c_str(), &st), 0) << "the link file goes with the bus";
+}
+
+TEST_F(BusProgram, ServesTheBusOverTcpToANetworkPortAcrossReconnects) {
+  Start({"--quiet", "--listen", "127.0.0.1:0"});
+  ASSERT_EQ(path_.rfind("socket://127.0.0.1:", 0), 0u) << path_;
+  ASSERT_NE(path_, "socket://127.0.0.1:0") << "the port the system chose is named";
+  for (int round = 0; round < 2; ++round) {
+    testing::TTestLoop loop;
+    TComPort port;
+    port.Port = path_;
+    port.ReceiveMode = rmRAW;
+    port.SetWakeMainThread(loop.Wake());
+    TTexts sink;
+    TReceiveFramer framer;
+    port.ReceiveCallBack = [&](const std::string& data) { framer.Feed(data, sink); };
+    port.OpenPort();
+    port.SendString(Wire("AB B0 00000000 FFFFFF80 00"));
+    ASSERT_TRUE(loop.RunUntil([&] { return !sink.texts.empty(); }, 5s)) << "round " << round;
+    EXPECT_EQ(sink.texts, std::vector<std::string>{"8B B0 01000000 FFFFFF80 00"}) << "round " << round;
+    port.ClosePort();
+  }
+  EXPECT_EQ(Stop(), 0);
+  const std::vector<std::string> out = SplitLines(ReadWholeFile(dir_ + "/out"));
+  ASSERT_GE(out.size(), 2u);
+  EXPECT_EQ(out.front(), path_);
+  EXPECT_EQ(out.back().rfind("summary: received 2, answered 2,", 0), 0u) << out.back();
 }
 
 TEST_F(BusProgram, SendsSenderTelegramsAndLogsBothDirections) {

@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ "${#targets[@]}" -eq 0 ] && targets=(station_file framer ini_file rule_line command_string terminator)
+[ "${#targets[@]}" -eq 0 ] && targets=(station_file framer ini_file rule_line command_string terminator telnet)
 out=${FUZZ_OUT:-/tmp/ardel-fuzz}
 build=${FUZZ_BUILD:-$root/build-fuzz}
 

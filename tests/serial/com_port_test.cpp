@@ -134,7 +134,8 @@ TEST(TComPortNames, ResolveToDevices) {
   };
   const TCase cases[] = {
       {"COM1", "/dev/ttyS0"},       {"COM4", "/dev/ttyS3"}, {"COM2", "/dev/ttyUSB0"},
-      {"Com2", "/dev/ttyUSB0"},     {"COM3", "/dev/ttyS2"}, {"BUS", "/dev/ttyACM1"},
+      {"Com2", "/dev/ttyUSB0"},     {"COM3", ""},           {"BUS", "/dev/ttyACM1"},
+      {"socket://h:1", "socket://h:1"}, {"rfc2217://h:1", "rfc2217://h:1"},
       {"/dev/pts/7", "/dev/pts/7"}, {"COM0", nullptr},      {"COM", nullptr},
       {"COM1x", nullptr},           {"LPT1", nullptr},      {"", nullptr},
   };
@@ -263,6 +264,8 @@ TEST(TComPortLifecycle, OpenFailuresNameThePortAndTheDevice) {
       {"COM200", {}, "/dev/ttyS199"},
       {"/dev/null", {}, "/dev/null: not a serial device"},
       {"LPT1", {}, "LPT1: "},
+      {"COM1", {{"COM1", ""}}, "COM1: the port has no device"},
+      {"COM1", {{"COM1", "socket://no-port-number"}}, "socket://no-port-number: the address must read"},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.port);
@@ -348,6 +351,8 @@ TEST(TComPortLineSettings, ThePropertiesReachTheDevice) {
 
 TEST(TComPortSend, SixtyFourKiBInOneCallArriveWholeAndInOrder) {
   TPortOnPty t;
+  // The output queue holds about three seconds of line time: at this rate 64 KiB fit.
+  t.port.Baud = 921600;
   t.port.OpenPort();
   std::string big;
   for (std::size_t i = 0; big.size() < 65536; ++i)

@@ -172,6 +172,12 @@ TBusOptions ParseBusOptions(const std::vector<std::string>& args) {
     } else if (name == "--device") {
       o.device = value();
       if (o.device.empty()) throw EBusUsage(name + " needs a path");
+    } else if (name == "--listen") {
+      o.listen = value();
+      const std::size_t colon = o.listen.rfind(':');
+      if (colon == std::string::npos || colon == 0 || colon + 1 == o.listen.size())
+        throw EBusUsage(name + ": '" + o.listen + "' must read HOST:PORT");
+      ParseWhole(name, o.listen.substr(colon + 1), 0, 65535);
     } else if (name == "--baud") {
       o.baud = static_cast<int>(ParseWhole(name, value(), 50, 4000000));
     } else if (name == "--link-file") {
@@ -183,6 +189,7 @@ TBusOptions ParseBusOptions(const std::vector<std::string>& args) {
       throw EBusUsage("unknown option '" + args[i] + "' (see --help)");
     }
   }
+  if (!o.listen.empty() && !o.device.empty()) throw EBusUsage("--listen and --device exclude each other");
   return o;
 }
 
@@ -225,6 +232,9 @@ Noise
 Link and run
   --device PATH         use this serial device instead of a pseudo-terminal
   --baud N              line speed of --device (default 9600)
+  --listen HOST:PORT    serve the bus over raw TCP instead, one client at a time
+                        (Ardel's port socket://HOST:PORT; port 0 picks a free one);
+                        the first line is then that URL
   --link-file PATH      also write the path of the end Ardel opens to PATH
   --duration SECONDS    stop after this time (default: run until SIGINT/SIGTERM)
   --quiet, -q           no line per telegram; only the path and the summary

@@ -32,6 +32,7 @@ struct TBusOptions {
   bool seedGiven = false;  // else the program seeds from the clock
 
   std::string device;  // empty: a pseudo-terminal
+  std::string listen;  // HOST:PORT of a TCP listener instead of a terminal
   int baud = 9600;
   std::string linkFile;
   std::optional<double> durationSeconds;

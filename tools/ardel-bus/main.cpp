@@ -2,7 +2,11 @@
 // bus's behaviour is in TBusSim; this file only moves bytes, keys and signals.
 
 #include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
+#include <sys/socket.h>
 #include <signal.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -102,6 +106,55 @@ class TLink {
     return true;
   }
 
+  // A TCP listener: the link is the client of the moment, and a newer one replaces it,
+  // as a restarted Ardel comes back before the old connection is seen to be gone.
+  bool OpenListener(const std::string& hostPort, std::string& error) {
+    const std::size_t colon = hostPort.rfind(':');
+    std::string host = hostPort.substr(0, colon);
+    const std::string port = hostPort.substr(colon + 1);
+    if (host.size() > 2 && host.front() == '[' && host.back() == ']') host = host.substr(1, host.size() - 2);
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_flags = AI_PASSIVE | AI_NUMERICSERV;
+    addrinfo* found = nullptr;
+    if (const int status = getaddrinfo(host.c_str(), port.c_str(), &hints, &found); status != 0) {
+      error = "cannot listen on " + hostPort + ": " + gai_strerror(status);
+      return false;
+    }
+    listen_ = socket(found->ai_family, found->ai_socktype | SOCK_CLOEXEC | SOCK_NONBLOCK, found->ai_protocol);
+    const int one = 1;
+    if (listen_ >= 0) setsockopt(listen_, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    const bool ok = listen_ >= 0 && bind(listen_, found->ai_addr, found->ai_addrlen) == 0 && listen(listen_, 4) == 0;
+    freeaddrinfo(found);
+    if (!ok) {
+      error = "cannot listen on " + hostPort + ": " + SystemText();
+      return false;
+    }
+    sockaddr_storage bound{};
+    socklen_t length = sizeof bound;
+    getsockname(listen_, reinterpret_cast<sockaddr*>(&bound), &length);
+    const int number = bound.ss_family == AF_INET6 ? ntohs(reinterpret_cast<sockaddr_in6*>(&bound)->sin6_port)
+                                                   : ntohs(reinterpret_cast<sockaddr_in*>(&bound)->sin_port);
+    const bool v6 = host.find(':') != std::string::npos;
+    path_ = "socket://" + (v6 ? "[" + host + "]" : host) + ":" + std::to_string(number);
+    return true;
+  }
+  int ListenFd() const { return listen_; }
+  bool Listening() const { return listen_ >= 0; }
+  void Accept() {
+    const int client = accept4(listen_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
+    if (client < 0) return;
+    if (fd_ >= 0) close(fd_);
+    fd_ = client;
+    const int one = 1;
+    setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+  }
+  void DropClient() {
+    if (fd_ >= 0) close(fd_);
+    fd_ = -1;
+  }
+
   // A device that went away is opened again; a pseudo-terminal only waits.
   bool Reopen() {
     if (slave_ >= 0) return true;
@@ -110,15 +163,17 @@ class TLink {
     return OpenDevice(path_, baud_, ignored);
   }
 
-  // Ardel marks the slave exclusive while it has it open. The mark outlives Ardel's
-  // close because our own descriptor keeps the terminal alive, and would refuse a
-  // reopen by any user but root; clearing it now and then keeps the path reusable.
-  // Ardel's own file lock still refuses a second Ardel.
+  // A program that marks the slave exclusive leaves the mark behind when it ends,
+  // because our own descriptor keeps the terminal alive, and it would refuse a reopen
+  // by any user but root; clearing it now and then keeps the path reusable. Ardel's
+  // own locks still refuse a second Ardel.
   void ClearExclusive() {
     if (slave_ >= 0) ioctl(slave_, TIOCNXCL);
   }
 
   void Close() {
+    if (listen_ >= 0) close(listen_);
+    listen_ = -1;
     if (slave_ >= 0) close(slave_);
     if (fd_ >= 0) close(fd_);
     slave_ = fd_ = -1;
@@ -130,6 +185,7 @@ class TLink {
  private:
   int fd_ = -1;
   int slave_ = -1;
+  int listen_ = -1;
   std::string path_;
   int baud_ = 9600;
 };
@@ -182,7 +238,9 @@ int Run(const TBusOptions& options) {
 
   TLink link;
   std::string error;
-  const bool opened = options.device.empty() ? link.OpenPty(error) : link.OpenDevice(options.device, options.baud, error);
+  const bool opened = !options.listen.empty() ? link.OpenListener(options.listen, error)
+                      : options.device.empty() ? link.OpenPty(error)
+                                               : link.OpenDevice(options.device, options.baud, error);
   if (!opened) {
     std::cerr << "ardel-bus: " << error << '\n';
     return 1;
@@ -251,6 +309,8 @@ int Run(const TBusOptions& options) {
         pending += out;
       }
     }
+    // With nobody connected the line is empty: nothing waits for the next client.
+    if (link.Listening() && link.Fd() < 0) pending.clear();
     if (!pending.empty() && link.Fd() >= 0 && !linkDown) {
       const ssize_t n = write(link.Fd(), pending.data(), pending.size());
       if (n > 0) pending.erase(0, static_cast<std::size_t>(n));
@@ -272,12 +332,13 @@ int Run(const TBusOptions& options) {
     const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(wake - now) + std::chrono::milliseconds(1);
     const int timeout = static_cast<int>(std::max<long long>(0, wait.count()));
 
-    pollfd fds[3] = {};
+    pollfd fds[4] = {};
     fds[0] = {quit->ReadFd(), POLLIN, 0};
     const bool linkUp = link.Fd() >= 0 && !linkDown;
     fds[1] = {linkUp ? link.Fd() : -1, static_cast<short>(POLLIN | (pending.empty() ? 0 : POLLOUT)), 0};
     fds[2] = {keys.Active() ? STDIN_FILENO : -1, POLLIN, 0};
-    if (poll(fds, 3, timeout) < 0) {
+    fds[3] = {link.ListenFd(), POLLIN, 0};
+    if (poll(fds, 4, timeout) < 0) {
       if (errno == EINTR) continue;
       std::cerr << "ardel-bus: poll: " << SystemText() << '\n';
       break;
@@ -293,6 +354,11 @@ int Run(const TBusOptions& options) {
           continue;
         }
         if (n < 0 && (errno == EAGAIN || errno == EINTR)) break;
+        if (link.Listening()) {
+          if (!options.quiet) std::cout << "-- the client left, waiting for the next" << std::endl;
+          link.DropClient();
+          break;
+        }
         // The far end went away: wait and try again rather than spin on the hang-up.
         std::cerr << "ardel-bus: " << link.Path() << " "
                   << (n == 0 ? std::string("closed") : SystemText()) << ", waiting for it\n";
@@ -300,6 +366,10 @@ int Run(const TBusOptions& options) {
         retryLink = now + kHousekeeping;
         break;
       }
+    }
+    if (fds[3].revents & POLLIN) {
+      link.Accept();
+      if (!options.quiet) std::cout << "-- a client connected" << std::endl;
     }
     if (fds[2].revents & (POLLIN | POLLHUP | POLLERR)) {
       char key = 0;
