@@ -55,9 +55,16 @@ void PrintError(const std::string& text) {
 // The files of this run; nothing after a message when --dir cannot be made.
 std::optional<ardel::TProgramFiles> FilesOf(const ardel::TCommandLine& line) {
   std::string directory;
+  const char* home = std::getenv("HOME");
   if (!line.directory.empty()) {
-    const char* home = std::getenv("HOME");
     directory = ardel::DirectoryFromArgument(line.directory, home != nullptr ? home : "", WorkingDirectory());
+  } else {
+    // Installed by the package: the files go where the desktop entry puts them.
+    const char* dataHome = std::getenv("XDG_DATA_HOME");
+    directory = ardel::UserDataDirectoryFor(ardel::ExtractFilePath(ardel::ProgramFileName()),
+                                            home != nullptr ? home : "", dataHome != nullptr ? dataHome : "");
+  }
+  if (!directory.empty()) {
     try {
       ardel::MakeDirectories(directory);
     } catch (const ardel::EFileError& e) {

@@ -80,3 +80,21 @@ void MakeDirectories(const std::string& path) {
 }
 
 }  // namespace ardel
+
+namespace ardel {
+
+std::string UserDataDirectoryFor(const std::string& programDirectory, std::string_view home,
+                                 std::string_view xdgDataHome) {
+  const std::string directory = WithTrailingSeparator(programDirectory);
+  const bool system = directory.rfind("/usr/", 0) == 0 || directory.rfind("/bin/", 0) == 0 ||
+                      directory.rfind("/sbin/", 0) == 0;
+  if (!system) return {};
+  // An XDG_DATA_HOME that is not absolute is to be ignored.
+  if (!xdgDataHome.empty() && xdgDataHome.front() == '/') {
+    return WithTrailingSeparator(std::string(xdgDataHome) + "/ardel");
+  }
+  if (home.empty()) return {};
+  return WithTrailingSeparator(std::string(home) + "/.local/share/ardel");
+}
+
+}  // namespace ardel

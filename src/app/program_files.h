@@ -61,3 +61,13 @@ std::string DirectoryFromArgument(std::string_view argument, std::string_view ho
 void MakeDirectories(const std::string& path);
 
 }  // namespace ardel
+
+namespace ardel {
+
+// Where a program without --dir keeps its files when its own directory is a system one
+// (/usr/bin, /bin, /usr/local/bin, as a package installs it), where nobody should write:
+// the user's data directory, as the desktop entry names it. Empty: beside the program.
+std::string UserDataDirectoryFor(const std::string& programDirectory, std::string_view home,
+                                 std::string_view xdgDataHome);
+
+}  // namespace ardel

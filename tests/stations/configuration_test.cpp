@@ -107,6 +107,20 @@ TEST(ProgramFiles, CommandLine) {
                         TDir{"~other", "/work/~other/"}}) {
     EXPECT_EQ(DirectoryFromArgument(d.argument, "/home/op", "/work"), d.absolute) << d.argument;
   }
+
+  // A packaged program never writes beside itself in a system directory.
+  struct TData {
+    const char* programDirectory;
+    const char* dataHome;
+    const char* directory;
+  };
+  for (const TData& d : {TData{"/usr/bin/", "", "/home/op/.local/share/ardel/"},
+                         TData{"/usr/local/bin", "/data/op", "/data/op/ardel/"},
+                         TData{"/usr/bin/", "relative", "/home/op/.local/share/ardel/"},
+                         TData{"/opt/ardel/", "", ""}, TData{"/home/op/ardel/build/", "", ""},
+                         TData{"/usr-tools/", "", ""}}) {
+    EXPECT_EQ(UserDataDirectoryFor(d.programDirectory, "/home/op", d.dataHome), d.directory) << d.programDirectory;
+  }
 }
 
 TEST(ProgramFiles, MakeDirectories) {
