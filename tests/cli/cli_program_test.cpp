@@ -223,6 +223,25 @@ TEST(CliAgainstTheBus, CommandsFromStandardInputAreSentRepeatedAndTimedOut) {
   EXPECT_EQ(CountOf(bus.Output(), "<- AB C0 00000000 FFFFFF80 FF"), 1u) << bus.Output();
 }
 
+TEST(CliAgainstTheBus, TheAckPolicyAnswersSenderTelegrams) {
+  struct TCase {
+    const char* policy;
+    bool acknowledged;
+  };
+  for (const TCase& c : {TCase{"always", true}, TCase{"never", false}}) {
+    SCOPED_TRACE(c.policy);
+    TBusProcess bus;
+    bus.Start({"--stations", "1", "--senders", "0", "--sender-interval", "100"});
+    TProgramDirectory files;
+    WriteStations(files);
+    TCli cli(files);
+    cli.UseBus(bus);
+    ASSERT_EQ(cli.Run({"--ack", c.policy, "--expect", "6B 05 * FFFFFF80 *", "--count", "2", "--timeout", "3"}), 0)
+        << cli.Said();
+    EXPECT_EQ(CountOf(cli.Out(), "   AB AC ") > 0, c.acknowledged) << cli.Said();
+  }
+}
+
 TEST(CliAgainstTheBus, JsonLinesParse) {
   TBusProcess bus;
   bus.Start({"--stations", "1"});
