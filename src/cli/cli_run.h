@@ -3,6 +3,7 @@
 // when it ends. The program itself (files, port, tick, rules) is TArdelApp's.
 
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
