@@ -126,7 +126,7 @@ void TArdelApp::FormCreate() {
     }
     configFileName_ = options_.configFileName;
     ReadConfiguration();
-    ComPort1.Port = ComportName(portNumber_.Value());
+    ComPort1.Port = options_.portName.empty() ? ComportName(portNumber_.Value()) : options_.portName;
     transmitPath_.Seed(static_cast<std::uint32_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
     OpenPortAtStart();
@@ -289,6 +289,11 @@ bool TArdelApp::SendCommandLine() {
   const std::string text = commandLine_.Text();
   queues_.EnqueueCommand(text);
   return manualSend_.Remember(text);
+}
+
+TStationCommand TArdelApp::StationCommandFor(std::string_view commandTemplate, int tag) const {
+  return BuildStationCommand(commandTemplate, tag, displayedStation_.sbi.Text(), stationCommandFields_.offset.Text(),
+                             stationCommandFields_.newSbi.Text());
 }
 
 void TArdelApp::SaveRuleSetFile() {

@@ -38,6 +38,9 @@ struct TAppOptions {
   std::string configFileName;
   // Port names to devices; when given, the configuration file is not asked.
   std::optional<TPortMap> portMap;
+  // The port for this run only, in place of "COM" and the configured number: a port
+  // name or a device. The configured number stays as it is.
+  std::string portName;
   // How often a port whose device went away is tried again.
   std::chrono::milliseconds portRetryInterval{1000};
 };
@@ -71,6 +74,10 @@ class TArdelApp {
   void TabControl1Change();
   // "send": the command line into the queue. True when it is new to the list.
   bool SendCommandLine();
+  // A station command button (Button12Click): its command string from the displayed
+  // station and the fields beside the buttons. The face warns when the target address
+  // failed, then queues it.
+  TStationCommand StationCommandFor(std::string_view commandTemplate, int tag) const;
   // "save Ruleset". Throws EFileError.
   void SaveRuleSetFile();
 

@@ -132,10 +132,8 @@ void TForm1::BuildStationCommands() {
 }
 
 void TForm1::Button12Click(QAbstractButton* button) {
-  const TStationCommandFields& fields = app_->StationCommandFields();
-  const TStationCommand command = BuildStationCommand(
-      ToBytes(button->property(kTemplateProperty).toString()), button->property(kTagProperty).toInt(),
-      app_->DisplayedStation().sbi.Text(), fields.offset.Text(), fields.newSbi.Text());
+  const TStationCommand command = app_->StationCommandFor(ToBytes(button->property(kTemplateProperty).toString()),
+                                                          button->property(kTagProperty).toInt());
   // The failure only warns: the command goes out with target address 00000000.
   if (command.targetAddressFailed) ShowError(kCannotCalcTargetAddress, teLatin1);
   app_->Queues().EnqueueCommand(command.commandString);

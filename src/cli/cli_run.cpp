@@ -1,0 +1,201 @@
+#include "cli/cli_run.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+
+#include "cli/log_output.h"
+#include "rules/wild_match.h"
+#include "stations/station_commands.h"
+#include "stations/station_view.h"
+#include "util/text_encoding.h"
+
+namespace ardel::cli {
+
+namespace {
+
+bool EndsWith(std::string_view text, std::string_view end) {
+  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
+}
+
+const char* SubcommandName(TSubcommand subcommand) {
+  switch (subcommand) {
+    case scReadInfi: return "read-infi";
+    case scSignal: return "signal";
+    case scChangeBaseId: return "change-base-id";
+    default: return "";
+  }
+}
+
+}  // namespace
+
+TCliRun::TCliRun(const TCliOptions& options, TArdelApp& app, IEventLoop& loop, int inputFd, bool inputIsTerminal,
+                 std::FILE* err)
+    : options_(options), app_(app), loop_(loop), inputFd_(inputFd), inputIsTerminal_(inputIsTerminal), err_(err) {
+  for (const std::string& pattern : options_.expects) expectations_.push_back({pattern});
+  commands_ = std::make_unique<TListFollower>(
+      app_.Queues().Commands(),
+      [this] {
+        if (capturing_) own_.push_back(app_.Queues().Commands().At(0));
+      },
+      [this](std::string text) { CommandRemoved(text); });
+  // Counted as the tick takes each one, so that what the answer does (a table entry, the
+  // information field, the rules) has happened when the run ends.
+  answers_ = std::make_unique<TListFollower>(app_.Queues().Answers(), nullptr,
+                                             [this](std::string text) { AnswerTaken(text); });
+  app_.LinkLog().AddObserver(this);
+}
+
+TCliRun::~TCliRun() { app_.LinkLog().RemoveObserver(this); }
+
+void TCliRun::Say(const std::string& text) {
+  std::fprintf(err_, "ardel-cli: %s\n", Utf8ToLocale(text).c_str());
+  std::fflush(err_);
+}
+
+void TCliRun::Start() {
+  if (options_.timeoutSeconds) {
+    timeLimit_ = loop_.NewTimer(tkSingleShot, [this] { TimeRanOut(); });
+    timeLimit_->Start(std::chrono::milliseconds(static_cast<long long>(std::ceil(*options_.timeoutSeconds * 1000))));
+  }
+  for (const std::string& send : options_.sends) Queue(send);
+  if (options_.subcommand != scNone) {
+    StartSubcommand();
+    return;
+  }
+  inputWatch_ = loop_.WatchReadable(inputFd_, [this] { ReadInput(); });
+}
+
+// As "send" on the tab "Test": through the command line, into the queue and the list.
+void TCliRun::Queue(const std::string& commandString) {
+  bool lossy = false;
+  const std::string bytes = Utf8ToLatin1(LocaleToUtf8(commandString), lossy);
+  if (lossy) Say("a character beyond Latin-1 is sent as \"?\": " + LocaleToUtf8(commandString));
+  app_.CommandLine().SetText(bytes);
+  app_.SendCommandLine();
+}
+
+void TCliRun::StartSubcommand() {
+  // The operator's tab switch, then the button.
+  if (options_.station != app_.SelectedStation().Value()) app_.TabControl1Switch(options_.station);
+  capturing_ = true;
+  if (options_.subcommand == scReadInfi) {
+    ReadInfi(app_.DisplayedStation(), app_.StationTable(), app_.Queues());
+  } else {
+    if (options_.subcommand == scChangeBaseId) app_.StationCommandFields().newSbi.SetText(options_.newSbi);
+    const TStationCommandButton& button = kStationCommandButtons.at(static_cast<std::size_t>(options_.button));
+    app_.Queues().EnqueueCommand(app_.StationCommandFor(button.commandTemplate, button.tag).commandString);
+  }
+  capturing_ = false;
+}
+
+void TCliRun::ReadInput() {
+  char buffer[4096];
+  const ssize_t n = ::read(inputFd_, buffer, sizeof buffer);
+  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  if (n > 0) {
+    pendingInput_.append(buffer, static_cast<std::size_t>(n));
+    for (std::size_t end; (end = pendingInput_.find('\n')) != std::string::npos;) {
+      std::string line = pendingInput_.substr(0, end);
+      pendingInput_.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      if (line.find_first_not_of(" \t") != std::string::npos) Queue(line);
+    }
+    return;
+  }
+  // The end, or a descriptor that cannot be read.
+  if (pendingInput_.find_first_not_of(" \t\r") != std::string::npos) Queue(pendingInput_);
+  pendingInput_.clear();
+  inputWatch_.reset();
+  // A script's input ends long before its answers come; an operator's Ctrl-D means done.
+  if (inputIsTerminal_ && expectations_.empty()) {
+    endWhenQueueEmpty_ = true;
+    if (app_.Queues().Commands().Count() == 0) EndSoon(0);
+  }
+}
+
+void TCliRun::AnswerTaken(const std::string& telegramText) {
+  if (expectations_.empty() || ending_ || ExpectationsMet()) return;
+  for (TExpectation& e : expectations_) {
+    if (e.seen < options_.count && WildMatch(telegramText, e.pattern)) ++e.seen;
+  }
+  // After the rest of the tick.
+  if (ExpectationsMet()) loop_.Wake([this] { EndSoon(0); });
+}
+
+bool TCliRun::ExpectationsMet() const {
+  return std::all_of(expectations_.begin(), expectations_.end(),
+                     [this](const TExpectation& e) { return e.seen >= options_.count; });
+}
+
+void TCliRun::CommandRemoved(const std::string& commandString) {
+  const auto own = std::find(own_.begin(), own_.end(), commandString);
+  lastRemovedWasOwn_ = own != own_.end();
+  if (lastRemovedWasOwn_) {
+    own_.erase(own);
+    // The tick logs a time-out right after it removes the command, so the end waits
+    // for the tick to finish.
+    if (own_.empty() && options_.subcommand != scNone) {
+      loop_.Wake([this] {
+        if (ownTimedOut_ > 0) {
+          Say(std::string(SubcommandName(options_.subcommand)) + ": " + std::to_string(ownTimedOut_) +
+              (ownTimedOut_ == 1 ? " command" : " commands") + " to station " + StationCaption(options_.station) +
+              " timed out");
+        }
+        EndSoon(ownTimedOut_ > 0 ? 1 : 0);
+      });
+    }
+  }
+  if (endWhenQueueEmpty_ && app_.Queues().Commands().Count() == 0) EndSoon(0);
+}
+
+void TCliRun::AfterAppend(bool) {
+  if (!lastRemovedWasOwn_) return;
+  const TLogLine& line = app_.LinkLog().Line(app_.LinkLog().Count() - 1);
+  if (line.color == colors::kError && EndsWith(line.text, "time out")) ++ownTimedOut_;
+  lastRemovedWasOwn_ = false;
+}
+
+void TCliRun::ReportPending() {
+  for (const TExpectation& e : expectations_) {
+    if (e.seen >= options_.count) continue;
+    Say("not met: --expect \"" + Latin1ToUtf8(e.pattern) + "\" (" + std::to_string(e.seen) + " of " +
+        std::to_string(options_.count) + " received)");
+  }
+  if (options_.subcommand != scNone && !own_.empty()) {
+    Say(std::string(SubcommandName(options_.subcommand)) + ": " + std::to_string(own_.size()) +
+        (own_.size() == 1 ? " command" : " commands") + " to station " + StationCaption(options_.station) +
+        " not answered yet");
+  }
+}
+
+void TCliRun::TimeRanOut() {
+  if (ending_) return;
+  const bool failed = !ExpectationsMet() || (options_.subcommand != scNone && !own_.empty());
+  if (failed) {
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, "%g", *options_.timeoutSeconds);
+    Say(std::string("time ran out after ") + seconds + " s");
+    ReportPending();
+  }
+  EndSoon(failed ? 1 : 0);
+}
+
+void TCliRun::Interrupted() {
+  if (ending_) return;
+  const bool failed = !ExpectationsMet() || (options_.subcommand != scNone && !own_.empty());
+  if (failed) ReportPending();
+  EndSoon(failed ? 1 : 0);
+}
+
+void TCliRun::EndSoon(int status) {
+  if (ending_) return;
+  ending_ = true;
+  loop_.Quit(status);
+}
+
+}  // namespace ardel::cli
