@@ -50,6 +50,8 @@ struct TLinkLogSwitches {
   bool rawReception = false;
   bool stopLogging = false;
   bool debugInfo = false;
+  // Time stamps of new lines carry milliseconds.
+  bool milliseconds = false;
 };
 
 class TLinkLog {
@@ -73,7 +75,8 @@ class TLinkLog {
   std::size_t Count() const { return lines_.size(); }
   const TLogLine& Line(std::size_t index) const { return lines_[index]; }
 
-  // The time stamp text of now; formatted once per second of the clock.
+  // The time stamp text of now; formatted once per second of the clock, with the
+  // milliseconds added while that switch is on.
   const std::string& TimeStamp() const;
   TLinkLogSwitches& Switches() { return switches_; }
   const TLinkLogSwitches& Switches() const { return switches_; }
@@ -85,6 +88,7 @@ class TLinkLog {
   TClock clock_;
   mutable std::time_t stampSecond_ = -1;
   mutable std::string stamp_;
+  mutable std::string stampMs_;
   TLinkLogSwitches switches_;
   TObservers<ILinkLogObserver> observers_;
 };

@@ -11,6 +11,8 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <algorithm>
 
 namespace ardel::ui {
@@ -177,6 +179,14 @@ void TLinkLogView::reset() {
 void TLinkLogView::changeEvent(QEvent* event) {
   QAbstractItemView::changeEvent(event);
   if (event->type() == QEvent::FontChange) updateGeometries();
+}
+
+bool TLinkLogView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !toolTip().isEmpty()) {
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), this);
+    return true;
+  }
+  return QAbstractItemView::viewportEvent(event);
 }
 
 QRect TLinkLogView::visualRect(const QModelIndex& index) const {
