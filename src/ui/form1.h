@@ -147,7 +147,7 @@ class TForm1 : public QWidget, private IErrorSink {
   QCheckBox* CheckBox2 = nullptr;  // Stop Loging
   QCheckBox* CheckBox4 = nullptr;  // Debug Info
   QCheckBox* CheckBox6 = nullptr;  // ms
-  QLabel* Label21 = nullptr;       // raw reception's hint
+  QLabel* Label23 = nullptr;       // raw reception's hint
   QPushButton* Button4 = nullptr;  // clear Log
   TLinkLogModel* linkLogModel_ = nullptr;
   TLinkLogView* RichEdit1 = nullptr;
@@ -202,7 +202,7 @@ class TForm1 : public QWidget, private IErrorSink {
   QCheckBox* CheckBox5 = nullptr;  // process Ruleset
   QPushButton* Button9 = nullptr;  // save Ruleset
   QPlainTextEdit* Memo2 = nullptr;
-  QLabel* Label22 = nullptr;  // where the rule set was saved
+  QLabel* Label24 = nullptr;  // where the rule set was saved
   QSplitter* Splitter1 = nullptr;
   QLabel* Label20 = nullptr;        // Message Field:
   QPushButton* Button10 = nullptr;  // clr

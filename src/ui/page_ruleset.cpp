@@ -46,16 +46,16 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   new TRuleLineHighlighter(Memo2->document());
   Memo2->setToolTip(RuleLineKey());
   // Says whether and where "save Ruleset" wrote the file.
-  Label22 = new QLabel(upper);
-  Label22->setObjectName(QStringLiteral("Label22"));
-  Label22->setAccessibleName(QStringLiteral("Ruleset saved"));
-  Label22->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  new TTextFieldLabel(app_->RuleSetSaved(), Label22, bindings_.get(), true);
+  Label24 = new QLabel(upper);
+  Label24->setObjectName(QStringLiteral("Label24"));
+  Label24->setAccessibleName(QStringLiteral("Ruleset saved"));
+  Label24->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  new TTextFieldLabel(app_->RuleSetSaved(), Label24, bindings_.get(), true);
   upperLayout->addWidget(Label19);
   upperLayout->addWidget(CheckBox5, 0, Qt::AlignLeft);
   upperLayout->addWidget(Button9, 0, Qt::AlignLeft);
   upperLayout->addWidget(Memo2, 1);
-  upperLayout->addWidget(Label22);
+  upperLayout->addWidget(Label24);
 
   auto* lower = new QWidget(Splitter1);
   auto* lowerLayout = new QVBoxLayout(lower);

@@ -42,12 +42,12 @@ void TForm1::BuildTestPage(QWidget* page) {
   CheckBox6->setAccessibleName(QStringLiteral("milliseconds in the time stamps"));
   CheckBox6->setToolTip(QStringLiteral("Time stamps of new lines carry milliseconds"));
   // Raw reception bypasses the framer, so everything that works on whole telegrams stops.
-  Label21 = new QLabel(QStringLiteral("raw reception: framing, acknowledgements and rules are paused"), page);
-  Label21->setObjectName(QStringLiteral("Label21"));
-  Label21->setStyleSheet(QStringLiteral("QLabel { color: rgb(255, 0, 0); }"));
-  Label21->setVisible(CheckBox1->isChecked());
-  connect(CheckBox1, &QCheckBox::toggled, Label21, &QWidget::setVisible);
-  header->addWidget(Label21);
+  Label23 = new QLabel(QStringLiteral("raw reception: framing, acknowledgements and rules are paused"), page);
+  Label23->setObjectName(QStringLiteral("Label23"));
+  Label23->setStyleSheet(QStringLiteral("QLabel { color: rgb(255, 0, 0); }"));
+  Label23->setVisible(CheckBox1->isChecked());
+  connect(CheckBox1, &QCheckBox::toggled, Label23, &QWidget::setVisible);
+  header->addWidget(Label23);
   header->addStretch(1);
   Button4 = new QPushButton(QStringLiteral("clear Log"), page);
   Button4->setObjectName(QStringLiteral("Button4"));

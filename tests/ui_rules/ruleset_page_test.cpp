@@ -195,7 +195,7 @@ TEST_F(RuleSetPageTest, EachLineIsMarkedByWhatItDoes) {
 
 TEST_F(RuleSetPageTest, SaveSaysWhereItWrote) {
   auto form = MakeForm(dir_);
-  auto* saved = Find<QLabel>(*form, "Label22");
+  auto* saved = Find<QLabel>(*form, "Label24");
   EXPECT_TRUE(saved->text().isEmpty());
   Find<QPushButton>(*form, "Button9")->click();
   ASSERT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join(" | ").toStdString();
