@@ -38,8 +38,13 @@ void WarnBeyondLatin1(QComboBox* box) {
 }
 
 void WarnBeyondLatin1(QPlainTextEdit* editor) {
-  QObject::connect(editor, &QPlainTextEdit::textChanged, editor,
-                   [editor] { MarkLatin1(editor, editor->document()->toRawText()); });
+  QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor] {
+    // The raw text separates its lines by U+2029, which is a line break, not a character.
+    QString text = editor->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    MarkLatin1(editor, text);
+  });
 }
 
 TLinkLogModel::TLinkLogModel(TLinkLog& log, QObject* parent) : QAbstractListModel(parent), log_(log) {

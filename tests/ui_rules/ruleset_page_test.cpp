@@ -188,6 +188,8 @@ TEST_F(RuleSetPageTest, EachLineIsMarkedByWhatItDoes) {
     EXPECT_EQ(formats.front().format.foreground().color(), RuleLineColor(c.mark)) << c.line;
     block = block.next();
   }
+  // Line breaks are no characters beyond Latin-1: the editor is not red for them.
+  EXPECT_NE(memo2->palette().color(QPalette::Base), QColor(255, 0, 0));
   // The distinct marks are told apart, and the key names them.
   EXPECT_NE(RuleLineColor(rmNothing), RuleLineColor(rmCommand));
   EXPECT_TRUE(memo2->toolTip().contains("does nothing"));
