@@ -45,10 +45,12 @@ void TForm1::BuildTestPage(QWidget* page) {
   Label23 = new QLabel(QStringLiteral("raw reception: framing, acknowledgements and rules are paused"), page);
   Label23->setObjectName(QStringLiteral("Label23"));
   Label23->setStyleSheet(QStringLiteral("QLabel { color: rgb(255, 0, 0); }"));
+  // Wrapped rather than widening the window.
+  Label23->setWordWrap(true);
+  Label23->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
   Label23->setVisible(CheckBox1->isChecked());
   connect(CheckBox1, &QCheckBox::toggled, Label23, &QWidget::setVisible);
-  header->addWidget(Label23);
-  header->addStretch(1);
+  header->addWidget(Label23, 1);
   Button4 = new QPushButton(QStringLiteral("clear Log"), page);
   Button4->setObjectName(QStringLiteral("Button4"));
   connect(Button4, &QPushButton::clicked, this, [this] { Guarded([this] { Button4Click(); }); });

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
 #include <QCheckBox>
+#include <QApplication>
 #include <QComboBox>
+#include <QTabWidget>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -95,9 +97,15 @@ TEST(TestPage, RawReceptionHintAndMillisecondSwitch) {
   EXPECT_EQ(ms->text(), "ms");
   EXPECT_FALSE(ms->isChecked());
   EXPECT_TRUE(hint->isHidden());
+  form.findChild<QTabWidget*>("PageControl1")->setCurrentIndex(2);
+  QApplication::processEvents();
+  const int narrowest = form.minimumSizeHint().width();
   raw->click();
   EXPECT_FALSE(hint->isHidden());
   EXPECT_EQ(hint->text(), "raw reception: framing, acknowledgements and rules are paused");
+  // It does not widen the window.
+  QApplication::processEvents();
+  EXPECT_EQ(form.minimumSizeHint().width(), narrowest);
   raw->click();
   EXPECT_TRUE(hint->isHidden());
   ms->click();
