@@ -294,12 +294,13 @@ void TArdelApp::Button12Click(std::string_view caption, std::string_view command
                                                       stationCommandFields_.offset.Text(),
                                                       stationCommandFields_.newSbi.Text());
   if (command.targetAddressFailed && cannotCalcTargetAddress) cannotCalcTargetAddress();
-  stationReports_.Enqueue(std::string(caption), displayedStation_.station, false,
+  const TRequestKind kind = commandTemplate.starts_with("ABD0") ? rqChangeBaseId : rqCommand;
+  stationReports_.Enqueue(std::string(caption), displayedStation_.station, kind,
                           [&] { queues_.EnqueueCommand(command.commandString); });
 }
 
 void TArdelApp::Button11Click() {
-  stationReports_.Enqueue("read INFI", displayedStation_.station, true,
+  stationReports_.Enqueue("read INFI", displayedStation_.station, rqReadInfi,
                           [&] { ReadInfi(displayedStation_, stationTable_, queues_); });
 }
 

@@ -48,7 +48,7 @@ void TStationReports::BeforeRemove(std::size_t index) {
   entries_.erase(entries_.begin() + static_cast<std::ptrdiff_t>(index));
   if (!request || --request->lines > 0) return;
   live_.erase(std::remove(live_.begin(), live_.end(), request), live_.end());
-  if (request->readInfi) {
+  if (request->kind == rqReadInfi) {
     information_.Append(request->caption + " from " + Latin1ToUtf8(request->idText) + ": " +
                         std::to_string(request->entries.count()) + " of 16 entries came back");
   }
@@ -58,7 +58,7 @@ void TStationReports::TimedOut(std::size_t position) {
   if (position >= entries_.size() || !entries_[position].request) return;
   const TEntry& entry = entries_[position];
   std::string what = entry.request->caption;
-  if (entry.request->readInfi) what += "[" + HexByte(static_cast<std::uint8_t>(entry.index)) + "]";
+  if (entry.request->kind == rqReadInfi) what += "[" + HexByte(static_cast<std::uint8_t>(entry.index)) + "]";
   const std::string id(Chars(commands_.At(position), 16, 23));
   information_.Append(what + " to " + Latin1ToUtf8(id) + ": no answer after three transmissions, dropped");
 }
@@ -69,7 +69,7 @@ void TStationReports::TelegramTaken(std::string_view t) {
     const int index = HexValue(Chars(t, 25, 26));
     if (index < 0 || index >= 16) return;
     for (const auto& request : live_) {
-      if (request->readInfi && request->idText == id) request->entries.set(static_cast<std::size_t>(index));
+      if (request->kind == rqReadInfi && request->idText == id) request->entries.set(static_cast<std::size_t>(index));
     }
     return;
   }
@@ -78,11 +78,11 @@ void TStationReports::TelegramTaken(std::string_view t) {
     Offer(std::nullopt);
     return;
   }
-  // The station whose "change now" waits for this answer; else the one that has the old
+  // The station whose change of base ID waits for this answer; else the one that has the old
   // SBI in the table.
   std::optional<int> station;
   for (const auto& request : live_) {
-    if (request->caption == "change now" && request->idText == id) station = request->station;
+    if (request->kind == rqChangeBaseId && request->idText == id) station = request->station;
   }
   if (!station) {
     if (const auto column = FindStationColumn(table_, id)) station = *column - 1;

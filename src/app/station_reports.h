@@ -30,6 +30,8 @@ struct TSbiOffer {
   std::string newSbi;
 };
 
+enum TRequestKind { rqCommand, rqReadInfi, rqChangeBaseId };
+
 class TStationReports : private ILineListObserver {
  public:
   TStationReports(TLineList& commands, TTextLines& information, const TStationTable& table);
@@ -39,13 +41,13 @@ class TStationReports : private ILineListObserver {
 
   // Every line that enqueue() puts into the command list belongs to one request of the
   // displayed station, named by the button's caption. "read INFI" is one request of
-  // sixteen lines; a caption "change now" makes the request's answer offer its station.
+  // sixteen lines; the answer to a change of base ID offers the request's station.
   template <typename F>
-  void Enqueue(std::string caption, int station, bool readInfi, F&& enqueue) {
+  void Enqueue(std::string caption, int station, TRequestKind kind, F&& enqueue) {
     pending_ = std::make_shared<TRequest>();
     pending_->caption = std::move(caption);
     pending_->station = station;
-    pending_->readInfi = readInfi;
+    pending_->kind = kind;
     struct TDone {
       std::shared_ptr<TRequest>& pending;
       ~TDone() { pending.reset(); }
@@ -69,7 +71,7 @@ class TStationReports : private ILineListObserver {
   struct TRequest {
     std::string caption;
     int station = 0;
-    bool readInfi = false;
+    TRequestKind kind = rqCommand;
     std::string idText;  // of its first line
     int lines = 0;       // still in the queue
     std::bitset<16> entries;  // INFI entries that came back
