@@ -13,6 +13,7 @@
 #include "log/capture_settings.h"
 #include "serial/port_device.h"
 #include "stations/ini_file.h"
+#include "util/text_encoding.h"
 #include "util/text_file.h"
 
 namespace ardel {
@@ -75,10 +76,13 @@ TArdelApp::TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options)
       receivePath_(linkLog_, queues_.Answers()),
       transmitPath_(linkLog_, receivePath_),
       ruleEngine_(ruleSet_, queues_, linkLog_, messageField_),
+      stationReports_(queues_.Commands(), information_, stationTable_),
       commandLine_(manualSend_.List().front()),
       tick_(queues_, linkLog_, transmitPath_, stationTable_, displayedStation_, information_,
             TQueueTick::TOutputs{[this](const std::string& stamp) { dateTime_.SetText(stamp); },
-                                 [this](const std::string& text) { ruleEngine_.RuleCheck(text); }}) {
+                                 [this](const std::string& text) { ruleEngine_.RuleCheck(text); },
+                                 [this](const std::string& text) { stationReports_.TelegramTaken(text); },
+                                 [this](std::size_t position) { stationReports_.TimedOut(position); }}) {
   receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
   // What the start-up sequence sets is unset until it runs.
   queues_.SetRepeatCntr(0);
@@ -181,6 +185,9 @@ void TArdelApp::ReadConfiguration() {
     TPortMap map;
     for (auto& [name, device] : config.ReadSection("Ports")) map[name] = device;
     ComPort1.SetPortMap(std::move(map));
+  }
+  for (int i = 0; i < TManualSend::kPresetCount; ++i) {
+    if (std::optional<std::string> preset = ReadPreset(config, i)) manualSend_.SetPreset(i, std::move(*preset));
   }
   const int number = HoldComport(ReadComport(config));
   if (number == portNumber_.Value()) return;
@@ -302,6 +309,43 @@ void TArdelApp::SaveRuleSetFile() {
     throw EFileError(std::string("cannot save ") + TRuleSet::kFileName + ": the program directory is not known");
   }
   SaveRuleSet(path);
+  ruleSetSaved_.SetText("Ruleset saved to " + path + " at " + linkLog_.TimeStamp());
+}
+
+void TArdelApp::Button12Click(std::string_view caption, std::string_view commandTemplate, int tag,
+                              const std::function<void()>& cannotCalcTargetAddress) {
+  const TStationCommand command = StationCommandFor(commandTemplate, tag);
+  if (command.targetAddressFailed && cannotCalcTargetAddress) cannotCalcTargetAddress();
+  const TRequestKind kind = commandTemplate.starts_with("ABD0") ? rqChangeBaseId : rqCommand;
+  stationReports_.Enqueue(std::string(caption), displayedStation_.station, kind,
+                          [&] { queues_.EnqueueCommand(command.commandString); });
+}
+
+void TArdelApp::Button11Click() {
+  stationReports_.Enqueue("read INFI", displayedStation_.station, rqReadInfi,
+                          [&] { ReadInfi(displayedStation_, stationTable_, queues_); });
+}
+
+void TArdelApp::Button27Click() {
+  const std::optional<TSbiOffer> offer = stationReports_.TakeOffer();
+  if (!offer) return;
+  stationTable_.SetCell(StationColumn(offer->station), kSbiRow, offer->newSbi);
+  if (displayedStation_.station == offer->station) displayedStation_.sbi.SetText(offer->newSbi);
+  const std::string taken = "Station " + StationCaption(offer->station) + " has the SBI " +
+                            Latin1ToUtf8(offer->newSbi) + " in its column now";
+  if (!SaveStationFile()) {
+    information_.Append(taken + "; " + ExtractFileName(StationFileName()) +
+                        " not saved: it is not the file this program loaded, so it is not written over");
+  } else if (!programDirectory_.empty()) {
+    information_.Append(taken + "; " + ExtractFileName(StationFileName()) + " saved");
+  } else {
+    information_.Append(taken);
+  }
+}
+
+void TArdelApp::SetPreset(int index, std::string text) {
+  manualSend_.SetPreset(index, text);
+  if (!configFileName_.empty()) WritePreset(configFileName_, index, text);
 }
 
 // The port binding: a device that went away is tried again until it is back.

@@ -5,6 +5,7 @@
 // here and calls the handlers; it holds no state of its own that the logic reads.
 
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -12,6 +13,7 @@
 
 #include "app/event_loop.h"
 #include "app/queue_tick.h"
+#include "app/station_reports.h"
 #include "link/link_log.h"
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
@@ -74,12 +76,24 @@ class TArdelApp {
   void TabControl1Change();
   // "send": the command line into the queue. True when it is new to the list.
   bool SendCommandLine();
-  // A station command button (Button12Click): its command string from the displayed
-  // station and the fields beside the buttons. The face warns when the target address
-  // failed, then queues it.
+  // A station command button's command string from the displayed station and the
+  // fields beside the buttons.
   TStationCommand StationCommandFor(std::string_view commandTemplate, int tag) const;
-  // "save Ruleset". Throws EFileError.
+  // "save Ruleset": the line under the editor says where it went. Throws EFileError.
   void SaveRuleSetFile();
+  // A station command button: its command for the displayed station into the queue.
+  // When the target address cannot be computed, the warning runs first (the face shows
+  // "cannot calc target address") and the command goes out with 00000000 after it.
+  void Button12Click(std::string_view caption, std::string_view commandTemplate, int tag,
+                     const std::function<void()>& cannotCalcTargetAddress = {});
+  // "read INFI".
+  void Button11Click();
+  // The offered new SBI into the station's column, its SBI field when it is displayed,
+  // and the data file as a tab switch saves it.
+  void Button27Click();
+  // "<-": the preset, and at once the configuration file when the start-up named it,
+  // so a preset is only ever written by the operator's own act. Throws EFileError.
+  void SetPreset(int index, std::string text);
 
   // The program directory with its trailing separator; empty while it is not known.
   const std::string& ProgramDirectory() const { return programDirectory_; }
@@ -113,6 +127,8 @@ class TArdelApp {
   TRuleEngine& RuleEngine() { return ruleEngine_; }
   TTextLines& MessageField() { return messageField_; }
   TStationCommandFields& StationCommandFields() { return stationCommandFields_; }
+  // Station commands' outcomes and the offer of a new SBI.
+  TStationReports& StationReports() { return stationReports_; }
   TComPort& ComPort() { return ComPort1; }
 
   // What the faces show and edit.
@@ -129,6 +145,8 @@ class TArdelApp {
   TTextField& StationHeading() { return stationHeading_; }
   // The manual command line.
   TTextField& CommandLine() { return commandLine_; }
+  // The line under the rule editor: where the rule set was saved last.
+  TTextField& RuleSetSaved() { return ruleSetSaved_; }
 
   const ITimer& TickTimer() const { return *tickTimer_; }
   const ITimer& PortRetryTimer() const { return *portRetryTimer_; }
@@ -173,6 +191,7 @@ class TArdelApp {
   TTextLines messageField_;
   TRuleEngine ruleEngine_;
   TStationCommandFields stationCommandFields_;
+  TStationReports stationReports_;
 
   TValue<int> portNumber_{kComportDefault};
   TValue<bool> portWarning_{false};
@@ -181,6 +200,7 @@ class TArdelApp {
   TValue<int> selectedStation_{0};
   TTextField stationHeading_{"Station 0"};
   TTextField commandLine_;
+  TTextField ruleSetSaved_;
 
   TQueueTick tick_;
   std::unique_ptr<ITimer> tickTimer_;

@@ -99,6 +99,7 @@ void TQueueTick::Timer1Timer() {
   while (answers.Count() > 0) {
     const std::string t = answers.At(answers.Count() - 1);
     answers.RemoveAt(answers.Count() - 1);
+    if (outputs_.telegramTaken) outputs_.telegramTaken(t);
     const std::string_view org = Chars(t, 4, 5);
     const std::string_view id = Chars(t, 16, 23);
     const bool completed = CompletionTest(org, id, org, oldest);
@@ -119,6 +120,7 @@ void TQueueTick::Step() {
   queues_.SetTransmitPermit(queues_.AutoTransmit());
   const auto k = static_cast<std::size_t>(oldest.k);
   if (queues_.RepeatCntr() <= 0) {
+    if (outputs_.timedOut) outputs_.timedOut(k);
     queues_.Commands().RemoveAt(k);
     AppendStatusLine(lkError, "E ", kBlanks38 + "time out");
     queues_.SetRepeatCntr(kRepeatStart);

@@ -30,6 +30,12 @@ class TQueueTick {
     std::function<void(const std::string&)> showDateTime;
     // Rule evaluation of one telegram text.
     std::function<void(const std::string&)> ruleCheck;
+    // Each telegram text as the run takes it from the answer list, before anything is
+    // done with it.
+    std::function<void(const std::string&)> telegramTaken;
+    // The oldest command, at this position, is about to be dropped after its last
+    // transmission.
+    std::function<void(std::size_t position)> timedOut;
   };
 
   TQueueTick(TQueues& queues, TLinkLog& log, TTransmitPath& transmit, TStationTable& table,

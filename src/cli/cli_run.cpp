@@ -84,11 +84,12 @@ void TCliRun::StartSubcommand() {
   if (options_.station != app_.SelectedStation().Value()) app_.TabControl1Switch(options_.station);
   capturing_ = true;
   if (options_.subcommand == scReadInfi) {
-    ReadInfi(app_.DisplayedStation(), app_.StationTable(), app_.Queues());
+    app_.Button11Click();
   } else {
     if (options_.subcommand == scChangeBaseId) app_.StationCommandFields().newSbi.SetText(options_.newSbi);
     const TStationCommandButton& button = kStationCommandButtons.at(static_cast<std::size_t>(options_.button));
-    app_.Queues().EnqueueCommand(app_.StationCommandFor(button.commandTemplate, button.tag).commandString);
+    app_.Button12Click(button.caption, button.commandTemplate, button.tag,
+                       [this] { Say("cannot calc target address"); });
   }
   capturing_ = false;
 }

@@ -48,12 +48,16 @@ TLinkLog::TLinkLog(TClock clock, TLogStoreOptions storeOptions)
 const std::string& TLinkLog::TimeStamp() const {
   // Locale formatting costs more than the rest of a log line; the text only changes
   // once a second.
-  const std::time_t second = std::chrono::system_clock::to_time_t(clock_());
+  const auto now = clock_();
+  const std::time_t second = std::chrono::system_clock::to_time_t(now);
   if (second != stampSecond_) {
     stamp_ = TimeStampText(std::chrono::system_clock::from_time_t(second));
     stampSecond_ = second;
   }
-  return stamp_;
+  if (!switches_.milliseconds) return stamp_;
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(now.time_since_epoch()).count();
+  stampMs_ = WithMilliseconds(stamp_, static_cast<int>(ms % 1000));
+  return stampMs_;
 }
 
 TLogLine TLinkLog::Line(std::size_t index) const {

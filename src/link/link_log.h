@@ -57,6 +57,8 @@ struct TLinkLogSwitches {
   bool rawReception = false;
   bool stopLogging = false;
   bool debugInfo = false;
+  // Time stamps of new lines carry milliseconds.
+  bool milliseconds = false;
 };
 
 class TLinkLog {
@@ -96,7 +98,8 @@ class TLinkLog {
   TLogStore& Store() { return store_; }
   const TLogStore& Store() const { return store_; }
 
-  // The time stamp text of now; formatted once per second of the clock.
+  // The time stamp text of now; formatted once per second of the clock, with the
+  // milliseconds added while that switch is on.
   const std::string& TimeStamp() const;
   TLinkLogSwitches& Switches() { return switches_; }
   const TLinkLogSwitches& Switches() const { return switches_; }
@@ -110,6 +113,7 @@ class TLinkLog {
   bool reporting_ = false;
   mutable std::time_t stampSecond_ = -1;
   mutable std::string stamp_;
+  mutable std::string stampMs_;
   TLinkLogSwitches switches_;
   TObservers<ILinkLogObserver> observers_;
 };

@@ -17,4 +17,8 @@ TClock SystemClock();
 // format of its own.
 std::string TimeStampText(std::chrono::system_clock::time_point when);
 
+// The time stamp text with ".mmm" after its seconds (after its last digit, so a locale
+// that puts "PM" after the time keeps it there).
+std::string WithMilliseconds(std::string stamp, int milliseconds);
+
 }  // namespace ardel

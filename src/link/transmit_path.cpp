@@ -39,7 +39,9 @@ void TTransmitPath::AckDecision(const TFrame& frame) {
   if (send) SendAck();
 }
 
-TManualSend::TManualSend() : list_{kInitialCommand} { presets_.fill(kEmptyPreset); }
+TManualSend::TManualSend() : list_{kInitialCommand} {
+  for (TTextField& preset : presets_) preset.SetText(kEmptyPreset);
+}
 
 namespace {
 

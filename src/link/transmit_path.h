@@ -12,6 +12,7 @@
 
 #include "link/link_log.h"
 #include "link/receive_path.h"
+#include "util/text_field.h"
 
 namespace ardel {
 
@@ -61,8 +62,10 @@ class TManualSend {
   TManualSend();
 
   const std::vector<std::string>& List() const { return list_; }
-  const std::string& Preset(int index) const { return presets_.at(static_cast<std::size_t>(index)); }
-  void SetPreset(int index, std::string text) { presets_.at(static_cast<std::size_t>(index)) = std::move(text); }
+  const std::string& Preset(int index) const { return presets_.at(static_cast<std::size_t>(index)).Text(); }
+  void SetPreset(int index, std::string text) { presets_.at(static_cast<std::size_t>(index)).SetText(std::move(text)); }
+  // The preset as the button's caption shows it.
+  TTextField& PresetField(int index) { return presets_.at(static_cast<std::size_t>(index)); }
 
   // "send": the text keeps its place in the list unless the list already holds it.
   // Returns whether it was appended.
@@ -73,7 +76,7 @@ class TManualSend {
 
  private:
   std::vector<std::string> list_;
-  std::array<std::string, kPresetCount> presets_;
+  std::array<TTextField, kPresetCount> presets_;
 };
 
 }  // namespace ardel

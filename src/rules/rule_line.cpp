@@ -1,5 +1,7 @@
 #include "rules/rule_line.h"
 
+#include "link/telegram.h"
+
 namespace ardel {
 
 namespace {
@@ -25,6 +27,26 @@ TRuleLine ClassifyRuleLine(std::string_view line) {
   }
   if (line.find("lamp") != std::string_view::npos) return {rkLamp, {}};
   return {rkCommand, ArgumentFrom(line, kArgumentColumn)};
+}
+
+TRuleLineMark MarkRuleLine(std::string_view line) {
+  const TRuleLine rule = ClassifyRuleLine(line);
+  switch (rule.kind) {
+    case rkEmpty:
+      return rmEmpty;
+    case rkComment:
+      return rmComment;
+    case rkIf:
+      return rmCondition;
+    case rkSay:
+      return rmSay;
+    case rkCommand:
+      return ParseCommandString(rule.argument).kind == pkValid ? rmCommand : rmNothing;
+    case rkLamp:
+    case rkOther:
+      break;
+  }
+  return rmNothing;
 }
 
 }  // namespace ardel

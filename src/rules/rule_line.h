@@ -30,4 +30,10 @@ constexpr std::size_t kRuleArgumentLength = 100;
 // action starts in column 6; a message right after "say" and the character after it.
 TRuleLine ClassifyRuleLine(std::string_view line);
 
+// What a line does, as the rule editor marks it. A line that can never act is
+// rmNothing: an ignored line, a lamp line, and a command action whose command string is
+// not valid (it would only be queued, refused by the transmit path and time out).
+enum TRuleLineMark { rmEmpty, rmCondition, rmSay, rmCommand, rmComment, rmNothing };
+TRuleLineMark MarkRuleLine(std::string_view line);
+
 }  // namespace ardel

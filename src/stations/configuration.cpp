@@ -32,4 +32,21 @@ void WriteComport(const std::string& configFileName, int number) {
   WriteIniInteger(configFileName, kConfigSection, kComportKey, number);
 }
 
+std::string PresetKey(int index) { return "Preset" + std::to_string(index + 1); }
+
+std::optional<std::string> ReadPreset(const TIniFile& config, int index) {
+  return config.Value(kPresetsSection, PresetKey(index));
+}
+
+void WritePreset(const std::string& configFileName, int index, std::string_view text) {
+  if (configFileName.empty()) {
+    throw EFileError("cannot write the configuration file: the program file was not found");
+  }
+  // A line break would end the entry and start a line of its own.
+  std::string value = "\"";
+  for (char c : text) value.push_back(c == '\r' || c == '\n' ? ' ' : c);
+  value.push_back('"');
+  WriteIniString(configFileName, kPresetsSection, PresetKey(index), value);
+}
+
 }  // namespace ardel

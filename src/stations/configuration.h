@@ -1,7 +1,8 @@
 #pragma once
-// The one setting the configuration file holds: the number of the serial port that the
-// next start opens.
+// The settings the configuration file holds: the number of the serial port that the
+// next start opens, and the three presets of the tab "Test".
 
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -25,5 +26,14 @@ int ComportFromText(std::string_view text);
 std::string ComportName(int number);
 // Writes the number into the file, every other line left as it is. Throws EFileError.
 void WriteComport(const std::string& configFileName, int number);
+
+// The presets: keys "Preset1" to "Preset3" of section "Presets". A value is written in
+// double quotes, so blanks at its ends and quotes of its own come back as they were.
+constexpr const char* kPresetsSection = "Presets";
+std::string PresetKey(int index);
+// The stored text of a preset, none when the file has no such entry.
+std::optional<std::string> ReadPreset(const TIniFile& config, int index);
+// Writes one preset, every other line left as it is. Throws EFileError.
+void WritePreset(const std::string& configFileName, int index, std::string_view text);
 
 }  // namespace ardel

@@ -165,6 +165,13 @@ void WriteIniInteger(const std::string& path, std::string_view section, std::str
   WriteFileAtomically(path, ini.Text());
 }
 
+void WriteIniString(const std::string& path, std::string_view section, std::string_view key,
+                    std::string_view value) {
+  TIniFile ini = TIniFile::Load(path);
+  ini.WriteString(section, key, value);
+  WriteFileAtomically(path, ini.Text());
+}
+
 TIniFile TIniFile::Load(const std::string& path) {
   struct stat st {};
   if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return TIniFile();

@@ -56,6 +56,10 @@ class TIniFile {
 void WriteIniInteger(const std::string& path, std::string_view section, std::string_view key,
                      int value);
 
+// The same for one text value.
+void WriteIniString(const std::string& path, std::string_view section, std::string_view key,
+                    std::string_view value);
+
 // The full name of the running program file; empty when it cannot be found.
 std::string ProgramFileName();
 

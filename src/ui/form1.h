@@ -51,6 +51,9 @@ struct TFormOptions : TAppOptions {
   bool runSequences = false;
 };
 
+// The key to the link log's colours, as rich text.
+QString LinkLogColourKey();
+
 class TForm1 : public QWidget, private IErrorSink {
   Q_OBJECT
  public:
@@ -144,6 +147,8 @@ class TForm1 : public QWidget, private IErrorSink {
   QCheckBox* CheckBox1 = nullptr;  // raw reception
   QCheckBox* CheckBox2 = nullptr;  // Stop Loging
   QCheckBox* CheckBox4 = nullptr;  // Debug Info
+  QCheckBox* CheckBox6 = nullptr;  // ms
+  QLabel* Label23 = nullptr;       // raw reception's hint
   QPushButton* Button4 = nullptr;  // clear Log
   TLinkLogModel* linkLogModel_ = nullptr;
   TLinkLogView* RichEdit1 = nullptr;
@@ -182,6 +187,7 @@ class TForm1 : public QWidget, private IErrorSink {
   QVBoxLayout* stationCommandsLayout_ = nullptr;
   QPlainTextEdit* Memo1 = nullptr;  // information field
   QPushButton* ButtonClrMemo1 = nullptr;  // "clr"
+  QPushButton* Button27 = nullptr;  // take the new SBI into the table
 
   // Page "Data".
   TStationTableModel* stationTableModel_ = nullptr;
@@ -197,6 +203,7 @@ class TForm1 : public QWidget, private IErrorSink {
   QCheckBox* CheckBox5 = nullptr;  // process Ruleset
   QPushButton* Button9 = nullptr;  // save Ruleset
   QPlainTextEdit* Memo2 = nullptr;
+  QLabel* Label24 = nullptr;  // where the rule set was saved
   QSplitter* Splitter1 = nullptr;
   QLabel* Label20 = nullptr;        // Message Field:
   QPushButton* Button10 = nullptr;  // clr

@@ -11,6 +11,8 @@
 #include <QPaintEvent>
 #include <QScrollBar>
 #include <QTimer>
+#include <QToolTip>
+#include <QHelpEvent>
 #include <algorithm>
 
 namespace ardel::ui {
@@ -36,8 +38,13 @@ void WarnBeyondLatin1(QComboBox* box) {
 }
 
 void WarnBeyondLatin1(QPlainTextEdit* editor) {
-  QObject::connect(editor, &QPlainTextEdit::textChanged, editor,
-                   [editor] { MarkLatin1(editor, editor->document()->toRawText()); });
+  QObject::connect(editor, &QPlainTextEdit::textChanged, editor, [editor] {
+    // The raw text separates its lines by U+2029, which is a line break, not a character.
+    QString text = editor->document()->toRawText();
+    text.replace(QChar::ParagraphSeparator, u'\n');
+    text.replace(QChar::LineSeparator, u'\n');
+    MarkLatin1(editor, text);
+  });
 }
 
 TLinkLogModel::TLinkLogModel(TLinkLog& log, QObject* parent) : QAbstractListModel(parent), log_(log) {
@@ -178,6 +185,14 @@ void TLinkLogView::reset() {
 void TLinkLogView::changeEvent(QEvent* event) {
   QAbstractItemView::changeEvent(event);
   if (event->type() == QEvent::FontChange) updateGeometries();
+}
+
+bool TLinkLogView::viewportEvent(QEvent* event) {
+  if (event->type() == QEvent::ToolTip && !toolTip().isEmpty()) {
+    QToolTip::showText(static_cast<QHelpEvent*>(event)->globalPos(), toolTip(), this);
+    return true;
+  }
+  return QAbstractItemView::viewportEvent(event);
 }
 
 QRect TLinkLogView::visualRect(const QModelIndex& index) const {

@@ -88,6 +88,8 @@ class TLinkLogView : public QAbstractItemView {
   void keyPressEvent(QKeyEvent* event) override;
   void scrollContentsBy(int dx, int dy) override;
   void changeEvent(QEvent* event) override;
+  // The view's own tool tip over its lines, which carry none.
+  bool viewportEvent(QEvent* event) override;
 
  private:
   void ScheduleScroll();

@@ -11,7 +11,9 @@
 #include "ui/fonts.h"
 #include "ui/form1.h"
 #include "ui/models.h"
+#include "ui/rule_highlighter.h"
 #include "ui/station_models.h"
+#include "ui/value_views.h"
 
 namespace ardel::ui {
 
@@ -41,10 +43,19 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Label19->setBuddy(Memo2);
   WarnBeyondLatin1(Memo2);
+  new TRuleLineHighlighter(Memo2->document());
+  Memo2->setToolTip(RuleLineKey());
+  // Says whether and where "save Ruleset" wrote the file.
+  Label24 = new QLabel(upper);
+  Label24->setObjectName(QStringLiteral("Label24"));
+  Label24->setAccessibleName(QStringLiteral("Ruleset saved"));
+  Label24->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  new TTextFieldLabel(app_->RuleSetSaved(), Label24, bindings_.get(), true);
   upperLayout->addWidget(Label19);
   upperLayout->addWidget(CheckBox5, 0, Qt::AlignLeft);
   upperLayout->addWidget(Button9, 0, Qt::AlignLeft);
   upperLayout->addWidget(Memo2, 1);
+  upperLayout->addWidget(Label24);
 
   auto* lower = new QWidget(Splitter1);
   auto* lowerLayout = new QVBoxLayout(lower);

@@ -132,14 +132,13 @@ void TForm1::BuildStationCommands() {
 }
 
 void TForm1::Button12Click(QAbstractButton* button) {
-  const TStationCommand command = app_->StationCommandFor(ToBytes(button->property(kTemplateProperty).toString()),
-                                                          button->property(kTagProperty).toInt());
   // The failure only warns: the command goes out with target address 00000000.
-  if (command.targetAddressFailed) ShowError(kCannotCalcTargetAddress, teLatin1);
-  app_->Queues().EnqueueCommand(command.commandString);
+  app_->Button12Click(ToBytes(button->text()), ToBytes(button->property(kTemplateProperty).toString()),
+                      button->property(kTagProperty).toInt(),
+                      [this] { ShowError(kCannotCalcTargetAddress, teLatin1); });
 }
 
-void TForm1::Button11Click() { ReadInfi(app_->DisplayedStation(), app_->StationTable(), app_->Queues()); }
+void TForm1::Button11Click() { app_->Button11Click(); }
 
 void TForm1::Edit2Change() {
   ShowFieldValidity(Edit2, IsOffsetInRange(ToBytes(Edit2->text())), QStringLiteral("offset not below 80"));

@@ -130,8 +130,21 @@ void TForm1::BuildStationsPage(QWidget* page) {
   ButtonClrMemo1->setObjectName(QStringLiteral("ButtonClrMemo1"));
   ButtonClrMemo1->setAccessibleDescription(QStringLiteral("Empties the information field"));
   connect(ButtonClrMemo1, &QPushButton::clicked, this, [this] { Guarded([this] { app_->Information().Clear(); }); });
+  // Offered after a station reported its new base ID as set; nothing changes until it
+  // is pressed.
+  Button27 = new QPushButton(bottom);
+  Button27->setObjectName(QStringLiteral("Button27"));
+  Button27->setAccessibleDescription(
+      QStringLiteral("Takes the station's new SBI into its column, its SBI field and the data file"));
+  new TTextFieldButton(app_->StationReports().OfferCaption(), Button27, bindings_.get(), true);
+  new TValueVisibility(app_->StationReports().OfferShown(), Button27, bindings_.get());
+  connect(Button27, &QPushButton::clicked, this, [this] { Guarded([this] { app_->Button27Click(); }); });
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(ButtonClrMemo1, 0, Qt::AlignLeft);
+  buttons->addWidget(Button27);
+  buttons->addStretch(1);
   bottomLayout->addWidget(Memo1, 1);
-  bottomLayout->addWidget(ButtonClrMemo1, 0, Qt::AlignTop);
+  bottomLayout->addLayout(buttons);
   layout->addWidget(bottom);
 }
 

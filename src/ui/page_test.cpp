@@ -11,12 +11,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
 #include "ui/fonts.h"
 #include "ui/form1.h"
 #include "ui/models.h"
 #include "ui/station_models.h"
+#include "ui/value_views.h"
 
 namespace ardel::ui {
 
@@ -36,7 +38,19 @@ void TForm1::BuildTestPage(QWidget* page) {
   makeSwitch(CheckBox1, "CheckBox1", "raw reception", switches.rawReception);
   makeSwitch(CheckBox2, "CheckBox2", "Stop Loging", switches.stopLogging);
   makeSwitch(CheckBox4, "CheckBox4", "Debug Info", switches.debugInfo);
-  header->addStretch(1);
+  makeSwitch(CheckBox6, "CheckBox6", "ms", switches.milliseconds);
+  CheckBox6->setAccessibleName(QStringLiteral("milliseconds in the time stamps"));
+  CheckBox6->setToolTip(QStringLiteral("Time stamps of new lines carry milliseconds"));
+  // Raw reception bypasses the framer, so everything that works on whole telegrams stops.
+  Label23 = new QLabel(QStringLiteral("raw reception: framing, acknowledgements and rules are paused"), page);
+  Label23->setObjectName(QStringLiteral("Label23"));
+  Label23->setStyleSheet(QStringLiteral("QLabel { color: rgb(255, 0, 0); }"));
+  // Wrapped rather than widening the window.
+  Label23->setWordWrap(true);
+  Label23->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+  Label23->setVisible(CheckBox1->isChecked());
+  connect(CheckBox1, &QCheckBox::toggled, Label23, &QWidget::setVisible);
+  header->addWidget(Label23, 1);
   Button4 = new QPushButton(QStringLiteral("clear Log"), page);
   Button4->setObjectName(QStringLiteral("Button4"));
   connect(Button4, &QPushButton::clicked, this, [this] { Guarded([this] { Button4Click(); }); });
@@ -90,6 +104,8 @@ void TForm1::BuildTestPage(QWidget* page) {
   Button6 = new QPushButton(QStringLiteral("send"), page);
   Button6->setObjectName(QStringLiteral("Button6"));
   connect(Button6, &QPushButton::clicked, this, [this] { Guarded([this] { Button6Click(); }); });
+  // Enter in the command line sends, as the button does.
+  connect(ComboBox1->lineEdit(), &QLineEdit::returnPressed, this, [this] { Guarded([this] { Button6Click(); }); });
   sendGrid->addWidget(Edit1, 0, 0);
   sendGrid->addWidget(ComboBox1, 0, 1);
   sendGrid->addWidget(Button6, 0, 2);
@@ -97,8 +113,10 @@ void TForm1::BuildTestPage(QWidget* page) {
   const char* presetNames[] = {"Button5", "Button3", "Button2"};
   const char* setNames[] = {"Button1", "Button7", "Button8"};
   for (int i = 0; i < TManualSend::kPresetCount; ++i) {
-    auto* preset = new QPushButton(FromBytes(app_->ManualSend().Preset(i)), page);
+    auto* preset = new QPushButton(page);
     preset->setObjectName(QString::fromLatin1(presetNames[i]));
+    // The start-up may bring the preset back from the configuration file.
+    new TTextFieldButton(app_->ManualSend().PresetField(i), preset, bindings_.get());
     preset->setFont(CourierNew(8));
     preset->setStyleSheet(QStringLiteral("text-align: left; padding-left: 4px;"));
     connect(preset, &QPushButton::clicked, this, [this, i] { Guarded([this, i] { PresetClick(i); }); });
@@ -126,6 +144,8 @@ void TForm1::BuildTestPage(QWidget* page) {
   RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
   RichEdit1->setFont(CourierNewPixels(11, true));
   RichEdit1->setModel(linkLogModel_);
+  RichEdit1->setToolTip(LinkLogColourKey());
+  RichEdit1->setAccessibleDescription(QTextDocumentFragment::fromHtml(LinkLogColourKey()).toPlainText());
   label->setBuddy(RichEdit1);
   testLayout_->addWidget(label);
   testLayout_->addWidget(RichEdit1, 1);
@@ -142,10 +162,31 @@ void TForm1::Button6Click() {
 
 void TForm1::PresetClick(int preset) { app_->Queues().EnqueueCommand(app_->ManualSend().Preset(preset)); }
 
-void TForm1::PresetSetClick(int preset) {
-  TManualSend& manualSend = app_->ManualSend();
-  manualSend.SetPreset(preset, app_->CommandLine().Text());
-  presetButtons_[preset]->setText(FromBytes(manualSend.Preset(preset)));
+void TForm1::PresetSetClick(int preset) { app_->SetPreset(preset, app_->CommandLine().Text()); }
+
+QString LinkLogColourKey() {
+  struct TKey {
+    TColor color;
+    const char* meaning;
+  };
+  static constexpr TKey kKeys[] = {
+      {colors::kSent, "sent telegram"},
+      {colors::kReceived, "received telegram"},
+      {colors::kError, "error, time-out (E)"},
+      {colors::kPurple, "repetition (W, repeat it)"},
+      {colors::kLime, "raw received byte; ok line (Debug Info)"},
+      {colors::kGrey, "rule trace (Debug Info)"},
+      {colors::kBlack, "column guide, port lost and back"},
+  };
+  QString key = QStringLiteral("<b>Colours of the link log</b>");
+  for (const TKey& k : kKeys) {
+    key += QStringLiteral("<br><span style=\"color: rgb(%1, %2, %3)\">&#9632; %4</span>")
+               .arg(k.color.r)
+               .arg(k.color.g)
+               .arg(k.color.b)
+               .arg(QString::fromLatin1(k.meaning));
+  }
+  return key;
 }
 
 }  // namespace ardel::ui

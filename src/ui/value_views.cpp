@@ -1,5 +1,6 @@
 #include "ui/value_views.h"
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
@@ -56,15 +57,27 @@ void TValueTabBar::ValueChanged() {
   tabs_->setCurrentIndex(value_.Value());
 }
 
-TTextFieldLabel::TTextFieldLabel(TTextField& field, QLabel* label, QObject* parent)
-    : QObject(parent), field_(field), label_(label) {
+TTextFieldLabel::TTextFieldLabel(TTextField& field, QLabel* label, QObject* parent, bool utf8)
+    : QObject(parent), field_(field), label_(label), utf8_(utf8) {
   TextChanged();
   field_.AddObserver(this);
 }
 
 TTextFieldLabel::~TTextFieldLabel() { field_.RemoveObserver(this); }
 
-void TTextFieldLabel::TextChanged() { label_->setText(FromBytes(field_.Text())); }
+void TTextFieldLabel::TextChanged() { label_->setText(utf8_ ? FromUtf8(field_.Text()) : FromBytes(field_.Text())); }
+
+TTextFieldButton::TTextFieldButton(TTextField& field, QAbstractButton* button, QObject* parent, bool utf8)
+    : QObject(parent), field_(field), button_(button), utf8_(utf8) {
+  TextChanged();
+  field_.AddObserver(this);
+}
+
+TTextFieldButton::~TTextFieldButton() { field_.RemoveObserver(this); }
+
+void TTextFieldButton::TextChanged() {
+  button_->setText(utf8_ ? FromUtf8(field_.Text()) : FromBytes(field_.Text()));
+}
 
 void ShowFieldValidity(QLineEdit* edit, bool valid, const QString& warning) {
   QPalette palette = edit->palette();

@@ -8,6 +8,7 @@
 #include "util/text_field.h"
 #include "util/value.h"
 
+class QAbstractButton;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
@@ -62,11 +63,11 @@ class TValueTabBar : public QObject, private IValueObserver {
   QTabBar* tabs_;
 };
 
-// A text shown in a label.
+// A text shown in a label: a byte text (Latin-1), or one for people (UTF-8).
 class TTextFieldLabel : public QObject, private ITextFieldObserver {
   Q_OBJECT
  public:
-  TTextFieldLabel(TTextField& field, QLabel* label, QObject* parent = nullptr);
+  TTextFieldLabel(TTextField& field, QLabel* label, QObject* parent = nullptr, bool utf8 = false);
   ~TTextFieldLabel() override;
 
  private:
@@ -74,6 +75,22 @@ class TTextFieldLabel : public QObject, private ITextFieldObserver {
 
   TTextField& field_;
   QLabel* label_;
+  bool utf8_ = false;
+};
+
+// A text shown as a button's caption: a byte text (Latin-1), or one for people (UTF-8).
+class TTextFieldButton : public QObject, private ITextFieldObserver {
+  Q_OBJECT
+ public:
+  TTextFieldButton(TTextField& field, QAbstractButton* button, QObject* parent = nullptr, bool utf8 = false);
+  ~TTextFieldButton() override;
+
+ private:
+  void TextChanged() override;
+
+  TTextField& field_;
+  QAbstractButton* button_;
+  bool utf8_ = false;
 };
 
 // A hexadecimal field red while its text is not valid, with the warning for those who

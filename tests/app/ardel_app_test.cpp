@@ -322,3 +322,46 @@ TEST(QuitSignals, ASignalRunsTheHandlerOnTheLoop) {
 
 }  // namespace
 }  // namespace ardel
+
+namespace ardel {
+namespace {
+
+TEST_F(AppTest, PresetsComeBackAtTheNextStartAndForeignLinesStay) {
+  files_.WriteDataFiles();
+  const std::string foreign =
+      "; the bench's own notes\r\n[Link]\r\nComport=1\r\n[Presets]\r\nPreset2 = \"AB B0 00000000 FFFFFF81 00   two\"\r\n"
+      "Mine=kept\r\n[Other]\r\nkey = value\r\n";
+  WriteFileAtomically(files_.ConfigFile(), foreign);
+  TPty pty;
+  // Blanks at both ends and quotes of its own survive.
+  const std::string first = "  AB C0 00000000 FFFFFF80 FF   \"on\"  ";
+  {
+    auto app = Start(pty.Path());
+    EXPECT_EQ(app->ManualSend().Preset(0), TManualSend::kEmptyPreset);
+    EXPECT_EQ(app->ManualSend().Preset(1), "AB B0 00000000 FFFFFF81 00   two");
+    app->SetPreset(0, first);
+    EXPECT_TRUE(app->FormDestroy());
+  }
+  EXPECT_EQ(ReadWholeFile(files_.ConfigFile()),
+            "; the bench's own notes\r\n[Link]\r\nComport=1\r\n[Presets]\r\nPreset2 = \"AB B0 00000000 FFFFFF81 00   two\"\r\n"
+            "Mine=kept\r\nPreset1=\"" + first + "\"\r\n[Other]\r\nkey = value\r\n");
+  auto again = Start(pty.Path());
+  EXPECT_EQ(again->ManualSend().Preset(0), first);
+  EXPECT_EQ(again->ManualSend().Preset(1), "AB B0 00000000 FFFFFF81 00   two");
+  EXPECT_EQ(again->ManualSend().Preset(2), TManualSend::kEmptyPreset);
+  EXPECT_TRUE(errors_.shown.empty()) << errors_.shown.front();
+}
+
+TEST_F(AppTest, APresetSetAfterAFailedStartUpTouchesNoOtherPreset) {
+  // The configuration file cannot be read (a directory in its place): nothing is loaded,
+  // and a preset set now is refused rather than written over the unknown file.
+  std::filesystem::create_directory(files_.ConfigFile());
+  TPty pty;
+  auto app = Start(pty.Path());
+  errors_.shown.clear();
+  EXPECT_THROW(app->SetPreset(0, "AB B0 00000000 FFFFFF80 00"), EFileError);
+  EXPECT_TRUE(std::filesystem::is_directory(files_.ConfigFile()));
+}
+
+}  // namespace
+}  // namespace ardel

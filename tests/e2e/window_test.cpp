@@ -208,6 +208,34 @@ TEST_F(EndToEnd, RuleQueuesACommandThatTheBusReceives) {
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
 }
 
+TEST_F(EndToEnd, TheDemosRuleSetSwitchesSignalOnAtAPressOnly) {
+  // The demo's bus, faster: sender 0 of station 0 and sender 5 of station 1.
+  Start({"--senders", "0,1:05", "--sender-interval", "200", "--ack-timeout", "2000"},
+        ReadWholeFile(ARDEL_DEMO_RULESET));
+  // The Signal_On telegram of the station commands, as the button sends it.
+  const std::string signalOn = "AB C0 00000000 FFFFFF80 FF";
+  ASSERT_TRUE(PumpUntil([&] { return bus_.CountInOutput("<- " + signalOn + "   station 0: output on") > 0; }))
+      << LogText() << bus_.Output();
+  ASSERT_TRUE(PumpUntil([&] {
+    return bus_.CountInOutput("FFFFFF80 of station 0: release") >= 2 && QueueEmpty();
+  })) << bus_.Output();
+  // One Signal_On per press of FFFFFF80 (the last press may still be on its way), none
+  // for its releases nor for the other sender.
+  const std::size_t presses = bus_.CountInOutput("FFFFFF80 of station 0: press ");
+  EXPECT_LE(bus_.CountInOutput("<- AB C0 "), presses) << bus_.Output();
+  EXPECT_GE(bus_.CountInOutput("<- AB C0 ") + 1, presses) << bus_.Output();
+  EXPECT_EQ(bus_.CountInOutput("<- AB C0 "), bus_.CountInOutput("<- " + signalOn)) << bus_.Output();
+  const std::vector<std::string>& messages = form_->MessageField().Lines();
+  auto said = [&](const std::string& text) {
+    return std::count_if(messages.begin(), messages.end(),
+                         [&](const std::string& line) { return line.find(text) != std::string::npos; });
+  };
+  EXPECT_GE(said("rocker of FFFFFF80 pressed: station 0 signal on"), 1);
+  EXPECT_GE(said("sender FFFFFF05 of station 1 seen"), 2);
+  EXPECT_EQ(LogCount(colors::kError, ""), 0u) << LogText();
+  EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
+}
+
 TEST_F(EndToEnd, CommandToASilentStationIsSentThreeTimesThenDropped) {
   Start({"--silent", "1"});
   ShowStationTab(1);
@@ -225,6 +253,9 @@ TEST_F(EndToEnd, CommandToASilentStationIsSentThreeTimesThenDropped) {
   Pump(2 * std::chrono::milliseconds(kTickMs));
   EXPECT_EQ(bus_.CountInOutput("<- " + command), 3u) << bus_.Output();
   EXPECT_EQ(LogCount(colors::kSent, command), 3u) << LogText();
+  // The tab "Stations" says so too.
+  EXPECT_EQ(form_->Information().Lines(),
+            std::vector<std::string>{"Signal_On to FFFFFF00: no answer after three transmissions, dropped"});
 }
 
 TEST_F(EndToEnd, UnderAlwaysEverySenderTelegramIsAcknowledgedOnceAndNeverRepeated) {

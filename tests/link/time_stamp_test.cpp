@@ -1,5 +1,7 @@
 #include "link/time_stamp.h"
 
+#include "link/link_log.h"
+
 #include <gtest/gtest.h>
 
 #include <clocale>
@@ -16,6 +18,34 @@ TEST(TimeStamp, PlainLocaleGivesDayMonthYear) {
     EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)"))) << locale << ": " << text;
   }
   std::setlocale(LC_ALL, "C");
+}
+
+TEST(TimeStamp, MillisecondsFollowTheSeconds) {
+  struct Case {
+    const char* stamp;
+    int ms;
+    const char* expected;
+  } cases[] = {
+      {"09.12.2026 05:09:51", 7, "09.12.2026 05:09:51.007"},
+      {"12/09/2026 05:09:51 AM", 999, "12/09/2026 05:09:51.999 AM"},
+      {"2026-12-09 14:00:00", 1000, "2026-12-09 14:00:00.000"},
+      {"no digits", 42, "no digits.042"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(WithMilliseconds(c.stamp, c.ms), c.expected) << c.stamp;
+}
+
+TEST(TimeStamp, TheLogsSwitchAddsMillisecondsToNewStampsOnly) {
+  std::setlocale(LC_ALL, "C");
+  auto now = std::chrono::system_clock::from_time_t(1'700'000'000) + std::chrono::milliseconds(250);
+  TLinkLog log([&] { return now; });
+  const std::string plain = log.TimeStamp();
+  EXPECT_TRUE(std::regex_match(plain, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)"))) << plain;
+  log.Switches().milliseconds = true;
+  EXPECT_EQ(log.TimeStamp(), plain + ".250");
+  now += std::chrono::milliseconds(5);
+  EXPECT_EQ(log.TimeStamp(), plain + ".255");
+  log.Switches().milliseconds = false;
+  EXPECT_EQ(log.TimeStamp(), plain);
 }
 
 }  // namespace

@@ -54,5 +54,28 @@ TEST(ClassifyRuleLine, KindsAndArguments) {
   }
 }
 
+TEST(MarkRuleLine, WhatEachLineDoes) {
+  struct Case {
+    const char* line;
+    TRuleLineMark mark;
+  } cases[] = {
+      {"", rmEmpty},
+      {"/ a comment", rmComment},
+      {"if   6B 05 ?0000000 FFFFFF80 10", rmCondition},
+      {"then say hello", rmSay},
+      {"then AB C0 00000000 FFFFFF80 FF   Signal_On", rmCommand},
+      {"then ABC000000000FFFFFF80FF", rmCommand},
+      // Typos and lines that can never act.
+      {"then sy hello", rmNothing},                        // no "say": a command that is none
+      {"then AB C0 00000000 FFFFFF8 FF", rmNothing},       // a digit short
+      {"then AB C0 00000000 FFFFFG80 FF", rmNothing},      // not hexadecimal
+      {"then lamp 3", rmNothing},
+      {"If   *", rmNothing},
+      {" then say hello", rmNothing},
+      {"; not a comment here", rmNothing},
+  };
+  for (const Case& c : cases) EXPECT_EQ(MarkRuleLine(c.line), c.mark) << c.line;
+}
+
 }  // namespace
 }  // namespace ardel

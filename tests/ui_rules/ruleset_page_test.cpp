@@ -152,3 +152,59 @@ TEST(RuleSetPageLifetime, UnsavedEditWhenTheWindowGoes) {
 
 }  // namespace
 }  // namespace ardel::ui
+
+#include <QTextBlock>
+#include <QTextLayout>
+
+#include "ui/rule_highlighter.h"
+
+namespace ardel::ui {
+namespace {
+
+TEST_F(RuleSetPageTest, EachLineIsMarkedByWhatItDoes) {
+  auto form = MakeForm(dir_);
+  auto* memo2 = Find<QPlainTextEdit>(*form, "Memo2");
+  struct Case {
+    const char* line;
+    TRuleLineMark mark;
+  } cases[] = {
+      {"/ station 0 on a press", rmComment},
+      {"if   6B 05 ?0000000 FFFFFF80 10", rmCondition},
+      {"then say pressed", rmSay},
+      {"then AB C0 00000000 FFFFFF80 FF   on", rmCommand},
+      {"then sy hello", rmNothing},
+      {"If   *", rmNothing},
+  };
+  QStringList lines;
+  for (const Case& c : cases) lines << QString::fromLatin1(c.line);
+  memo2->setPlainText(lines.join(u'\n'));
+  QApplication::processEvents();
+  QTextBlock block = memo2->document()->firstBlock();
+  for (const Case& c : cases) {
+    ASSERT_TRUE(block.isValid()) << c.line;
+    const QList<QTextLayout::FormatRange> formats = block.layout()->formats();
+    ASSERT_EQ(formats.size(), 1) << c.line;
+    EXPECT_EQ(formats.front().length, block.length() - 1) << c.line;
+    EXPECT_EQ(formats.front().format.foreground().color(), RuleLineColor(c.mark)) << c.line;
+    block = block.next();
+  }
+  // Line breaks are no characters beyond Latin-1: the editor is not red for them.
+  EXPECT_NE(memo2->palette().color(QPalette::Base), QColor(255, 0, 0));
+  // The distinct marks are told apart, and the key names them.
+  EXPECT_NE(RuleLineColor(rmNothing), RuleLineColor(rmCommand));
+  EXPECT_TRUE(memo2->toolTip().contains("does nothing"));
+}
+
+TEST_F(RuleSetPageTest, SaveSaysWhereItWrote) {
+  auto form = MakeForm(dir_);
+  auto* saved = Find<QLabel>(*form, "Label24");
+  EXPECT_TRUE(saved->text().isEmpty());
+  Find<QPushButton>(*form, "Button9")->click();
+  ASSERT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join(" | ").toStdString();
+  EXPECT_TRUE(std::filesystem::exists(path_));
+  EXPECT_TRUE(saved->text().startsWith("Ruleset saved to " + QString::fromStdString(path_) + " at "))
+      << saved->text().toStdString();
+}
+
+}  // namespace
+}  // namespace ardel::ui

@@ -6,6 +6,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListView>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTest>
 #include <map>
@@ -234,6 +235,48 @@ TEST_F(StationCommandsTest, ReadInfi) {
     EXPECT_EQ(commands.At(static_cast<std::size_t>(15 - i)), "AB B4 00000000 FFFFFF00" + HexByte(static_cast<std::uint8_t>(i)));
   }
 
+  EXPECT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join("\n").toStdString();
+}
+
+TEST_F(StationCommandsTest, TakeOverButtonAfter00AndNotAfterF7) {
+  auto* takeOver = form_->findChild<QPushButton*>("Button27");
+  auto* info = form_->findChild<QPlainTextEdit*>("Memo1");
+  ASSERT_TRUE(takeOver && info);
+  EXPECT_FALSE(takeOver->isVisible());
+  form_->Queues().SetRepeatCntr(kRepeatStart);
+  form_->Queues().SetTransmitPermit(true);
+  form_->StationTable().WriteHeadings();
+  struct Case {
+    const char* code;
+    bool offered;
+  } cases[] = {{"F7", false}, {"00", true}, {"01", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    Click("change now");
+    form_->Timer1Timer();
+    form_->Queues().EnqueueAnswer(std::string("8B D0 FF800000 FFFFFF80 ") + c.code);
+    form_->Timer1Timer();
+    EXPECT_EQ(form_->Queues().Commands().Count(), 0u);
+    EXPECT_EQ(takeOver->isVisible(), c.offered);
+    // Beside the information field, whose three lines stay as they are.
+    EXPECT_TRUE(info->toPlainText().endsWith(" -> Dont forget to build a new Station-Tab with new SBI..."));
+    if (c.offered) {
+      EXPECT_EQ(takeOver->text(), "take FF800000 as SBI of station 0");
+      EXPECT_GT(GeometryInForm(takeOver).left(), GeometryInForm(info).right());
+    }
+    EXPECT_EQ(sbi_->text(), "FFFFFF80");
+  }
+  // 01 withdrew the offer of the 00 before it; a new 00 brings it back and the press
+  // takes it.
+  Click("change now");
+  form_->Timer1Timer();
+  form_->Queues().EnqueueAnswer("8B D0 FF800000 FFFFFF80 00");
+  form_->Timer1Timer();
+  ASSERT_TRUE(takeOver->isVisible());
+  takeOver->click();
+  EXPECT_FALSE(takeOver->isVisible());
+  EXPECT_EQ(sbi_->text(), "FF800000");
+  EXPECT_EQ(form_->StationTable().Cell(StationColumn(0), kSbiRow), "FF800000");
   EXPECT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join("\n").toStdString();
 }
 
