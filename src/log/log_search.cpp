@@ -1,6 +1,7 @@
 #include "log/log_search.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "rules/wild_match.h"
 
@@ -47,6 +48,10 @@ TLineMatcher::TLineMatcher(std::string_view query, TSearchMode mode) : mode_(mod
   if (mode == smText) {
     FoldCase(query, query_);
     empty_ = query_.empty();
+    if (!empty_) {
+      const unsigned char first = static_cast<unsigned char>(query_[0]);
+      firstOther_ = first >= 'a' && first <= 'z' ? static_cast<unsigned char>(first - 32) : first;
+    }
   } else {
     query_.assign(query);
     empty_ = Blank(query);
@@ -56,8 +61,38 @@ TLineMatcher::TLineMatcher(std::string_view query, TSearchMode mode) : mode_(mod
 bool TLineMatcher::Matches(TLogKind kind, std::string_view text) const {
   if (empty_) return false;
   if (mode_ == smPattern) return WildMatch(TelegramTextOf(kind, text), query_);
-  FoldCase(text, folded_);
-  return folded_.find(query_) != std::string::npos;
+  return FindFolded(text);
+}
+
+// Looks for the first byte of the query in both its cases with memchr, and compares
+// from there folding as it goes: no copy of the line.
+bool TLineMatcher::FindFolded(std::string_view text) const {
+  const std::size_t n = query_.size();
+  if (text.size() < n) return false;
+  const auto* t = reinterpret_cast<const unsigned char*>(text.data());
+  const auto* q = reinterpret_cast<const unsigned char*>(query_.data());
+  const std::size_t last = text.size() - n;  // the last place a hit can start
+  auto at = [&](std::size_t i) {
+    for (std::size_t k = 0; k < n; ++k) {
+      unsigned char c = kFold.small[t[i + k]];
+      if (i + k > 0 && t[i + k - 1] == 0xC3 && c >= 0x80 && c <= 0x9E && c != 0x97) c = static_cast<unsigned char>(c + 0x20);
+      if (c != q[k]) return false;
+    }
+    return true;
+  };
+  for (const unsigned char first : {q[0], firstOther_}) {
+    const unsigned char* from = t;
+    const unsigned char* end = t + last + 1;
+    while (from < end) {
+      const void* found = std::memchr(from, first, static_cast<std::size_t>(end - from));
+      if (found == nullptr) break;
+      const auto* p = static_cast<const unsigned char*>(found);
+      if (at(static_cast<std::size_t>(p - t))) return true;
+      from = p + 1;
+    }
+    if (firstOther_ == q[0]) break;
+  }
+  return false;
 }
 
 void TLogSearch::Start(std::string_view query, TSearchMode mode) {
@@ -94,7 +129,7 @@ bool TLogSearch::Step(std::size_t maxLines, std::chrono::microseconds time) {
   const auto until = std::chrono::steady_clock::now() + time;
   std::size_t left = std::max<std::size_t>(1, maxLines);
   // Slices of a few thousand lines between looks at the clock.
-  constexpr std::size_t kSlice = 8192;
+  constexpr std::size_t kSlice = 4096;
   while (scanned_ < count && left > 0) {
     const std::size_t to = scanned_ + std::min({kSlice, left, count - scanned_});
     source_->Scan(scanned_, to, [this](std::size_t index, TLogKind kind, std::string_view text) {

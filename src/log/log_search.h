@@ -42,10 +42,12 @@ class TLineMatcher {
   bool Matches(TLogKind kind, std::string_view text) const;
 
  private:
+  bool FindFolded(std::string_view text) const;
+
   std::string query_;  // folded for text
   TSearchMode mode_ = smText;
   bool empty_ = true;
-  mutable std::string folded_;
+  unsigned char firstOther_ = 0;  // the query's first byte in the other case
 };
 
 // Folds ASCII capitals and the capitals of Latin-1 in UTF-8 (U+00C0..U+00DE) to small ones.
