@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QTabWidget>
 #include <QTest>
+#include <QTimer>
 #include <fstream>
 
 #include "support/event_loop.h"
@@ -116,6 +117,31 @@ TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
 
   QTest::keyClick(field, Qt::Key_Escape);
   EXPECT_TRUE(bar->isHidden());
+}
+
+TEST(FindBar, ALargeLogIsSearchedInSlicesBetweenOtherEvents) {
+  testing::TProgramDirectory files;
+  files.WriteDataFiles();
+  TRecordingErrorDialog errors;
+  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
+  form.SetErrorDialog(&errors);
+  TLinkLog& log = form.LinkLog();
+  for (int i = 0; i < 500000; ++i) log.AppendLineNoScroll(lkRx, i == 499999 ? "the needle" : "R hay and more hay");
+  auto* bar = form.findChild<TFindBar*>("FindBar");
+  bar->Open();
+  int ticks = 0;
+  QTimer other;
+  QObject::connect(&other, &QTimer::timeout, [&] { ++ticks; });
+  other.start(0);
+  bar->Field()->setText("NEEDLE");
+  EXPECT_FALSE(bar->Search().Done());
+  QCoreApplication::processEvents();
+  EXPECT_FALSE(bar->Search().Done());
+  EXPECT_GT(bar->Search().Scanned(), 0u);
+  ASSERT_TRUE(Finished(*bar));
+  EXPECT_GT(ticks, 1);
+  EXPECT_EQ(bar->Search().Hits().size(), 1u);
+  EXPECT_EQ(bar->Result()->text(), "1 found");
 }
 
 TEST(FindBar, TheLogViewIsAnAccessibleList) {
