@@ -133,6 +133,10 @@ TFindBar::TFindBar(const ILogLineSource& source, QAbstractItemModel* model, TLin
   connect(shortcut(QKeySequence::Find), &QShortcut::activated, this, &TFindBar::Open);
   connect(shortcut(QKeySequence(Qt::Key_F3)), &QShortcut::activated, this, &TFindBar::FindNext);
   connect(shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3)), &QShortcut::activated, this, &TFindBar::FindPrevious);
+  // Escape closes the bar from any of its controls, not just the field.
+  auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+  escape->setContext(Qt::WidgetWithChildrenShortcut);
+  connect(escape, &QShortcut::activated, this, &TFindBar::Close);
   ShowResult();
   hide();
 }

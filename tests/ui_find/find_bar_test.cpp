@@ -117,6 +117,11 @@ TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
 
   QTest::keyClick(field, Qt::Key_Escape);
   EXPECT_TRUE(bar->isHidden());
+  QTest::keyClick(view, Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(bar->isVisible());
+  form.findChild<QPushButton*>("FindNext")->setFocus();
+  QTest::keyClick(form.findChild<QPushButton*>("FindNext"), Qt::Key_Escape);
+  EXPECT_TRUE(bar->isHidden());
 }
 
 TEST(FindBar, ALargeLogIsSearchedInSlicesBetweenOtherEvents) {
