@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QFile>
 #include <QIcon>
 #include <QMessageBox>
 #include <csignal>
@@ -16,6 +17,7 @@
 #include "app/program_files.h"
 #include "app/quit_signals.h"
 #include "stations/ini_file.h"
+#include "ui/capture_window.h"
 #include "ui/error_dialog.h"
 #include "ui/form1.h"
 #include "ui/qt_event_loop.h"
@@ -111,6 +113,19 @@ bool LockProgramDirectory(ardel::TDirectoryLock& lock, const ardel::TProgramFile
   return false;
 }
 
+// A capture, read-only: no lock, no port, no program files.
+int ViewCapture(const ardel::TCommandLine& line) {
+  QString error;
+  ardel::ui::TCaptureWindow* window =
+      ardel::ui::TCaptureWindow::Open(QFile::decodeName(line.viewFile.c_str()), error);
+  if (window == nullptr) {
+    PrintError(error.toStdString());
+    return 1;
+  }
+  window->show();
+  return QApplication::exec();
+}
+
 }  // namespace
 
 int main(int argc, char* argv[]) {
@@ -139,6 +154,7 @@ int main(int argc, char* argv[]) {
 
   // Qt has taken its own arguments out by now.
   const ardel::TCommandLine line = ardel::ParseCommandLine(Arguments(argc, argv));
+  if (line.action == ardel::caView) return ViewCapture(line);
   if (line.action != ardel::caRun) return Answer(line);
 
   const std::optional<ardel::TProgramFiles> files = FilesOf(line);

@@ -28,6 +28,20 @@ TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
     const std::string& argument = arguments[i];
     if (argument == "--help" || argument == "-h") return TCommandLine{caHelp, {}, {}};
     if (argument == "--version") return TCommandLine{caVersion, {}, {}};
+    if (argument == "--view" || argument.rfind("--view=", 0) == 0) {
+      std::string file;
+      if (argument == "--view") {
+        if (i + 1 >= arguments.size()) return fail("--view needs a capture file");
+        file = arguments[++i];
+      } else {
+        file = argument.substr(7);
+      }
+      if (file.empty()) return fail("--view needs a capture file");
+      if (!line.viewFile.empty()) return fail("--view given twice");
+      line.viewFile = file;
+      line.action = caView;
+      continue;
+    }
     std::string value;
     if (argument == "--dir") {
       if (i + 1 >= arguments.size()) return fail("--dir needs a directory");

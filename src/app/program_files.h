@@ -12,12 +12,15 @@ namespace ardel {
 constexpr const char* kVersionText = "Ardel V" ARDEL_VERSION " (Build 13.10.07)\n";
 constexpr const char* kUsageText =
     "Usage: ardel [--dir DIR]\n"
+    "       ardel --view FILE\n"
     "Operator and test tool for an RS485 link to up to sixteen bus stations.\n"
     "\n"
     "  --dir DIR   keep the configuration file, the station data file, the rule-set\n"
     "              file and the link log's capture folder \"log\" in DIR instead of\n"
     "              beside the program file; DIR is created when missing, and a leading\n"
     "              ~/ stands for the home directory\n"
+    "  --view FILE open the capture FILE read-only in a window of its own, with the\n"
+    "              link log's colours, find bar and filter; nothing else starts\n"
     "  --help      show this text and exit\n"
     "  --version   show the version and exit\n"
     "\n"
@@ -37,12 +40,13 @@ struct TProgramFiles {
 // Without a program file and without a directory both stay empty: nothing is known.
 TProgramFiles ProgramFilesFor(const std::string& programFileName, const std::string& directory = {});
 
-enum TCommandAction { caRun, caHelp, caVersion, caError };
+enum TCommandAction { caRun, caHelp, caVersion, caView, caError };
 
 struct TCommandLine {
   TCommandAction action = caRun;
   std::string directory;  // --dir as given
   std::string error;
+  std::string viewFile;  // --view as given
 };
 
 // The arguments after the program name.

@@ -276,11 +276,9 @@ TLogStore::TPage& TLogStore::CachePage(std::uint64_t segment, std::size_t page) 
   return *slot;
 }
 
-void TLogStore::ReadPage(const TSegment& segment, std::size_t page, TPage& into) const {
-  const std::uint64_t from = segment.pageStart[page];
-  const std::uint64_t to = page + 1 < segment.pageStart.size() ? segment.pageStart[page + 1] : segment.end;
+bool TLogStore::ReadBytes(const TSegment& segment, std::uint64_t from, std::uint64_t to, std::string& bytes) const {
   const TFile& file = *segment.file;
-  std::string bytes;
+  bytes.clear();
   bool readFailed = false;
   if (from < file.written) {
     const std::size_t onDisk = static_cast<std::size_t>(std::min(to, file.written) - from);
@@ -299,6 +297,60 @@ void TLogStore::ReadPage(const TSegment& segment, std::size_t page, TPage& into)
     const std::uint64_t start = std::max(from, file.written);
     bytes.append(file.pending, static_cast<std::size_t>(start - file.written), static_cast<std::size_t>(to - start));
   }
+  return !readFailed;
+}
+
+void TLogStore::Scan(std::size_t from, std::size_t to, const TVisit& visit) const {
+  to = std::min(to, count_);
+  if (from >= to) return;
+  // About a megabyte per read.
+  const std::size_t pagesPerRead = std::max<std::size_t>(1, 4096 / options_.linesPerPage);
+  auto it = std::upper_bound(segments_.begin(), segments_.end(), from,
+                             [](std::size_t i, const TSegment& s) { return i < s.firstLine; }) - 1;
+  std::size_t index = from;
+  for (; it != segments_.end() && index < to; ++it) {
+    const TSegment& segment = *it;
+    std::size_t page = (index - segment.firstLine) / options_.linesPerPage;
+    const std::size_t segmentEnd = std::min(to, segment.firstLine + segment.count);
+    while (index < segmentEnd) {
+      const std::size_t lastPage = std::min(segment.pageStart.size(), page + pagesPerRead);
+      const std::uint64_t begin = segment.pageStart[page];
+      const std::uint64_t end = lastPage < segment.pageStart.size() ? segment.pageStart[lastPage] : segment.end;
+      std::size_t line = segment.firstLine + page * options_.linesPerPage;
+      const std::size_t readEnd = std::min(segmentEnd, segment.firstLine + lastPage * options_.linesPerPage);
+      std::string_view rest;
+      if (ReadBytes(segment, begin, end, scanBuffer_)) rest = scanBuffer_;
+      while (line < readEnd) {
+        std::string_view text = "(cannot read this line back)";
+        TLogKind kind = lkError;
+        if (!rest.empty()) {
+          const std::size_t stop = rest.find('\n');
+          const std::string_view whole = rest.substr(0, stop);
+          rest = stop == std::string_view::npos ? std::string_view() : rest.substr(stop + 1);
+          const std::size_t tab1 = whole.find('\t');
+          const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : whole.find('\t', tab1 + 1);
+          kind = lkInfo;
+          text = whole;
+          if (tab2 != std::string_view::npos) {
+            kind = LogKindFromName(whole.substr(tab1 + 1, tab2 - tab1 - 1)).value_or(lkInfo);
+            text = whole.substr(tab2 + 1);
+          }
+        }
+        if (line >= index) visit(line, kind, text);
+        ++line;
+      }
+      index = readEnd;
+      page = lastPage;
+    }
+  }
+}
+
+void TLogStore::ReadPage(const TSegment& segment, std::size_t page, TPage& into) const {
+  const std::uint64_t from = segment.pageStart[page];
+  const std::uint64_t to = page + 1 < segment.pageStart.size() ? segment.pageStart[page + 1] : segment.end;
+  std::string bytes;
+  // What cannot be read back stays short; the lines below are marked.
+  ReadBytes(segment, from, to, bytes);
 
   const std::size_t expected =
       std::min(options_.linesPerPage, segment.count - page * options_.linesPerPage);

@@ -17,6 +17,7 @@
 
 #include "log/capture_settings.h"
 #include "log/log_kind.h"
+#include "log/log_search.h"
 
 namespace ardel {
 
@@ -36,12 +37,12 @@ struct TLogStoreOptions {
   std::chrono::seconds retryAfter{60};
 };
 
-class TLogStore {
+class TLogStore : public ILogLineSource {
  public:
   using TTime = std::chrono::system_clock::time_point;
 
   explicit TLogStore(TLogStoreOptions options = {});
-  ~TLogStore();
+  ~TLogStore() override;
   TLogStore(const TLogStore&) = delete;
   TLogStore& operator=(const TLogStore&) = delete;
 
@@ -53,7 +54,9 @@ class TLogStore {
   // Empties the view; the capture goes on and notes it with an info line "log cleared".
   void Clear(TTime when);
 
-  std::size_t Count() const { return count_; }
+  std::size_t Count() const override { return count_; }
+  // Reads the pages in order, many at a time, past the cache and without a copy per line.
+  void Scan(std::size_t from, std::size_t to, const TVisit& visit) const override;
   TStoredLine Line(std::size_t index) const { return Peek(index); }
   // Valid until the next call on the store.
   const TStoredLine& Peek(std::size_t index) const;
@@ -98,6 +101,8 @@ class TLogStore {
   void FormatLine(std::string& out, TTime when, TLogKind kind, std::string_view text);
   TPage& CachePage(std::uint64_t segment, std::size_t page) const;
   void ReadPage(const TSegment& segment, std::size_t page, TPage& into) const;
+  // The bytes of [from, to) of a segment's file into the buffer; false when the disk failed.
+  bool ReadBytes(const TSegment& segment, std::uint64_t from, std::uint64_t to, std::string& into) const;
 
   TLogStoreOptions options_;
   TCaptureSettings settings_;
@@ -117,6 +122,7 @@ class TLogStore {
 
   mutable std::vector<TPage> cache_;
   mutable std::uint64_t useCounter_ = 0;
+  mutable std::string scanBuffer_;
 
   std::int64_t stampSecond_ = INT64_MIN;
   char stamp_[64] = {};

@@ -11,6 +11,7 @@
 
 #include "app/ardel_app.h"
 #include "ui/error_dialog.h"
+#include "ui/find_bar.h"
 #include "ui/qt_event_loop.h"
 #include "ui/save_file_dialog.h"
 #include "ui/text_views.h"
@@ -255,6 +256,20 @@ class TForm1 : public QWidget, private IErrorSink {
   QLineEdit* EditLogFile = nullptr;
   QPushButton* ButtonLogFolder = nullptr;  // open Log folder
   QPushButton* ButtonSaveLog = nullptr;    // save Log as...
+
+  // Finding in the link log, and captures opened read-only.
+ public:
+  TFindBar* FindBarOfLog() const { return findBar_; }
+  // Where "open capture..." asks for its file.
+  void SetOpenFileDialog(IOpenFileDialog* dialog) { openFileDialog_ = dialog; }
+
+ private:
+  void ButtonOpenCaptureClick();
+
+  TFindBar* findBar_ = nullptr;
+  QPushButton* ButtonOpenCapture = nullptr;  // open capture...
+  TQtOpenFileDialog defaultOpenFileDialog_;
+  IOpenFileDialog* openFileDialog_ = &defaultOpenFileDialog_;
 };
 
 }  // namespace ardel::ui

@@ -1,4 +1,5 @@
 #include "ui/models.h"
+#include "ui/log_view_accessible.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -92,6 +93,7 @@ void TLinkLogModel::BeforeClear() { beginResetModel(); }
 void TLinkLogModel::AfterClear() { endResetModel(); }
 
 TLinkLogView::TLinkLogView(QWidget* parent) : QAbstractItemView(parent) {
+  InstallLogViewAccessible();
   setSelectionMode(QAbstractItemView::ExtendedSelection);
   setSelectionBehavior(QAbstractItemView::SelectRows);
   setEditTriggers(QAbstractItemView::NoEditTriggers);
@@ -103,7 +105,7 @@ TLinkLogView::TLinkLogView(QWidget* parent) : QAbstractItemView(parent) {
 void TLinkLogView::setModel(QAbstractItemModel* model) {
   QAbstractItemView::setModel(model);
   if (auto* logModel = qobject_cast<TLinkLogModel*>(model)) {
-    connect(logModel, &TLinkLogModel::ScrollRequested, this, &TLinkLogView::ScheduleScroll);
+    connect(logModel, &TLinkLogModel::ScrollRequested, this, &TLinkLogView::ScheduleScroll, Qt::UniqueConnection);
   }
   reset();
 }

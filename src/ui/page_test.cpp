@@ -14,6 +14,8 @@
 #include <QTextDocumentFragment>
 #include <QVBoxLayout>
 
+#include "ui/capture_window.h"
+#include "ui/find_bar.h"
 #include "ui/fonts.h"
 #include "ui/form1.h"
 #include "ui/models.h"
@@ -59,6 +61,10 @@ void TForm1::BuildTestPage(QWidget* page) {
   ButtonSaveLog->setObjectName(QStringLiteral("ButtonSaveLog"));
   connect(ButtonSaveLog, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonSaveLogClick(); }); });
   header->addWidget(ButtonSaveLog);
+  ButtonOpenCapture = new QPushButton(QStringLiteral("open capture..."), page);
+  ButtonOpenCapture->setObjectName(QStringLiteral("ButtonOpenCapture"));
+  connect(ButtonOpenCapture, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonOpenCaptureClick(); }); });
+  header->addWidget(ButtonOpenCapture);
   testLayout_->addLayout(header);
 
   // The ACK policy, left to right.
@@ -148,7 +154,22 @@ void TForm1::BuildTestPage(QWidget* page) {
   RichEdit1->setAccessibleDescription(QTextDocumentFragment::fromHtml(LinkLogColourKey()).toPlainText());
   label->setBuddy(RichEdit1);
   testLayout_->addWidget(label);
+  findBar_ = new TFindBar(app_->LinkLog().Store(), linkLogModel_, RichEdit1, page);
+  testLayout_->addWidget(findBar_);
   testLayout_->addWidget(RichEdit1, 1);
+}
+
+void TForm1::ButtonOpenCaptureClick() {
+  const QString folder = QString::fromStdString(app_->LinkLog().Store().Settings().folder);
+  const QString path = openFileDialog_->GetOpenFileName(this, QStringLiteral("open capture"), folder);
+  if (path.isEmpty()) return;
+  QString error;
+  TCaptureWindow* window = TCaptureWindow::Open(path, error, this);
+  if (window == nullptr) {
+    ShowError(error.toStdString(), teUtf8);
+    return;
+  }
+  window->show();
 }
 
 void TForm1::Button4Click() { app_->LinkLog().Clear(); }

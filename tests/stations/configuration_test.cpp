@@ -87,6 +87,12 @@ TEST(ProgramFiles, CommandLine) {
       {{"--dir="}, caError, ""},
       {{"--dir", "a", "--dir", "b"}, caError, ""},
       {{"file.txt"}, caError, ""},
+      {{"--view", "a.log"}, caView, ""},
+      {{"--view=a.log", "--dir", "d"}, caView, "d"},
+      {{"--view"}, caError, ""},
+      {{"--view="}, caError, ""},
+      {{"--view", "a", "--view", "b"}, caError, ""},
+      {{"--view", "a", "--help"}, caHelp, ""},
   };
   for (const TCase& c : cases) {
     std::string joined;
@@ -96,6 +102,7 @@ TEST(ProgramFiles, CommandLine) {
     EXPECT_EQ(line.action, c.action);
     EXPECT_EQ(line.directory, c.directory);
     EXPECT_EQ(line.error.empty(), c.action != caError);
+    if (c.action == caView) EXPECT_EQ(line.viewFile, "a.log");
   }
 
   struct TDir {

@@ -61,6 +61,10 @@ TEST(Program, AnswersOnTheTerminal) {
       {{"--dir", "/tmp", "--help"}, false, 0, "Usage: ardel"},
       {{"--bogus"}, true, 2, "unknown argument '--bogus'"},
       {{"--dir"}, true, 2, "--dir needs a directory"},
+      {{"--help"}, false, 0, "--view FILE"},
+      {{"--view"}, true, 2, "--view needs a capture file"},
+      // Before any program file: the message names the capture, nothing else.
+      {{"--view", "/nonexistent/ardel-1.log"}, true, 1, "ardel: cannot open /nonexistent/ardel-1.log"},
   };
   TProgramDirectory scratch;
   for (const TCase& c : cases) {

@@ -1,0 +1,179 @@
+#include "log/capture_file.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <optional>
+
+namespace ardel {
+namespace {
+
+constexpr std::size_t kCachedPages = 16;
+constexpr std::size_t kReadBytes = 4u << 20;
+
+bool Digit(char c) { return c >= '0' && c <= '9'; }
+
+}  // namespace
+
+bool ParseCaptureLine(std::string_view line, TCaptureLine& into) {
+  if (line.size() < kCaptureTimeLength + 2) return false;
+  // "YYYY-MM-DDTHH:MM:SS.mmm": the separators at their places, digits elsewhere.
+  static constexpr char kShape[] = "dddd-dd-ddTdd:dd:dd.ddd";
+  for (std::size_t i = 0; i < kCaptureTimeLength; ++i) {
+    if (kShape[i] == 'd' ? !Digit(line[i]) : line[i] != kShape[i]) return false;
+  }
+  if (line[kCaptureTimeLength] != '\t') return false;
+  const std::size_t tab = line.find('\t', kCaptureTimeLength + 1);
+  if (tab == std::string_view::npos) return false;
+  const std::optional<TLogKind> kind = LogKindFromName(line.substr(kCaptureTimeLength + 1, tab - kCaptureTimeLength - 1));
+  if (!kind) return false;
+  into.time = line.substr(0, kCaptureTimeLength);
+  into.kind = *kind;
+  into.text = line.substr(tab + 1);
+  return true;
+}
+
+template <typename F>
+void TCaptureFile::ForEachLine(std::string_view bytes, F&& visit) {
+  while (!bytes.empty()) {
+    const std::size_t stop = bytes.find('\n');
+    std::string_view line = bytes.substr(0, stop);
+    bytes = stop == std::string_view::npos ? std::string_view() : bytes.substr(stop + 1);
+    // A capture that went through a Windows editor keeps its lines.
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    TCaptureLine parsed;
+    if (ParseCaptureLine(line, parsed)) visit(parsed);
+  }
+}
+
+TCaptureFile::~TCaptureFile() {
+  if (fd_ >= 0) ::close(fd_);
+}
+
+bool TCaptureFile::Open(const std::string& path) {
+  path_ = path;
+  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd_ < 0) {
+    error_ = "cannot open " + path + ": " + std::strerror(errno);
+    return false;
+  }
+  struct stat info {};
+  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+    error_ = "cannot open " + path + ": not a file";
+    return false;
+  }
+  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  std::string buffer;
+  std::string carry;  // the start of a line that the last read cut
+  std::uint64_t offset = 0;  // of buffer[0] in the file, counting carry
+  std::string_view lastTime;
+  for (;;) {
+    buffer.assign(carry);
+    const std::size_t kept = buffer.size();
+    buffer.resize(kept + kReadBytes);
+    ssize_t n = 0;
+    do {
+      n = ::pread(fd_, buffer.data() + kept, kReadBytes, static_cast<off_t>(offset + kept));
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+      error_ = "cannot read " + path + ": " + std::strerror(errno);
+      return false;
+    }
+    buffer.resize(kept + static_cast<std::size_t>(n));
+    if (n == 0) break;
+    std::string_view rest(buffer);
+    std::uint64_t at = offset;
+    for (std::size_t stop; (stop = rest.find('\n')) != std::string_view::npos;) {
+      std::string_view line = rest.substr(0, stop);
+      if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+      TCaptureLine parsed;
+      if (ParseCaptureLine(line, parsed)) {
+        if (count_ % kLinesPerPage == 0) pageStart_.push_back(at);
+        if (count_ == 0) firstTime_.assign(parsed.time);
+        lastTime_.assign(parsed.time);
+        ++count_;
+      } else {
+        ++unreadable_;
+      }
+      at += stop + 1;
+      rest.remove_prefix(stop + 1);
+    }
+    end_ = at;
+    carry.assign(rest);
+    offset = at;
+  }
+  // A last line without its line break was cut while it was written.
+  if (!carry.empty()) ++unreadable_;
+  cache_.reserve(kCachedPages);
+  return true;
+}
+
+bool TCaptureFile::Read(std::uint64_t from, std::uint64_t to, std::string& into) const {
+  into.resize(static_cast<std::size_t>(to - from));
+  std::size_t got = 0;
+  while (got < into.size()) {
+    const ssize_t n = ::pread(fd_, into.data() + got, into.size() - got, static_cast<off_t>(from + got));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  into.resize(got);
+  return got == static_cast<std::size_t>(to - from);
+}
+
+const TCaptureFile::TPage& TCaptureFile::LoadPage(std::size_t page) const {
+  for (TPage& cached : cache_) {
+    if (cached.page == page) {
+      cached.used = ++useCounter_;
+      return cached;
+    }
+  }
+  TPage* slot = cache_.size() < kCachedPages
+                    ? &cache_.emplace_back()
+                    : &*std::min_element(cache_.begin(), cache_.end(),
+                                         [](const TPage& a, const TPage& b) { return a.used < b.used; });
+  slot->page = page;
+  slot->used = ++useCounter_;
+  const std::uint64_t to = page + 1 < pageStart_.size() ? pageStart_[page + 1] : end_;
+  Read(pageStart_[page], to, slot->bytes);
+  slot->lines.clear();
+  ForEachLine(slot->bytes, [&](const TCaptureLine& line) {
+    if (slot->lines.size() < kLinesPerPage) slot->lines.push_back(line);
+  });
+  // A file changed under us leaves its lines empty rather than shifting the rest.
+  const std::size_t expected = std::min(kLinesPerPage, count_ - page * kLinesPerPage);
+  while (slot->lines.size() < expected) slot->lines.push_back(TCaptureLine{{}, lkError, "(cannot read this line)"});
+  return *slot;
+}
+
+const TCaptureLine& TCaptureFile::Peek(std::size_t index) const {
+  static const TCaptureLine kNone;
+  if (index >= count_) return kNone;
+  return LoadPage(index / kLinesPerPage).lines[index % kLinesPerPage];
+}
+
+void TCaptureFile::Scan(std::size_t from, std::size_t to, const TVisit& visit) const {
+  to = std::min(to, count_);
+  if (from >= to) return;
+  const std::size_t pagesPerRead = 4096 / kLinesPerPage;
+  std::size_t page = from / kLinesPerPage;
+  std::size_t line = page * kLinesPerPage;
+  while (line < to) {
+    const std::size_t lastPage = std::min(pageStart_.size(), page + pagesPerRead);
+    const std::uint64_t end = lastPage < pageStart_.size() ? pageStart_[lastPage] : end_;
+    const std::size_t readEnd = std::min(to, lastPage * kLinesPerPage);
+    Read(pageStart_[page], end, scanBuffer_);
+    ForEachLine(scanBuffer_, [&](const TCaptureLine& parsed) {
+      if (line >= from && line < readEnd) visit(line, parsed.kind, parsed.text);
+      ++line;
+    });
+    line = readEnd;
+    page = lastPage;
+  }
+}
+
+}  // namespace ardel

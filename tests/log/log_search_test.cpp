@@ -1,0 +1,219 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "log/capture_file.h"
+#include "log/log_search.h"
+#include "log/log_store.h"
+
+namespace ardel {
+namespace {
+
+const auto kWhen = std::chrono::system_clock::time_point{} + std::chrono::hours(24 * 20000);
+
+// A small page and cache, so that searches cross pages and read back from the file.
+TLogStoreOptions SmallPages() {
+  TLogStoreOptions options;
+  options.linesPerPage = 4;
+  options.cachedPages = 2;
+  options.memoryBytes = 64;
+  return options;
+}
+
+struct TKnownLog : ::testing::Test {
+  TLogStore store{SmallPages()};
+  TLogSearch search{store};
+  void SetUp() override {
+    const std::pair<TLogKind, const char*> lines[] = {
+        {lkInfo, "E dd.nn.yyyy hh.mm.ss   xx xx xxxxxxxx ............."},                // 0
+        {lkRx, "R 09.12.2026 02:41:21   8B B4 00000000 FFFFFF80 00   Station 0"},       // 1
+        {lkTx, "S 09.12.2026 02:41:21   AB B0 00000000 FFFFFE80 00   base ID"},         // 2
+        {lkError, "E 09.12.2026 02:41:22   checksum ERROR in telegram"},               // 3
+        {lkRx, "R 09.12.2026 02:41:23   8B B4 00000003 FFFFFF80 00   8B B4 lookalike"},  // 4
+        {lkInfo, "Größe: ÄÖÜ"},                                                          // 5
+        {lkRule, "rule: if 8B B4 * FFFFFF80 *"},                                          // 6
+    };
+    for (const auto& [kind, text] : lines) store.Append(kind, kWhen, text);
+  }
+  std::vector<std::size_t> Find(std::string_view query, TSearchMode mode) {
+    search.Start(query, mode);
+    while (!search.Step()) {
+    }
+    return search.Hits();
+  }
+};
+
+TEST_F(TKnownLog, FindsTextAndPatterns) {
+  struct TCase {
+    const char* query;
+    TSearchMode mode;
+    std::vector<std::size_t> hits;
+  } cases[] = {
+      {"checksum error", smText, {3}},
+      {"STATION 0", smText, {1}},
+      {"8b b4", smText, {1, 4, 6}},
+      {"größe", smText, {5}},
+      {"äöü", smText, {5}},  // Latin-1 capitals fold in UTF-8
+      {"nowhere", smText, {}},
+      {"", smText, {}},
+      // The pattern covers the telegram text of rx and tx lines, the whole text of others.
+      {"8B B4 * FFFFFF80 *", smPattern, {1, 4}},
+      {"* FFFFFE80 *", smPattern, {2}},
+      {"rule: *", smPattern, {6}},
+      {"R *", smPattern, {}},
+      {"*error*", smPattern, {}},  // patterns keep their case
+      {"*ERROR*", smPattern, {3}},
+      {"", smPattern, {}},
+      {"   ", smPattern, {}},
+  };
+  for (const TCase& c : cases) {
+    EXPECT_EQ(Find(c.query, c.mode), c.hits) << c.query;
+  }
+}
+
+TEST_F(TKnownLog, NextPreviousWrapAndCount) {
+  Find("8b b4", smText);
+  ASSERT_EQ(search.Hits().size(), 3u);
+  EXPECT_EQ(search.Next(std::nullopt), 1u);
+  EXPECT_EQ(search.Next(1), 4u);
+  EXPECT_EQ(search.Next(4), 6u);
+  EXPECT_EQ(search.Next(6), 1u);  // wraps
+  EXPECT_EQ(search.Next(2), 4u);  // from a line that is no hit
+  EXPECT_EQ(search.Previous(std::nullopt), 6u);
+  EXPECT_EQ(search.Previous(4), 1u);
+  EXPECT_EQ(search.Previous(1), 6u);  // wraps
+  EXPECT_EQ(search.Ordinal(4), 2u);
+  EXPECT_EQ(search.Ordinal(3), 0u);
+  Find("nowhere", smText);
+  EXPECT_EQ(search.Next(std::nullopt), std::nullopt);
+  EXPECT_EQ(search.Previous(3), std::nullopt);
+}
+
+TEST_F(TKnownLog, FollowsNewLinesAndAClear) {
+  Find("station", smText);
+  EXPECT_EQ(search.Hits(), (std::vector<std::size_t>{1}));
+  store.Append(lkRx, kWhen, "R 09.12.2026 02:41:30   8B B4 00000003 FFFFFF80 00   station 3");
+  store.Append(lkInfo, kWhen, "other");
+  EXPECT_FALSE(search.Done());
+  EXPECT_TRUE(search.Step());
+  EXPECT_EQ(search.Hits(), (std::vector<std::size_t>{1, 7}));
+  store.Clear(kWhen);
+  store.Append(lkInfo, kWhen, "station again");
+  EXPECT_TRUE(search.Step());
+  EXPECT_EQ(search.Hits(), (std::vector<std::size_t>{0}));
+}
+
+TEST(LogSearch, LargeLogAnswersInSlices) {
+  TLogStore store{SmallPages()};
+  for (int i = 0; i < 20000; ++i) store.Append(lkRx, kWhen, i % 1000 == 999 ? "needle" : "hay");
+  TLogSearch search(store);
+  search.Start("NEEDLE", smText);
+  EXPECT_FALSE(search.Step(5000));
+  EXPECT_EQ(search.Scanned(), 5000u);
+  EXPECT_EQ(search.Hits().size(), 5u);
+  EXPECT_DOUBLE_EQ(search.Progress(), 0.25);
+  // A new query drops the old one at once.
+  search.Start("hay", smText);
+  EXPECT_TRUE(search.Hits().empty());
+  int steps = 0;
+  while (!search.Step(3000)) ++steps;
+  EXPECT_EQ(steps, 6);
+  EXPECT_EQ(search.Hits().size(), 19980u);
+  // The scan and the cache agree on every line.
+  for (std::size_t i = 0; i < store.Count(); i += 997) {
+    store.Scan(i, i + 1, [&](std::size_t index, TLogKind kind, std::string_view text) {
+      EXPECT_EQ(index, i);
+      EXPECT_EQ(text, store.Peek(i).text);
+      EXPECT_EQ(kind, store.Peek(i).kind);
+    });
+  }
+}
+
+struct TCaptureOnDisk : ::testing::Test {
+  std::string path;
+  void SetUp() override {
+    char name[] = "/tmp/ardel-capture-test-XXXXXX";
+    const int fd = ::mkstemp(name);
+    ASSERT_GE(fd, 0);
+    ::close(fd);
+    path = name;
+  }
+  void TearDown() override { std::filesystem::remove(path); }
+  void Write(const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
+};
+
+TEST_F(TCaptureOnDisk, ReadsItsLinesAndCountsTheOthers) {
+  std::string bytes;
+  for (int i = 0; i < 600; ++i) {
+    bytes += "2026-12-09T02:41:21.123\t" + std::string(i % 2 ? "rx" : "tx") + "\tline " + std::to_string(i) + "\n";
+    if (i == 10) bytes += "a foreign line\n";
+    if (i == 300) bytes += "2026-12-09T02:41:21.123\tnokind\tx\n\n";
+  }
+  bytes += "2026-12-09T02:59:00.000\tinfo\tlast\r\n";
+  bytes += "2026-12-09T03:00:00.000\trx\tcut sho";
+  Write(bytes);
+  TCaptureFile file;
+  ASSERT_TRUE(file.Open(path)) << file.Error();
+  EXPECT_EQ(file.Count(), 601u);
+  EXPECT_EQ(file.Unreadable(), 4u);
+  EXPECT_EQ(file.FirstTime(), "2026-12-09T02:41:21.123");
+  EXPECT_EQ(file.LastTime(), "2026-12-09T02:59:00.000");
+  EXPECT_EQ(file.Peek(599).text, "line 599");
+  EXPECT_EQ(file.Peek(599).kind, lkRx);
+  EXPECT_EQ(file.Peek(11).text, "line 11");
+  EXPECT_EQ(file.Peek(600).text, "last");
+  EXPECT_EQ(file.Peek(0).kind, lkTx);
+  TLogSearch search(file);
+  search.Start("line 3?", smPattern);
+  while (!search.Step(100)) {
+  }
+  EXPECT_EQ(search.Hits().size(), 10u);
+  EXPECT_EQ(search.Hits().front(), 30u);
+}
+
+TEST_F(TCaptureOnDisk, ParsesOnlyTheCaptureForm) {
+  struct TCase {
+    const char* line;
+    bool ok;
+  } cases[] = {
+      {"2026-12-09T02:41:21.123\trx\tR text", true},
+      {"2026-12-09T02:41:21.123\tinfo\t", true},
+      {"2026-12-09T02:41:21.123\trepeat\twith\ttab", true},
+      {"2026-12-09 02:41:21.123\trx\ttext", false},
+      {"2026-12-09T02:41:21.12\trx\ttext", false},
+      {"2026-12-09T02:41:21.123 rx\ttext", false},
+      {"2026-12-09T02:41:21.123\tRX\ttext", false},
+      {"2026-12-09T02:41:21.123\trx", false},
+      {"", false},
+  };
+  for (const TCase& c : cases) {
+    TCaptureLine line;
+    EXPECT_EQ(ParseCaptureLine(c.line, line), c.ok) << c.line;
+  }
+  TCaptureLine line;
+  ASSERT_TRUE(ParseCaptureLine("2026-12-09T02:41:21.123\trepeat\twith\ttab", line));
+  EXPECT_EQ(line.kind, lkRepeat);
+  EXPECT_EQ(line.text, "with\ttab");
+}
+
+TEST_F(TCaptureOnDisk, OpensAFileOfNoCaptureAndAMissingOne) {
+  Write(std::string("\x00\x01 binary\nnot a capture", 24));
+  TCaptureFile file;
+  ASSERT_TRUE(file.Open(path));
+  EXPECT_EQ(file.Count(), 0u);
+  EXPECT_EQ(file.Unreadable(), 2u);
+  EXPECT_EQ(file.FirstTime(), "");
+  TCaptureFile missing;
+  EXPECT_FALSE(missing.Open(path + ".none"));
+  EXPECT_NE(missing.Error().find("cannot open"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace ardel
