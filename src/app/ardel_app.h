@@ -129,12 +129,12 @@ class TArdelApp {
   TTextField& CommandLine() { return commandLine_; }
 
   // The port in use, for the status bar; it follows every open, loss and count.
-  const TValue<TPortStatus>& PortStatus() const { return portStatus_; }
+  TValue<TPortStatus>& PortStatus() { return portStatus_; }
   // COM1..COM4 with their devices, as the configuration file's section [Ports] has them
   // (a port without an entry shows the device it falls back to).
-  const TValue<TPortChoices>& PortChoices() const { return portChoices_; }
+  TValue<TPortChoices>& PortChoices() { return portChoices_; }
   // The serial devices present, kept up to date as they come and go.
-  const TValue<std::vector<TSerialDevice>>& SerialDevices() const { return serialDevices_; }
+  TValue<std::vector<TSerialDevice>>& SerialDevices() { return serialDevices_; }
   // The operator chose a device, or the RS485 mode, for a port (1..4): written to [Ports]
   // at once, and the port in use is opened again on it. Throws EFileError, before
   // anything has changed.
