@@ -451,6 +451,25 @@ TEST_F(AppTest, ChoosingTheDeviceOfThePortInUseWritesItAndReopens) {
   EXPECT_TRUE(Contains(errors_.shown[0], "/nonexistent/ttyUSB9")) << errors_.shown[0];
 }
 
+// A pseudo-terminal lost is not opened again by itself; another device the operator
+// chooses for the port is.
+TEST_F(AppTest, AfterALossForGoodAChosenDeviceOpens) {
+  files_.WriteDataFiles();
+  WriteFileAtomically(files_.ConfigFile(), "[Link]\nComport=1\n");
+  auto first = std::make_unique<TPty>();
+  TPty second;
+  auto app = Start(first->Path());
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  first.reset();
+  ASSERT_TRUE(loop_.RunUntil([&] { return app->PortStatus().Value().state == psLostForGood; }));
+  EXPECT_FALSE(app->PortRetryTimer().IsActive());
+  app->ChoosePortDevice(1, second.Path());
+  EXPECT_TRUE(app->ComPort().IsOpen());
+  EXPECT_EQ(app->PortStatus().Value().state, psOpen);
+  loop_.RunPending();
+  EXPECT_TRUE(errors_.shown.empty()) << errors_.shown.front();
+}
+
 TEST_F(AppTest, TheDeviceListFollowsAnAdapterPluggedInAfterTheStart) {
   char name[] = "/tmp/ardel-devroot-XXXXXX";
   ASSERT_NE(::mkdtemp(name), nullptr);
