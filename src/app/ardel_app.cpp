@@ -3,6 +3,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -21,6 +23,12 @@ namespace ardel {
 constexpr std::chrono::milliseconds kLogPollInterval{250};
 
 namespace {
+
+bool SameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+  });
+}
 
 // Sets the port's name for one attempt and puts the other back however the attempt ends.
 class TPortNameForNow {
@@ -95,7 +103,12 @@ TArdelApp::TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options)
   logPollTimer_->Start(kLogPollInterval);
 
   SetUpComPort1();
-  transmitPath_.SetWriter([this](std::string_view bytes) { ComPort1.SendString(bytes); });
+  transmitPath_.SetWriter([this](std::string_view bytes) {
+    ComPort1.SendString(bytes);
+    CountLinkTraffic();
+  });
+  SetPortState(psNotOpened);
+  WatchSerialDevices();
 }
 
 TArdelApp::~TArdelApp() = default;
@@ -110,9 +123,111 @@ void TArdelApp::SetUpComPort1() {
 
   ComPort1.Port = "COM1";
   ComPort1.ReceiveMode = rmRAW;
-  ComPort1.ReceiveCallBack = [this](const std::string& data) { receivePath_.ComPort1ReceiveCallBack(data); };
+  ComPort1.ReceiveCallBack = [this](const std::string& data) {
+    receivePath_.ComPort1ReceiveCallBack(data);
+    CountLinkTraffic();
+  };
   ComPort1.OnDeviceLost = [this](TComPort&, const std::string& reason) { ComPort1DeviceLost(reason); };
   ComPort1.OnHandlerError = [this](const std::string& text) { ShowErrorLater(text); };
+  ComPort1.OnOutputDropped = [this](TComPort&, std::size_t bytes) { ComPort1OutputDropped(bytes); };
+  // A telegram cut by a loss must not swallow the first good one after the port is back.
+  ComPort1.OnPortOpen = [this](TComPort&) { receivePath_.ResetFramer(); };
+  ShowPortChoices();
+}
+
+void TArdelApp::WatchSerialDevices() {
+  const auto list = [this] {
+    try {
+      serialDevices_.Set(ListSerialDevices(options_.deviceRoot));
+    } catch (const std::exception&) {
+      // A list that cannot be read leaves the one before; a typed path still works.
+    }
+  };
+  list();
+  deviceWatch_ = std::make_unique<TDeviceWatch>(options_.deviceRoot);
+  if (deviceWatch_->Fd() < 0) return;
+  deviceWatching_ = loop_.WatchReadable(deviceWatch_->Fd(), [this, list] {
+    if (deviceWatch_->Changed()) list();
+  });
+}
+
+void TArdelApp::ShowPortChoices() {
+  TPortChoices choices;
+  for (int number = kComportMin; number <= kComportMax; ++number) {
+    const std::string name = ComportName(number);
+    TPortChoice& choice = choices[static_cast<std::size_t>(number - kComportMin)];
+    choice.device = ResolvePortDevice(name, ComPort1.PortMap()).value_or("");
+    choice.rs485 = PortWantsRs485(name, ComPort1.PortMap());
+  }
+  portChoices_.Set(choices);
+}
+
+void TArdelApp::SetPortState(TPortState state, std::string reason) {
+  TPortStatus status = portStatus_.Value();
+  status.port = portInUse_;
+  status.device = ResolvePortDevice(portInUse_, ComPort1.PortMap()).value_or("");
+  status.state = state;
+  status.reason = std::move(reason);
+  portStatus_.Set(std::move(status));
+}
+
+void TArdelApp::CountLinkTraffic() {
+  TPortStatus status = portStatus_.Value();
+  status.counts = {receivePath_.TelegramsReceived(), transmitPath_.TelegramsSent(), transmitPath_.AcksSent(),
+                   receivePath_.ChecksumErrors()};
+  portStatus_.Set(std::move(status));
+}
+
+void TArdelApp::ComPort1OutputDropped(std::size_t bytes) {
+  // A burst of sends that find the queue full gives one line, once the loop gets to it.
+  const bool first = droppedOutput_ == 0;
+  droppedOutput_ += bytes;
+  if (!first) return;
+  loop_.Wake([this] {
+    linkLog_.AppendLine(lkError, "E " + linkLog_.TimeStamp() + "   port " + portInUse_ + " (" + ComPort1.Device() +
+                                     "): " + std::to_string(droppedOutput_) +
+                                     " bytes dropped: the far end takes no data, and the output queue holds"
+                                     " a few seconds of line time only");
+    droppedOutput_ = 0;
+  });
+}
+
+void TArdelApp::WritePortEntry(const std::string& key, const std::string& value) {
+  if (configFileName_.empty()) {
+    throw EFileError("cannot write " + key + " to [Ports]: there is no configuration file");
+  }
+  TIniFile config = TIniFile::Load(configFileName_);
+  config.WriteString("Ports", key, value);
+  WriteFileAtomically(configFileName_, config.Text());
+  TPortMap map = ComPort1.PortMap();
+  std::erase_if(map, [&](const auto& entry) { return SameName(entry.first, key); });
+  map[key] = value;
+  ComPort1.SetPortMap(std::move(map));
+  ShowPortChoices();
+}
+
+void TArdelApp::ChoosePortDevice(int number, const std::string& device) {
+  const std::string name = ComportName(HoldComport(number));
+  std::string trimmed = device;
+  while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back()))) trimmed.pop_back();
+  trimmed.erase(0, std::min(trimmed.size(), trimmed.find_first_not_of(" \t")));
+  const bool changed = ResolvePortDevice(name, ComPort1.PortMap()) != trimmed;
+  WritePortEntry(name, trimmed);
+  if (changed && SameName(name, portInUse_)) ReopenPortInUse();
+}
+
+void TArdelApp::ChoosePortRs485(int number, bool on) {
+  const std::string name = ComportName(HoldComport(number));
+  const bool changed = PortWantsRs485(name, ComPort1.PortMap()) != on;
+  WritePortEntry(name + ".rs485", on ? "1" : "0");
+  if (changed && SameName(name, portInUse_)) ReopenPortInUse();
+}
+
+void TArdelApp::ReopenPortInUse() {
+  portRetryTimer_->Stop();
+  ComPort1.ClosePort();
+  const TPortNameForNow inUse(ComPort1, portInUse_);
+  OpenPortAtStart();
 }
 
 void TArdelApp::ShowErrorLater(std::string text) {
@@ -151,12 +266,15 @@ void TArdelApp::FormCreate() {
 }
 
 void TArdelApp::OpenPortAtStart() {
+  portInUse_ = ComPort1.Port;
   try {
     ComPort1.OpenPort();
+    SetPortState(psOpen);
   } catch (const EComError& e) {
     // An adapter not plugged in yet is the common case: the rest of the start-up goes
     // on, and the port is tried again as if it had been lost.
     ShowErrorLater(e.what());
+    SetPortState(psCannotOpen, OpenFailureReason(e.what()));
     const std::optional<std::string> device = ResolvePortDevice(ComPort1.Port, ComPort1.PortMap());
     PortGone(device.value_or(ComPort1.Port), "cannot be opened");
   }
@@ -185,6 +303,7 @@ void TArdelApp::ReadConfiguration() {
     TPortMap map;
     for (auto& [name, device] : config.ReadSection("Ports")) map[name] = device;
     ComPort1.SetPortMap(std::move(map));
+    ShowPortChoices();
   }
   for (int i = 0; i < TManualSend::kPresetCount; ++i) {
     if (std::optional<std::string> preset = ReadPreset(config, i)) manualSend_.SetPreset(i, std::move(*preset));
@@ -349,19 +468,24 @@ void TArdelApp::SetPreset(int index, std::string text) {
 }
 
 // The port binding: a device that went away is tried again until it is back.
-void TArdelApp::ComPort1DeviceLost(const std::string& reason) { PortGone(ComPort1.Device(), reason); }
+void TArdelApp::ComPort1DeviceLost(const std::string& reason) {
+  const bool retrying = PortGone(ComPort1.Device(), reason);
+  SetPortState(retrying ? psLost : psLostForGood, reason);
+}
 
-void TArdelApp::PortGone(const std::string& device, const std::string& reason) {
-  lostPort_ = ComPort1.Port;
+bool TArdelApp::PortGone(const std::string& device, const std::string& reason) {
+  // Not the name of the next start, which the operator may have chosen meanwhile.
+  lostPort_ = portInUse_;
   lostDevice_ = device;
   std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
   if (!MayReopenAfterLoss(lostDevice_)) {
     line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";
     linkLog_.AppendLine(lkError, std::move(line));
-    return;
+    return false;
   }
   linkLog_.AppendLine(lkError, std::move(line));
   portRetryTimer_->Start(options_.portRetryInterval);
+  return true;
 }
 
 void TArdelApp::ComPort1RetryTimer() {
@@ -373,13 +497,15 @@ void TArdelApp::ComPort1RetryTimer() {
     // The port that went away, even if the operator has chosen another for the next start.
     const TPortNameForNow lost(ComPort1, lostPort_);
     ComPort1.OpenPort();
-  } catch (const EComError&) {
+  } catch (const EComError& e) {
     // Still gone: the log already says so, and the next attempt follows.
+    if (portStatus_.Value().state == psCannotOpen) SetPortState(psCannotOpen, OpenFailureReason(e.what()));
   } catch (const std::exception& e) {
     ShowErrorLater(e.what());
   }
   if (!ComPort1.IsOpen()) return;
   portRetryTimer_->Stop();
+  SetPortState(psOpen);
   linkLog_.AppendLine(lkInfo, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
                                           ComPort1.Device() + ") is back");
 }

@@ -10,8 +10,10 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "app/event_loop.h"
+#include "app/port_status.h"
 #include "app/queue_tick.h"
 #include "app/station_reports.h"
 #include "link/link_log.h"
@@ -21,6 +23,7 @@
 #include "rules/rule_engine.h"
 #include "rules/rule_set.h"
 #include "serial/com_port.h"
+#include "serial/device_list.h"
 #include "stations/configuration.h"
 #include "stations/station_commands.h"
 #include "stations/station_file.h"
@@ -45,6 +48,8 @@ struct TAppOptions {
   std::string portName;
   // How often a port whose device went away is tried again.
   std::chrono::milliseconds portRetryInterval{1000};
+  // Where the list of serial devices looks: "/" but in tests, which give a tree of their own.
+  std::string deviceRoot = "/";
 };
 
 class TArdelApp {
@@ -148,6 +153,19 @@ class TArdelApp {
   // The line under the rule editor: where the rule set was saved last.
   TTextField& RuleSetSaved() { return ruleSetSaved_; }
 
+  // The port in use, for the status bar; it follows every open, loss and count.
+  TValue<TPortStatus>& PortStatus() { return portStatus_; }
+  // COM1..COM4 with their devices, as the configuration file's section [Ports] has them
+  // (a port without an entry shows the device it falls back to).
+  TValue<TPortChoices>& PortChoices() { return portChoices_; }
+  // The serial devices present, kept up to date as they come and go.
+  TValue<std::vector<TSerialDevice>>& SerialDevices() { return serialDevices_; }
+  // The operator chose a device, or the RS485 mode, for a port (1..4): written to [Ports]
+  // at once, and the port in use is opened again on it. Throws EFileError, before
+  // anything has changed.
+  void ChoosePortDevice(int number, const std::string& device);
+  void ChoosePortRs485(int number, bool on);
+
   const ITimer& TickTimer() const { return *tickTimer_; }
   const ITimer& PortRetryTimer() const { return *portRetryTimer_; }
 
@@ -165,8 +183,19 @@ class TArdelApp {
   void ComPort1DeviceLost(const std::string& reason);
   // The port's device is not there: logged, and tried again unless its name may pass to
   // another program.
-  void PortGone(const std::string& device, const std::string& reason);
+  // True when it is tried again.
+  bool PortGone(const std::string& device, const std::string& reason);
   void ComPort1RetryTimer();
+  // Bytes the far end did not take in time.
+  void ComPort1OutputDropped(std::size_t bytes);
+  // Closes the port in use and opens it again on what the map now says.
+  void ReopenPortInUse();
+  void SetPortState(TPortState state, std::string reason = {});
+  void CountLinkTraffic();
+  void ShowPortChoices();
+  void WatchSerialDevices();
+  // Writes one entry of [Ports] and sets it in the port's map. Throws EFileError.
+  void WritePortEntry(const std::string& key, const std::string& value);
   // What a refused save would have written goes beside the file; the sink says where.
   void KeepUnsaved(const std::string& path, const std::string& content);
 
@@ -208,6 +237,14 @@ class TArdelApp {
   std::unique_ptr<ITimer> logPollTimer_;
   std::string lostPort_;
   std::string lostDevice_;
+  // The name the port was opened under; the spin box's number counts at the next start.
+  std::string portInUse_ = "COM1";
+  TValue<TPortStatus> portStatus_;
+  TValue<TPortChoices> portChoices_;
+  TValue<std::vector<TSerialDevice>> serialDevices_;
+  std::unique_ptr<TDeviceWatch> deviceWatch_;
+  std::unique_ptr<IWatch> deviceWatching_;
+  std::size_t droppedOutput_ = 0;
 
   // Last, so it closes first and no hand-over reaches an object already gone.
   TComPort ComPort1;

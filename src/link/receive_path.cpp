@@ -59,6 +59,7 @@ void TReceivePath::ComPort1ReceiveCallBack(std::string_view data) {
 
 void TReceivePath::OnGoodTelegram(const TFrame& frame) {
   const TTelegramBody body = BodyOf(frame);
+  ++telegramsReceived_;
   log_.LogTelegram(lkRx, ' ', body, "");
   answers_.InsertTop(FormatTelegramText(body));
   if (frame[3] < 0xA0 && ackDecision_) ackDecision_(frame);
@@ -66,6 +67,7 @@ void TReceivePath::OnGoodTelegram(const TFrame& frame) {
 }
 
 void TReceivePath::OnChecksumError(std::uint8_t sent, std::uint8_t calculated) {
+  ++checksumErrors_;
   log_.LogTelegram(lkError, 'E', kZeroBody,
                    "cksum error. sent:" + HexByte(sent) + " <-> calc:" + HexByte(calculated) + "]");
 }

@@ -66,6 +66,9 @@ class TReceivePath : private TReceiveFramer::TSink {
   std::uint8_t LastGoodChecksum() const { return lastGoodChecksum_; }
   const TFrame& ReceiveFrame() const { return framer_.Frame(); }
   const TReceiveFramer& Framer() const { return framer_; }
+  // Since the start: good telegrams and telegrams with a wrong checksum.
+  std::uint64_t TelegramsReceived() const { return telegramsReceived_; }
+  std::uint64_t ChecksumErrors() const { return checksumErrors_; }
 
  private:
   void OnGoodTelegram(const TFrame& frame) override;
@@ -76,6 +79,8 @@ class TReceivePath : private TReceiveFramer::TSink {
   TReceiveFramer framer_;
   TAckDecision ackDecision_;
   std::uint8_t lastGoodChecksum_ = 0;
+  std::uint64_t telegramsReceived_ = 0;
+  std::uint64_t checksumErrors_ = 0;
 };
 
 }  // namespace ardel

@@ -10,6 +10,7 @@ void TTransmitPath::SendCommandString(std::string_view commandString) {
   }
   if (parsed.kind == pkConvertError) throw EConvertError(parsed.error);
   const TWireTelegram wire = EncodeTelegram(parsed.body);
+  ++telegramsSent_;
   if (writer_) writer_(std::string_view(reinterpret_cast<const char*>(wire.data()), wire.size()));
   log_.LogTelegram(lkTx, ' ', parsed.body, parsed.comment);
 }
@@ -18,6 +19,7 @@ void TTransmitPath::SendAck() {
   transmitFrame_ = receive_.ReceiveFrame();
   transmitFrame_[2] = 0xAB;
   transmitFrame_[3] = 0xAC;
+  ++acksSent_;
   SendCommandString(FormatTelegramText(BodyOf(transmitFrame_)) + "   ");
 }
 

@@ -40,6 +40,9 @@ class TTransmitPath {
   void Seed(std::uint32_t seed) { random_.seed(seed); }
 
   const TFrame& TransmitFrame() const { return transmitFrame_; }
+  // Since the start: telegrams handed to the writer, the acknowledgements among them.
+  std::uint64_t TelegramsSent() const { return telegramsSent_; }
+  std::uint64_t AcksSent() const { return acksSent_; }
 
  private:
   TLinkLog& log_;
@@ -48,6 +51,8 @@ class TTransmitPath {
   TAckPolicy policy_ = apAlways;
   std::mt19937 random_;
   TFrame transmitFrame_{};
+  std::uint64_t telegramsSent_ = 0;
+  std::uint64_t acksSent_ = 0;
 };
 
 // The editable command line of the tab "Test" with its list of earlier texts, and the

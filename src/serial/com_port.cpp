@@ -84,7 +84,8 @@ void TComPort::OpenPort() {
   if (open_) return;
   if (lostIdentity_ && lostPort_ == Port) {
     const auto device = ResolvePortDevice(Port, portMap_);
-    if (device && !MayReopenAfterLoss(*lostIdentity_, IdentifyDevice(*device))) {
+    // Another device chosen since is not the one whose number may have passed on.
+    if (device && *device == lostDevice_ && !MayReopenAfterLoss(*lostIdentity_, IdentifyDevice(*device))) {
       throw EComError("TCOMPORT : cannot open " + Port + "\r" + *device +
                       ": it leads to a pseudo-terminal that may belong to another program by now;"
                       " it is followed again once the link is made anew");
@@ -204,6 +205,7 @@ void TComPort::PortLost(const std::string& reason) {
   if (!open_) return;
   lostIdentity_ = openIdentity_;
   lostPort_ = Port;
+  lostDevice_ = device_;
   Reported([&] { ClosePort(); });
   if (OnDeviceLost) {
     auto handler = OnDeviceLost;

@@ -118,6 +118,7 @@ class TComPort {
   TDeviceIdentity openIdentity_;
   std::optional<TDeviceIdentity> lostIdentity_;
   std::string lostPort_;
+  std::string lostDevice_;
   std::shared_ptr<TCommThread> thread_;
   std::string terminator_ = "\r\n";
   std::string lineBuffer_;

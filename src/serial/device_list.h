@@ -10,6 +10,7 @@ namespace ardel {
 struct TSerialDevice {
   std::string path;         // as it is opened: "/dev/serial/by-id/..." or "/dev/ttyUSB0"
   std::string description;  // maker and model where udev names them, else empty
+  bool operator==(const TSerialDevice&) const = default;
 };
 
 // The stable names under /dev/serial/by-id first, then /dev/ttyUSB*, /dev/ttyACM*,

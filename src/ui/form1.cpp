@@ -1,12 +1,14 @@
 #include "ui/form1.h"
 
 #include <QShowEvent>
+#include <QStatusBar>
 #include <QLineEdit>
 #include <QTabWidget>
 #include <QVBoxLayout>
 
 #include "ui/models.h"
 #include "ui/station_models.h"
+#include "ui/status_bar.h"
 
 namespace ardel::ui {
 
@@ -35,6 +37,7 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
   BuildSetupPage(NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6")));
   PageControl1->setCurrentIndex(0);
+  layout->addWidget(NewPortStatusBar(*app_, this, bindings_.get()));
 
   if (runSequences_) FormCreate();
   ShowLogCapture();

@@ -231,6 +231,8 @@ class TForm1 : public QWidget, private IErrorSink {
   void BuildSetupPage(QWidget* page);
   void SpinEdit1Change(const QString& text);
   void SpinEdit2Change(const QString& text);
+  // The table "Ports": each port's device and RS485 mode, written at once.
+  void BuildPortsTable(QWidget* page, int row);
 
   QSpinBox* SpinEdit1 = nullptr;  // Interval Time (ms)
   QGridLayout* setupLayout_ = nullptr;

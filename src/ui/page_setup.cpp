@@ -1,12 +1,19 @@
 // Page "Setup": the tick interval and the settings of the next start.
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QFrame>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableWidget>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
 #include <QSpinBox>
+#include <functional>
+#include <string>
 
 #include "stations/configuration.h"
 #include "ui/form1.h"
@@ -14,6 +21,108 @@
 #include "ui/value_views.h"
 
 namespace ardel::ui {
+
+namespace {
+
+// The table "Ports": for COM1..COM4 the device as [Ports] has it, chosen from the serial
+// devices present or typed, and the RS485 mode. Each choice goes to the program at once.
+class TPortsTableView : public QObject {
+ public:
+  using TChooseDevice = std::function<void(int number, const std::string& device)>;
+  using TChooseRs485 = std::function<void(int number, bool on)>;
+
+  TPortsTableView(TArdelApp& app, QTableWidget* table, TChooseDevice chooseDevice, TChooseRs485 chooseRs485,
+                  QObject* parent)
+      : QObject(parent), app_(app), choicesSeen_(*this), devicesSeen_(*this) {
+    for (int row = 0; row < kComportMax; ++row) {
+      const int number = row + kComportMin;
+      const QString port = QString::fromLatin1(ComportName(number));
+      auto* name = new QTableWidgetItem(port);
+      name->setFlags(Qt::ItemIsEnabled);
+      table->setItem(row, 0, name);
+
+      auto* combo = new QComboBox(table);
+      combo->setObjectName(QStringLiteral("ComboBoxPort%1").arg(number));
+      combo->setAccessibleName(port + QStringLiteral(" device"));
+      combo->setEditable(true);
+      combo->setInsertPolicy(QComboBox::NoInsert);
+      combo->lineEdit()->setPlaceholderText(QStringLiteral("/dev/ttyUSB0, socket://host:port, rfc2217://host:port"));
+      table->setCellWidget(row, 1, combo);
+      // A device from the list carries its path; a typed one is the text.
+      connect(combo, &QComboBox::activated, this, [this, combo, number](int index) {
+        const QVariant path = combo->itemData(index);
+        Choose(number, path.isValid() ? path.toString() : combo->currentText());
+      });
+      connect(combo->lineEdit(), &QLineEdit::returnPressed, this,
+              [this, combo, number] { Choose(number, combo->currentText()); });
+      combos_[row] = combo;
+
+      auto* rs485 = new QCheckBox(QStringLiteral("RS485"), table);
+      rs485->setObjectName(QStringLiteral("CheckBoxRs485Port%1").arg(number));
+      rs485->setAccessibleName(port + QStringLiteral(" RS485"));
+      table->setCellWidget(row, 2, rs485);
+      connect(rs485, &QCheckBox::clicked, this, [this, number](bool on) {
+        chooseRs485_(number, on);
+        Show();
+      });
+      checks_[row] = rs485;
+    }
+    chooseDevice_ = std::move(chooseDevice);
+    chooseRs485_ = std::move(chooseRs485);
+    app_.PortChoices().AddObserver(&choicesSeen_);
+    app_.SerialDevices().AddObserver(&devicesSeen_);
+    Show();
+  }
+  ~TPortsTableView() override {
+    app_.PortChoices().RemoveObserver(&choicesSeen_);
+    app_.SerialDevices().RemoveObserver(&devicesSeen_);
+  }
+
+ private:
+  struct TSeen : IValueObserver {
+    explicit TSeen(TPortsTableView& view) : view_(view) {}
+    void ValueChanged() override { view_.Show(); }
+    TPortsTableView& view_;
+  };
+
+  void Choose(int number, const QString& device) {
+    chooseDevice_(number, device.trimmed().toStdString());
+    // Also after a refusal: the row shows what is in force.
+    Show();
+  }
+
+  void Show() {
+    const TPortChoices& choices = app_.PortChoices().Value();
+    const std::vector<TSerialDevice>& devices = app_.SerialDevices().Value();
+    for (int row = 0; row < kComportMax; ++row) {
+      QComboBox* combo = combos_[row];
+      const QSignalBlocker blocker(combo);
+      // What is being typed stays while the list changes under it.
+      const bool typing = combo->lineEdit()->hasFocus() && combo->lineEdit()->isModified();
+      const QString typed = combo->currentText();
+      combo->clear();
+      for (const TSerialDevice& device : devices) {
+        const QString path = QString::fromUtf8(device.path);
+        const QString shown =
+            device.description.empty() ? path : path + QStringLiteral("   ") + QString::fromUtf8(device.description);
+        combo->addItem(shown, path);
+      }
+      combo->setEditText(typing ? typed : QString::fromUtf8(choices[static_cast<std::size_t>(row)].device));
+      const QSignalBlocker checkBlocker(checks_[row]);
+      checks_[row]->setChecked(choices[static_cast<std::size_t>(row)].rs485);
+    }
+  }
+
+  TArdelApp& app_;
+  TSeen choicesSeen_;
+  TSeen devicesSeen_;
+  TChooseDevice chooseDevice_;
+  TChooseRs485 chooseRs485_;
+  QComboBox* combos_[kComportMax] = {};
+  QCheckBox* checks_[kComportMax] = {};
+};
+
+}  // namespace
 
 void TForm1::BuildSetupPage(QWidget* page) {
   setupLayout_ = new QGridLayout(page);
@@ -66,6 +175,7 @@ void TForm1::BuildSetupPage(QWidget* page) {
   setupLayout_->addWidget(interfaceBox, 2, 0, 1, 3);
 
   BuildLogSetup(page, 3);
+  BuildPortsTable(page, 5);
 
   auto* buildBox = new QFrame(page);
   buildBox->setObjectName(QStringLiteral("Panel1"));
@@ -78,6 +188,30 @@ void TForm1::BuildSetupPage(QWidget* page) {
 
   setupLayout_->setColumnStretch(3, 1);
   setupLayout_->setRowStretch(10, 1);
+}
+
+void TForm1::BuildPortsTable(QWidget* page, int row) {
+  auto* caption = new QLabel(QStringLiteral("Ports"), page);
+  caption->setObjectName(QStringLiteral("LabelPorts"));
+  auto* table = new QTableWidget(kComportMax, 3, page);
+  table->setObjectName(QStringLiteral("PortsTable"));
+  table->setAccessibleName(QStringLiteral("Ports"));
+  caption->setBuddy(table);
+  table->setHorizontalHeaderLabels({QStringLiteral("Port"), QStringLiteral("Device"), QStringLiteral("RS485")});
+  table->verticalHeader()->hide();
+  table->setSelectionMode(QAbstractItemView::NoSelection);
+  table->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
+  table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
+  table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
+  new TPortsTableView(
+      *app_, table,
+      [this](int number, const std::string& device) { Guarded([&] { app_->ChoosePortDevice(number, device); }); },
+      [this](int number, bool on) { Guarded([&] { app_->ChoosePortRs485(number, on); }); }, bindings_.get());
+  int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
+  for (int r = 0; r < kComportMax; ++r) height += table->rowHeight(r);
+  table->setFixedHeight(height);
+  setupLayout_->addWidget(caption, row, 0, Qt::AlignTop);
+  setupLayout_->addWidget(table, row, 1, 1, 3);
 }
 
 void TForm1::SpinEdit1Change(const QString& text) { app_->SpinEdit1Change(ToBytes(text)); }

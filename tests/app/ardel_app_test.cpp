@@ -7,7 +7,9 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 
 #include "app/quit_signals.h"
@@ -302,6 +304,188 @@ TEST_F(AppTest, StationSwitchStoresTheStationLeftAndShowsTheNext) {
 }
 
 // The quit signals reach the program through its loop.
+// A far end that takes nothing: what does not fit is dropped, and one red line says
+// how much, not one per telegram.
+TEST_F(AppTest, DroppedOutputIsOneRedLineWithTheBytes) {
+  files_.WriteDataFiles();
+  TPty pty;
+  auto app = Start(pty.Path());
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  const std::string telegram(14, '\x5A');
+  for (int i = 0; i < 20000; ++i) app->ComPort().SendString(telegram);
+  loop_.RunPending();
+  std::vector<std::string> dropped;
+  for (std::string& line : LinesIn(app->LinkLog(), colors::kError)) {
+    if (Contains(line, "bytes dropped")) dropped.push_back(std::move(line));
+  }
+  ASSERT_EQ(dropped.size(), 1u);
+  const std::size_t at = dropped[0].find(" bytes dropped");
+  const std::size_t from = dropped[0].rfind(' ', at - 1) + 1;
+  EXPECT_GT(std::stoul(dropped[0].substr(from, at - from)), 200000u) << dropped[0];
+  EXPECT_TRUE(Contains(dropped[0], "port COM1 (" + pty.Path() + ")")) << dropped[0];
+}
+
+// Half a telegram, then the device goes and comes back: the next whole telegram is good.
+TEST_F(AppTest, ATelegramCutByALossDoesNotSwallowTheFirstAfterIt) {
+  files_.WriteDataFiles();
+  TDeviceLink link;
+  auto first = std::make_unique<TPty>();
+  link.PointTo(first->Path());
+  auto app = Start(link.Path());
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  const TTelegramBody body = {0x8B, 0xB4, 0x00, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0x80, 0x05};
+  const std::string whole = Wire(body);
+  first->Write(whole.substr(0, 7));
+  ASSERT_TRUE(loop_.RunUntil([&] { return app->ReceivePath().Framer().State() == 7; }));
+  link.Remove();
+  first.reset();
+  ASSERT_TRUE(loop_.RunUntil([&] { return !app->ComPort().IsOpen(); }));
+  TPty second;
+  link.PointTo(second.Path());
+  loop_.Advance(1000ms);
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  second.Write(whole);
+  ASSERT_TRUE(loop_.RunUntil([&] { return app->ReceivePath().TelegramsReceived() == 1; }, 2000ms));
+  EXPECT_EQ(app->ReceivePath().ChecksumErrors(), 0u);
+  EXPECT_EQ(LinesIn(app->LinkLog(), colors::kReceived).size(), 1u);
+}
+
+TEST(PortStatusWords, EachStateInPlainWords) {
+  TPty pty;
+  // Given to a group as Debian gives serial lines (dialout); others leave the
+  // pseudo-terminal's own group (tty).
+  if (::geteuid() == 0) ASSERT_EQ(::chown(pty.Path().c_str(), static_cast<uid_t>(-1), 20), 0);
+  const std::string refused = DescribeOpenFailure(pty.Path(), EACCES);
+  struct TCase {
+    TPortState state;
+    std::string reason;
+    std::string words;
+  } cases[] = {
+      {psOpen, "", "open"},
+      {psLost, "the device went away", "lost: trying again every second"},
+      {psCannotOpen, refused, "cannot open: " + refused},
+  };
+  for (const TCase& c : cases) {
+    TPortStatus status;
+    status.state = c.state;
+    status.reason = c.reason;
+    EXPECT_EQ(PortStateText(status), c.words);
+  }
+  // The way out is named: the group, joining it and logging in again.
+  EXPECT_TRUE(Contains(refused, "the group \"")) << refused;
+  EXPECT_TRUE(Contains(refused, "log in again")) << refused;
+  EXPECT_EQ(OpenFailureReason("TCOMPORT : cannot open COM1\r/dev/ttyUSB0: No such file or directory"),
+            "/dev/ttyUSB0: No such file or directory");
+}
+
+// The status follows the port: cannot open at the start, open once it is there, lost
+// when it goes; and it counts what passed.
+TEST_F(AppTest, ThePortStatusFollowsThePortAndCountsTheTraffic) {
+  files_.WriteDataFiles();
+  TDeviceLink link;
+  auto app = Start(link.Path());
+  EXPECT_EQ(app->PortStatus().Value().state, psCannotOpen);
+  EXPECT_EQ(app->PortStatus().Value().port, "COM1");
+  EXPECT_EQ(app->PortStatus().Value().device, link.Path());
+  EXPECT_TRUE(Contains(app->PortStatus().Value().reason, link.Path() + ": No such file or directory"))
+      << app->PortStatus().Value().reason;
+  auto pty = std::make_unique<TPty>();
+  link.PointTo(pty->Path());
+  loop_.Advance(1000ms);
+  ASSERT_EQ(app->PortStatus().Value().state, psOpen);
+
+  // A telegram that asks for an ACK, one with a wrong checksum, one command of ours.
+  std::string bad = Wire({0x8B, 0x01, 0x00, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0x80, 0x05});
+  bad[13] = static_cast<char>(bad[13] ^ 0x55);
+  pty->Write(Wire({0x8B, 0x01, 0x00, 0x00, 0x00, 0x01, 0xFF, 0xFF, 0xFF, 0x80, 0x05}) + bad);
+  ASSERT_TRUE(loop_.RunUntil([&] { return app->PortStatus().Value().counts.checksumErrors == 1; }));
+  app->TransmitPath().SendCommandString("AB B0 00000000 FFFFFF80 00");
+  const TLinkCounts expected{1, 2, 1, 1};
+  EXPECT_EQ(app->PortStatus().Value().counts, expected) << LinkCountsText(app->PortStatus().Value().counts);
+  std::string arrived;
+  ASSERT_TRUE(loop_.RunUntil([&] { return (arrived += pty->ReadAvailable()).size() >= 30; }));
+
+  link.Remove();
+  pty.reset();
+  ASSERT_TRUE(loop_.RunUntil([&] { return app->PortStatus().Value().state == psLost; }));
+  EXPECT_EQ(PortStateText(app->PortStatus().Value()), "lost: trying again every second");
+  EXPECT_EQ(app->PortStatus().Value().counts, expected);
+}
+
+// A device chosen for the port in use goes into [Ports] at once, beside what else the
+// file holds, and the port opens on it; RS485 for another port is written only.
+TEST_F(AppTest, ChoosingTheDeviceOfThePortInUseWritesItAndReopens) {
+  files_.WriteDataFiles();
+  TPty first;
+  TPty second;
+  WriteFileAtomically(files_.ConfigFile(), "[Link]\nComport=1\n[Ports]\n; the bench adapter\nCOM1=" +
+                                               first.Path() + "\nCOM3=socket://bus:4001\n");
+  auto app = std::make_unique<TArdelApp>(loop_, errors_, files_.Options<TAppOptions>());
+  app->FormCreate();
+  loop_.RunPending();
+  ASSERT_EQ(app->ComPort().Device(), first.Path());
+  EXPECT_EQ(app->PortChoices().Value()[0].device, first.Path());
+  EXPECT_EQ(app->PortChoices().Value()[1].device, "/dev/ttyS1");
+  EXPECT_EQ(app->PortChoices().Value()[2].device, "socket://bus:4001");
+
+  app->ChoosePortDevice(1, second.Path());
+  app->ChoosePortRs485(2, true);
+  EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=1\n[Ports]\n; the bench adapter\nCOM1=" +
+                                                    second.Path() + "\nCOM3=socket://bus:4001\nCOM2.rs485=1\n");
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  EXPECT_EQ(app->ComPort().Device(), second.Path());
+  EXPECT_EQ(app->PortStatus().Value().device, second.Path());
+  EXPECT_EQ(app->PortStatus().Value().state, psOpen);
+  EXPECT_TRUE(app->PortChoices().Value()[1].rs485);
+  app->TransmitPath().SendCommandString("AB B0 00000000 FFFFFF80 00");
+  std::string arrived;
+  ASSERT_TRUE(loop_.RunUntil([&] { return (arrived += second.ReadAvailable()).size() >= 15; }));
+  EXPECT_TRUE(first.ReadAvailable().empty());
+  EXPECT_TRUE(errors_.shown.empty()) << errors_.shown.front();
+
+  // A device that is not there: said as at the start, and tried again.
+  app->ChoosePortDevice(1, "/nonexistent/ttyUSB9");
+  EXPECT_FALSE(app->ComPort().IsOpen());
+  EXPECT_EQ(app->PortStatus().Value().state, psCannotOpen);
+  loop_.RunPending();
+  ASSERT_EQ(errors_.shown.size(), 1u);
+  EXPECT_TRUE(Contains(errors_.shown[0], "/nonexistent/ttyUSB9")) << errors_.shown[0];
+}
+
+// A pseudo-terminal lost is not opened again by itself; another device the operator
+// chooses for the port is.
+TEST_F(AppTest, AfterALossForGoodAChosenDeviceOpens) {
+  files_.WriteDataFiles();
+  WriteFileAtomically(files_.ConfigFile(), "[Link]\nComport=1\n");
+  auto first = std::make_unique<TPty>();
+  TPty second;
+  auto app = Start(first->Path());
+  ASSERT_TRUE(app->ComPort().IsOpen());
+  first.reset();
+  ASSERT_TRUE(loop_.RunUntil([&] { return app->PortStatus().Value().state == psLostForGood; }));
+  EXPECT_FALSE(app->PortRetryTimer().IsActive());
+  app->ChoosePortDevice(1, second.Path());
+  EXPECT_TRUE(app->ComPort().IsOpen());
+  EXPECT_EQ(app->PortStatus().Value().state, psOpen);
+  loop_.RunPending();
+  EXPECT_TRUE(errors_.shown.empty()) << errors_.shown.front();
+}
+
+TEST_F(AppTest, TheDeviceListFollowsAnAdapterPluggedInAfterTheStart) {
+  char name[] = "/tmp/ardel-devroot-XXXXXX";
+  ASSERT_NE(::mkdtemp(name), nullptr);
+  const std::string root = name;
+  std::filesystem::create_directories(root + "/dev");
+  TAppOptions options;
+  options.deviceRoot = root;
+  TArdelApp app(loop_, errors_, options);
+  EXPECT_TRUE(app.SerialDevices().Value().empty());
+  { std::ofstream(root + "/dev/ttyUSB0"); }
+  ASSERT_TRUE(loop_.RunUntil([&] { return !app.SerialDevices().Value().empty(); }, 2000ms));
+  EXPECT_EQ(app.SerialDevices().Value()[0].path, "/dev/ttyUSB0");
+  std::filesystem::remove_all(root);
+}
+
 TEST(QuitSignals, ASignalRunsTheHandlerOnTheLoop) {
   TFakeEventLoop loop;
   std::vector<int> got;

@@ -1,0 +1,38 @@
+#include "app/port_status.h"
+
+namespace ardel {
+
+std::string PortStateText(const TPortStatus& status) {
+  switch (status.state) {
+    case psNotOpened:
+      return "not opened";
+    case psOpen:
+      return "open";
+    case psLost:
+      return "lost: trying again every second";
+    case psLostForGood:
+      return "lost: " + status.reason + "; not opened again, as its name may pass to another program";
+    case psCannotOpen:
+      return "cannot open: " + status.reason;
+  }
+  return {};
+}
+
+std::string LinkCountsText(const TLinkCounts& counts) {
+  return "received " + std::to_string(counts.received) + "   sent " + std::to_string(counts.sent) +
+         "   ACKs sent " + std::to_string(counts.acks) + "   checksum errors " +
+         std::to_string(counts.checksumErrors);
+}
+
+std::string OpenFailureReason(std::string_view comErrorText) {
+  const std::size_t end = comErrorText.find('\r');
+  if (end == std::string_view::npos) return std::string(comErrorText);
+  std::string reason(comErrorText.substr(end + 1));
+  // Further lines read as one.
+  for (char& c : reason) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return reason;
+}
+
+}  // namespace ardel

@@ -1,0 +1,68 @@
+#include "ui/status_bar.h"
+
+#include <QLabel>
+#include <QStatusBar>
+
+#include "app/ardel_app.h"
+
+namespace ardel::ui {
+
+namespace {
+
+class TPortStatusView : public QObject, private IValueObserver {
+ public:
+  TPortStatusView(TValue<TPortStatus>& status, QStatusBar* bar, QObject* parent)
+      : QObject(parent), status_(status) {
+    port_ = Part(bar, "StatusBarPort", "port", 0);
+    device_ = Part(bar, "StatusBarDevice", "device", 1);
+    state_ = Part(bar, "StatusBarState", "port state", 2);
+    counts_ = Part(bar, "StatusBarCounts", "telegrams since the start", 0);
+    status_.AddObserver(this);
+    ValueChanged();
+  }
+  ~TPortStatusView() override { status_.RemoveObserver(this); }
+
+ private:
+  static QLabel* Part(QStatusBar* bar, const char* name, const char* accessibleName, int stretch) {
+    auto* label = new QLabel(bar);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setAccessibleName(QString::fromLatin1(accessibleName));
+    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bar->addWidget(label, stretch);
+    return label;
+  }
+
+  void ValueChanged() override {
+    const TPortStatus& status = status_.Value();
+    port_->setText(QString::fromUtf8(status.port));
+    device_->setText(QString::fromUtf8(status.device));
+    const QString state = QString::fromUtf8(PortStateText(status));
+    state_->setText(state);
+    state_->setToolTip(state);
+    QPalette palette = state_->palette();
+    palette.setColor(QPalette::WindowText, status.state == psOpen || status.state == psNotOpened
+                                               ? QColor(0, 0, 0)
+                                               : QColor(192, 0, 0));
+    state_->setPalette(palette);
+    counts_->setText(QString::fromUtf8(LinkCountsText(status.counts)));
+  }
+
+  TValue<TPortStatus>& status_;
+  QLabel* port_ = nullptr;
+  QLabel* device_ = nullptr;
+  QLabel* state_ = nullptr;
+  QLabel* counts_ = nullptr;
+};
+
+}  // namespace
+
+QStatusBar* NewPortStatusBar(TArdelApp& app, QWidget* parent, QObject* bindings) {
+  auto* bar = new QStatusBar(parent);
+  bar->setObjectName(QStringLiteral("StatusBar1"));
+  bar->setAccessibleName(QStringLiteral("port status"));
+  bar->setSizeGripEnabled(false);
+  new TPortStatusView(app.PortStatus(), bar, bindings);
+  return bar;
+}
+
+}  // namespace ardel::ui
