@@ -106,6 +106,9 @@ void TLogSearch::Restart() {
   active_ = true;
   scanned_ = 0;
   hits_.clear();
+  // Room for every line at once, so a search with millions of hits never stops for a
+  // copy of them all; the pages are only touched as hits come.
+  if (source_ != nullptr && !matcher_.FindsNothing()) hits_.reserve(source_->Count());
 }
 
 void TLogSearch::Cancel() {

@@ -56,7 +56,7 @@ void FoldCase(std::string_view text, std::string& into);
 class TLogSearch {
  public:
   static constexpr std::size_t kStepLines = 1u << 20;
-  static constexpr std::chrono::microseconds kStepTime{4000};
+  static constexpr std::chrono::microseconds kStepTime{1000};
 
   explicit TLogSearch(const ILogLineSource& source) : source_(&source) {}
 
