@@ -139,16 +139,8 @@ void TDecoder::Feed(std::string_view in, std::string& data, std::string& replies
         if (byte == kIac) {
           data.push_back(c);
           state_ = sData;
-        } else if (byte >= kWill) {
-          verb_ = byte;
-          state_ = sVerb;
-        } else if (byte == kSb) {
-          sb_.clear();
-          sbTooLong_ = false;
-          state_ = sSb;
         } else {
-          // NOP, go-ahead, data mark and the like carry nothing for a serial line.
-          state_ = sData;
+          Command(byte);
         }
         break;
       case sVerb:
@@ -158,19 +150,13 @@ void TDecoder::Feed(std::string_view in, std::string& data, std::string& replies
       case sSb:
         if (byte == kIac) {
           state_ = sSbIac;
-        } else if (sb_.size() < kMaxSubnegotiation) {
-          sb_.push_back(c);
         } else {
-          sbTooLong_ = true;
+          KeepSubnegotiationByte(c);
         }
         break;
       case sSbIac:
         if (byte == kIac) {
-          if (sb_.size() < kMaxSubnegotiation) {
-            sb_.push_back(c);
-          } else {
-            sbTooLong_ = true;
-          }
+          KeepSubnegotiationByte(c);
           state_ = sSb;
         } else if (byte == kSe) {
           Subnegotiation();
@@ -178,19 +164,32 @@ void TDecoder::Feed(std::string_view in, std::string& data, std::string& replies
         } else {
           // A command inside a subnegotiation ends it unfinished; the command counts.
           Subnegotiation();
-          if (byte >= kWill) {
-            verb_ = byte;
-            state_ = sVerb;
-          } else if (byte == kSb) {
-            sb_.clear();
-            sbTooLong_ = false;
-            state_ = sSb;
-          } else {
-            state_ = sData;
-          }
+          Command(byte);
         }
         break;
     }
+  }
+}
+
+void TDecoder::Command(std::uint8_t byte) {
+  if (byte >= kWill) {
+    verb_ = byte;
+    state_ = sVerb;
+  } else if (byte == kSb) {
+    sb_.clear();
+    sbTooLong_ = false;
+    state_ = sSb;
+  } else {
+    // NOP, go-ahead, data mark and the like carry nothing for a serial line.
+    state_ = sData;
+  }
+}
+
+void TDecoder::KeepSubnegotiationByte(char c) {
+  if (sb_.size() < kMaxSubnegotiation) {
+    sb_.push_back(c);
+  } else {
+    sbTooLong_ = true;
   }
 }
 

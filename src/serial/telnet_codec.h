@@ -76,6 +76,9 @@ class TDecoder {
 
   void Verb(std::uint8_t verb, std::uint8_t option, std::string& replies);
   void Subnegotiation();
+  // The command byte after IAC: a verb, a subnegotiation or nothing.
+  void Command(std::uint8_t byte);
+  void KeepSubnegotiationByte(char c);
   static bool Wanted(std::uint8_t option);
 
   TState state_ = sData;
