@@ -163,7 +163,8 @@ void TCaptureFile::Scan(std::size_t from, std::size_t to, const TVisit& visit) c
   std::size_t page = from / kLinesPerPage;
   std::size_t line = page * kLinesPerPage;
   while (line < to) {
-    const std::size_t lastPage = std::min(pageStart_.size(), page + pagesPerRead);
+    // No page past the one of the last line asked for: a search's chunk reads no more.
+    const std::size_t lastPage = std::min({pageStart_.size(), page + pagesPerRead, (to - 1) / kLinesPerPage + 1});
     const std::uint64_t end = lastPage < pageStart_.size() ? pageStart_[lastPage] : end_;
     const std::size_t readEnd = std::min(to, lastPage * kLinesPerPage);
     Read(pageStart_[page], end, scanBuffer_);

@@ -47,7 +47,8 @@ class TLineMatcher {
   std::string query_;  // folded for text
   TSearchMode mode_ = smText;
   bool empty_ = true;
-  unsigned char firstOther_ = 0;  // the query's first byte in the other case
+  unsigned char firstOther_ = 0;   // the query's first byte in the other case
+  unsigned char secondOther_ = 0;  // and its second
 };
 
 // Folds ASCII capitals and the capitals of Latin-1 in UTF-8 (U+00C0..U+00DE) to small ones.
@@ -57,8 +58,14 @@ class TLogSearch {
  public:
   static constexpr std::size_t kStepLines = 1u << 20;
   static constexpr std::chrono::microseconds kStepTime{1000};
+  // Lines between looks at the clock and at waiting work: some tens of microseconds.
+  static constexpr std::size_t kChunkLines = 1024;
 
   explicit TLogSearch(const ILogLineSource& source) : source_(&source) {}
+
+  // Asked between the chunks of a step: true means other work waits for this thread, and
+  // the step ends after the chunk in hand. A step always gets one chunk done.
+  void SetStepAside(std::function<bool()> stepAside) { stepAside_ = std::move(stepAside); }
 
   // Starts over with another query; what ran before is dropped.
   void Start(std::string_view query, TSearchMode mode);
@@ -67,7 +74,7 @@ class TLogSearch {
   // Forgets the query: no hits, nothing to do.
   void Cancel();
 
-  // Scans up to maxLines lines, stopping early once the time is used up. True when every
+  // Scans up to maxLines lines, stopping early once the time is used up or others wait. True when every
   // line of the source so far has been looked at. New lines make it false again.
   bool Step(std::size_t maxLines = kStepLines, std::chrono::microseconds time = kStepTime);
   bool Done() const { return !active_ || scanned_ >= source_->Count(); }
@@ -91,6 +98,7 @@ class TLogSearch {
 
  private:
   const ILogLineSource* source_;
+  std::function<bool()> stepAside_;
   std::string query_;
   TSearchMode mode_ = smText;
   TLineMatcher matcher_;

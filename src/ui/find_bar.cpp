@@ -13,6 +13,7 @@
 #include <QTimer>
 
 #include "ui/models.h"
+#include "ui/qt_event_loop.h"
 
 namespace ardel::ui {
 namespace {
@@ -21,6 +22,9 @@ namespace {
 constexpr qint64 kProgressAfterMs = 300;
 // More new hits than this at once reset the filter's view instead of inserting rows.
 constexpr std::size_t kInsertAtMost = 1000;
+// While a search runs, its count and progress are shown this often, not after every
+// slice: each showing costs a paint that a waiting telegram would wait for.
+constexpr qint64 kShowEveryMs = 50;
 
 }  // namespace
 
@@ -67,6 +71,8 @@ TFindBar::TFindBar(const ILogLineSource& source, QAbstractItemModel* model, TLin
     : QWidget(host), source_(source), model_(model), view_(view), search_(source) {
   setObjectName(QStringLiteral("FindBar"));
   filter_ = new TLogFilterModel(model, search_, this);
+  // A telegram waits for its acknowledgement on the main thread: the search lets it go first.
+  search_.SetStepAside([] { return TQtEventLoop::JobsWaiting(); });
   stepTimer_ = new QTimer(this);
   stepTimer_->setInterval(0);
   connect(stepTimer_, &QTimer::timeout, this, &TFindBar::StepSearch);
@@ -186,6 +192,7 @@ void TFindBar::Restart() {
 
 void TFindBar::StepSearch() {
   const bool done = search_.Step();
+  if (!done && shown_.isValid() && shown_.elapsed() < kShowEveryMs) return;
   filter_->Sync();
   if (done) {
     stepTimer_->stop();
@@ -271,11 +278,15 @@ void TFindBar::ShowResult() {
   } else {
     const std::optional<std::size_t> current = CurrentLine();
     const std::size_t ordinal = current ? search_.Ordinal(*current) : 0;
-    const QString total = running ? QStringLiteral("%1 so far").arg(count) : QString::number(count);
-    text = ordinal > 0 ? QStringLiteral("%1 of %2").arg(ordinal).arg(total)
-                       : QStringLiteral("%1 found").arg(total);
+    if (ordinal > 0) {
+      text = running ? QStringLiteral("%1 of %2 so far").arg(ordinal).arg(count)
+                     : QStringLiteral("%1 of %2").arg(ordinal).arg(count);
+    } else {
+      text = running ? QStringLiteral("%1 found so far").arg(count) : QStringLiteral("%1 found").arg(count);
+    }
   }
   result_->setText(text);
+  shown_.start();
 }
 
 }  // namespace ardel::ui

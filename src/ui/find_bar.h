@@ -98,6 +98,7 @@ class TFindBar : public QWidget {
   QCheckBox* onlyMatching_;
   QProgressBar* progress_;
   QElapsedTimer started_;
+  QElapsedTimer shown_;  // since the result was last shown while the search ran
   int pending_ = 0;  // a "next" (1) or "previous" (-1) that waits for the search
 };
 

@@ -4,10 +4,31 @@
 #include <QMetaObject>
 #include <QSocketNotifier>
 #include <QTimer>
+#include <atomic>
+#include <utility>
 
 namespace ardel::ui {
 
 namespace {
+
+std::atomic<int> jobsWaiting{0};
+
+// Counts a woken job until it runs, or until it is dropped unrun with its loop.
+class TWaitingMark {
+ public:
+  TWaitingMark() { jobsWaiting.fetch_add(1, std::memory_order_relaxed); }
+  TWaitingMark(TWaitingMark&& other) noexcept : counted_(std::exchange(other.counted_, false)) {}
+  TWaitingMark(const TWaitingMark&) = delete;
+  TWaitingMark& operator=(const TWaitingMark&) = delete;
+  TWaitingMark& operator=(TWaitingMark&&) = delete;
+  ~TWaitingMark() { Release(); }
+  void Release() {
+    if (std::exchange(counted_, false)) jobsWaiting.fetch_sub(1, std::memory_order_relaxed);
+  }
+
+ private:
+  bool counted_ = true;
+};
 
 class TQtTimer : public ITimer {
  public:
@@ -44,8 +65,17 @@ std::unique_ptr<ITimer> TQtEventLoop::NewTimer(TTimerKind kind, std::function<vo
 }
 
 void TQtEventLoop::Wake(std::function<void()> job) {
-  QMetaObject::invokeMethod(&context_, std::move(job), Qt::QueuedConnection);
+  // mutable: the mark is released before the job runs, so what the job wakes counts anew.
+  QMetaObject::invokeMethod(
+      &context_,
+      [mark = TWaitingMark(), job = std::move(job)]() mutable {
+        mark.Release();
+        job();
+      },
+      Qt::QueuedConnection);
 }
+
+bool TQtEventLoop::JobsWaiting() { return jobsWaiting.load(std::memory_order_relaxed) > 0; }
 
 std::unique_ptr<IWatch> TQtEventLoop::WatchReadable(int fd, std::function<void()> onReadable) {
   return std::make_unique<TQtWatch>(fd, std::move(onReadable));

@@ -18,6 +18,10 @@ class TQtEventLoop : public IEventLoop {
   // Ends QCoreApplication's loop, a modal dialog's loop too.
   void Quit(int status) override;
 
+  // Whether a job given to Wake, by any loop of the process, has not run yet: the port's
+  // hand-over above all. Long work on the main thread asks this and steps aside.
+  static bool JobsWaiting();
+
  private:
   // Jobs woken for a loop that has gone are dropped with it.
   QObject context_;

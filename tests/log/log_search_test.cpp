@@ -78,6 +78,33 @@ TEST_F(TKnownLog, FindsTextAndPatterns) {
   }
 }
 
+// A hit is found wherever it stands in a line, across every block of sixteen bytes and in
+// the tail, in either case; near misses are not hits.
+TEST(LineMatcher, FindsAHitAtEveryPlaceOfALine) {
+  struct TCase {
+    const char* query;
+    const char* inLine;
+    bool found;
+  } cases[] = {
+      {"needle", "NeEdLe", true},
+      {"needle", "needl", false},
+      {"needle", "neeDLf", false},
+      {"n", "N", true},
+      {"äöü", "\xC3\x84\xC3\xB6\xC3\x9C", true},  // ÄöÜ
+      {"äöü", "\xC3\x84\xC3\xB6\xC3\x9D", false},
+      {"3 ", "3 ", true},
+  };
+  for (const TCase& c : cases) {
+    const TLineMatcher matcher(c.query, smText);
+    for (std::size_t before = 0; before < 40; ++before) {
+      for (std::size_t after : {0, 1, 15, 16, 17}) {
+        const std::string line = std::string(before, 'x') + c.inLine + std::string(after, 'y');
+        EXPECT_EQ(matcher.Matches(lkInfo, line), c.found) << c.query << " in " << line;
+      }
+    }
+  }
+}
+
 TEST_F(TKnownLog, NextPreviousWrapAndCount) {
   Find("8b b4", smText);
   ASSERT_EQ(search.Hits().size(), 3u);
@@ -134,6 +161,30 @@ TEST(LogSearch, LargeLogAnswersInSlices) {
       EXPECT_EQ(kind, store.Peek(i).kind);
     });
   }
+}
+
+// A job waiting for the main thread ends the step after the chunk in hand, however much
+// time is left, yet every step gets a chunk done, so the search still ends.
+TEST(LogSearch, StepsAsideForWaitingWork) {
+  TLogStore store{SmallPages()};
+  for (int i = 0; i < 10000; ++i) store.Append(lkRx, kWhen, i % 100 == 0 ? "needle" : "hay");
+  TLogSearch search(store);
+  int asked = 0;
+  search.SetStepAside([&] { return ++asked > 0; });
+  search.Start("needle", smText);
+  EXPECT_FALSE(search.Step(TLogSearch::kStepLines, std::chrono::seconds(10)));
+  EXPECT_EQ(search.Scanned(), TLogSearch::kChunkLines);
+  EXPECT_EQ(asked, 1);
+  int steps = 1;
+  do {
+    ++steps;
+  } while (!search.Step(TLogSearch::kStepLines, std::chrono::seconds(10)));
+  EXPECT_EQ(steps, static_cast<int>((10000 + TLogSearch::kChunkLines - 1) / TLogSearch::kChunkLines));
+  EXPECT_EQ(search.Hits().size(), 100u);
+  // Nothing waiting: one step does it all.
+  search.SetStepAside([] { return false; });
+  search.Restart();
+  EXPECT_TRUE(search.Step(TLogSearch::kStepLines, std::chrono::seconds(10)));
 }
 
 struct TCaptureOnDisk : ::testing::Test {

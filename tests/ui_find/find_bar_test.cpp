@@ -7,10 +7,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStringListModel>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <fstream>
+#include <optional>
 
 #include "support/event_loop.h"
 #include "support/program_directory.h"
@@ -18,6 +20,7 @@
 #include "ui/find_bar.h"
 #include "ui/form1.h"
 #include "ui/models.h"
+#include "ui/qt_event_loop.h"
 
 namespace ardel::ui {
 namespace {
@@ -147,6 +150,51 @@ TEST(FindBar, ALargeLogIsSearchedInSlicesBetweenOtherEvents) {
   EXPECT_GT(ticks, 1);
   EXPECT_EQ(bar->Search().Hits().size(), 1u);
   EXPECT_EQ(bar->Result()->text(), "1 found");
+}
+
+// Lines of hay that, on the way past one line, wake a job for the main thread, as the
+// port's receive thread does in the middle of a slice.
+class TWakingSource : public ILogLineSource {
+ public:
+  static constexpr std::size_t kWakeAt = 20000;
+  std::size_t Count() const override { return 2000000; }
+  void Scan(std::size_t from, std::size_t to, const TVisit& visit) const override {
+    for (std::size_t i = from; i < to; ++i) {
+      if (i == kWakeAt && wake) wake();
+      visit(i, lkRx, "R hay");
+    }
+  }
+  std::function<void()> wake;
+};
+
+// The job waits at most one chunk of the search, not the rest of its slice; a job dropped
+// with its loop waits no more.
+TEST(FindBar, ASearchStepsAsideForAWokenJob) {
+  TWakingSource source;
+  QStringListModel model;
+  QWidget host;
+  auto* view = new TLinkLogView(&host);
+  view->setModel(&model);
+  auto* bar = new TFindBar(source, &model, view, &host);
+  TQtEventLoop loop;
+  std::optional<std::size_t> scannedWhenRun;
+  source.wake = [&] {
+    loop.Wake([&] { scannedWhenRun = bar->Search().Scanned(); });
+    EXPECT_TRUE(TQtEventLoop::JobsWaiting());
+  };
+  bar->Field()->setText("needle");
+  ASSERT_TRUE(testing::PumpUntil([&] { return scannedWhenRun.has_value(); }, 3000));
+  EXPECT_LE(*scannedWhenRun, TWakingSource::kWakeAt + TLogSearch::kChunkLines);
+  EXPECT_FALSE(TQtEventLoop::JobsWaiting());
+  source.wake = nullptr;
+  ASSERT_TRUE(Finished(*bar));
+  EXPECT_EQ(bar->Result()->text(), "no match");
+  {
+    TQtEventLoop gone;
+    gone.Wake([] {});
+    EXPECT_TRUE(TQtEventLoop::JobsWaiting());
+  }
+  EXPECT_FALSE(TQtEventLoop::JobsWaiting());
 }
 
 TEST(FindBar, TheLogViewIsAnAccessibleList) {
