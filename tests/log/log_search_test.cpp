@@ -229,6 +229,17 @@ TEST_F(TCaptureOnDisk, ReadsItsLinesAndCountsTheOthers) {
   EXPECT_EQ(search.Hits().front(), 30u);
 }
 
+// Each kind's word reads back as that kind; words that only begin like one do not.
+TEST(LogKind, NamesReadBackAndNearMissesDoNot) {
+  for (std::uint8_t k = 0; k <= lkInfo; ++k) {
+    const auto kind = static_cast<TLogKind>(k);
+    EXPECT_EQ(LogKindFromName(LogKindName(kind)), kind) << LogKindName(kind);
+  }
+  for (const char* word : {"", "r", "ra", "rxx", "rule ", "repea", "RX", "t", "txt", "ok!", "inf", "x"}) {
+    EXPECT_EQ(LogKindFromName(word), std::nullopt) << word;
+  }
+}
+
 TEST_F(TCaptureOnDisk, ParsesOnlyTheCaptureForm) {
   struct TCase {
     const char* line;
