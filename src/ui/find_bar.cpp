@@ -68,7 +68,7 @@ void TLogFilterModel::Sync() {
 }
 
 TFindBar::TFindBar(const ILogLineSource& source, QAbstractItemModel* model, TLinkLogView* view, QWidget* host)
-    : QWidget(host), source_(source), model_(model), view_(view), search_(source) {
+    : QWidget(host), source_(source), model_(model), view_(view), search_(source), host_(host) {
   setObjectName(QStringLiteral("FindBar"));
   filter_ = new TLogFilterModel(model, search_, this);
   // A telegram waits for its acknowledgement on the main thread: the search lets it go first.
@@ -131,9 +131,12 @@ TFindBar::TFindBar(const ILogLineSource& source, QAbstractItemModel* model, TLin
     stepTimer_->start();
   });
 
-  auto shortcut = [host](const QKeySequence& keys) {
+  // Window-wide, so they work from the tab bar too, but only while host is shown: on
+  // another tab Ctrl+F is not this bar's.
+  auto shortcut = [this, host](const QKeySequence& keys) {
     auto* s = new QShortcut(keys, host);
-    s->setContext(Qt::WidgetWithChildrenShortcut);
+    s->setContext(Qt::WindowShortcut);
+    shortcuts_.push_back(s);
     return s;
   };
   connect(shortcut(QKeySequence::Find), &QShortcut::activated, this, &TFindBar::Open);
@@ -143,8 +146,14 @@ TFindBar::TFindBar(const ILogLineSource& source, QAbstractItemModel* model, TLin
   auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
   escape->setContext(Qt::WidgetWithChildrenShortcut);
   connect(escape, &QShortcut::activated, this, &TFindBar::Close);
+  host->installEventFilter(this);
+  EnableShortcuts();
   ShowResult();
   hide();
+}
+
+void TFindBar::EnableShortcuts() {
+  for (QShortcut* s : shortcuts_) s->setEnabled(host_->isVisible());
 }
 
 void TFindBar::Open() {
@@ -159,6 +168,7 @@ void TFindBar::Close() {
 }
 
 bool TFindBar::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == host_ && (event->type() == QEvent::Show || event->type() == QEvent::Hide)) EnableShortcuts();
   if (watched == field_ && event->type() == QEvent::KeyPress) {
     auto* key = static_cast<QKeyEvent*>(event);
     if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {

@@ -9,6 +9,7 @@
 #include <QWidget>
 #include <QElapsedTimer>
 #include <optional>
+#include <vector>
 
 #include "log/log_search.h"
 
@@ -18,6 +19,7 @@ class QLabel;
 class QLineEdit;
 class QProgressBar;
 class QPushButton;
+class QShortcut;
 class QTimer;
 
 namespace ardel::ui {
@@ -58,7 +60,8 @@ class TFindBar : public QWidget {
   Q_OBJECT
  public:
   // The source gives the lines the model shows, row for line. The shortcuts (Ctrl+F, F3,
-  // Shift+F3) work anywhere inside host.
+  // Shift+F3) work anywhere in host's window while host is shown: from a tab bar or a
+  // button too, not only from inside host.
   TFindBar(const ILogLineSource& source, QAbstractItemModel* model, TLinkLogView* view, QWidget* host);
 
   void Open();
@@ -78,6 +81,7 @@ class TFindBar : public QWidget {
 
  private:
   void Restart();
+  void EnableShortcuts();
   void StepSearch();
   void Go(int direction);
   void Select(std::size_t line);
@@ -98,6 +102,8 @@ class TFindBar : public QWidget {
   QCheckBox* onlyMatching_;
   QProgressBar* progress_;
   QElapsedTimer started_;
+  QWidget* host_;
+  std::vector<QShortcut*> shortcuts_;
   QElapsedTimer shown_;  // since the result was last shown while the search ran
   int pending_ = 0;  // a "next" (1) or "previous" (-1) that waits for the search
 };

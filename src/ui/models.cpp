@@ -127,6 +127,10 @@ int TLinkLogView::RowCount() const { return model() != nullptr ? model()->rowCou
 void TLinkLogView::ScheduleScroll() {
   // Many lines in one turn of the event loop cost one scroll.
   if (scrollPending_) return;
+  // The view follows new lines from the end only: a reader who scrolled up, or whom the
+  // find bar took to a line, stays there until back at the end. The range is still the
+  // one from before the new lines.
+  if (verticalScrollBar()->value() < verticalScrollBar()->maximum()) return;
   scrollPending_ = true;
   QTimer::singleShot(0, this, [this] {
     scrollPending_ = false;

@@ -62,7 +62,8 @@ class TLinkLogModel : public QAbstractListModel, private ILinkLogObserver {
 // The link log view. A list view that lays out all its rows whenever one is added would
 // make each line cost more than the one before; this view has rows of one height, so an
 // append only moves the scroll range and a paint only touches the visible rows.
-// Extended row selection; Ctrl+C copies the selected lines as plain text.
+// Extended row selection; Ctrl+C copies the selected lines as plain text. New lines
+// scroll the view while it shows the end.
 class TLinkLogView : public QAbstractItemView {
   Q_OBJECT
  public:

@@ -7,7 +7,9 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QStringListModel>
+#include <QTabBar>
 #include <QTabWidget>
 #include <QTest>
 #include <QTimer>
@@ -125,6 +127,53 @@ TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
   form.findChild<QPushButton*>("FindNext")->setFocus();
   QTest::keyClick(form.findChild<QPushButton*>("FindNext"), Qt::Key_Escape);
   EXPECT_TRUE(bar->isHidden());
+
+  // From the tab bar too, where switching tabs by keyboard leaves the focus; on another
+  // tab Ctrl+F is not the log's.
+  auto* tabs = form.findChild<QTabWidget*>();
+  tabs->tabBar()->setFocus();
+  QTest::keyClick(tabs->tabBar(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_TRUE(field->hasFocus());
+  QTest::keyClick(field, Qt::Key_Escape);
+  tabs->setCurrentIndex(0);
+  tabs->tabBar()->setFocus();
+  QTest::keyClick(tabs->tabBar(), Qt::Key_F, Qt::ControlModifier);
+  EXPECT_TRUE(bar->isHidden());
+}
+
+// On a live bus the hit that next found stays in view while lines keep coming; back at
+// the end, the view follows them again.
+TEST(FindBar, AHitStaysInViewWhileNewLinesArrive) {
+  testing::TProgramDirectory files;
+  files.WriteDataFiles();
+  TRecordingErrorDialog errors;
+  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
+  form.SetErrorDialog(&errors);
+  TLinkLog& log = form.LinkLog();
+  auto* view = form.findChild<TLinkLogView*>("RichEdit1");
+  auto* bar = form.findChild<TFindBar*>("FindBar");
+  form.show();
+  form.findChild<QTabWidget*>()->setCurrentWidget(view->parentWidget());
+  const int needle = static_cast<int>(log.Count()) + 5;
+  for (int i = 0; i < 300; ++i) log.AppendLine(lkRx, i == 5 ? "the needle" : "R hay");
+  testing::PumpFor(20);
+  auto* scroll = view->verticalScrollBar();
+  ASSERT_GT(scroll->maximum(), 0);
+  EXPECT_EQ(scroll->value(), scroll->maximum());
+  bar->Open();
+  bar->Field()->setText("needle");
+  ASSERT_TRUE(Finished(*bar));
+  bar->FindNext();
+  EXPECT_EQ(view->currentIndex().row(), needle);
+  for (int i = 0; i < 50; ++i) log.AppendLine(lkRx, "R more hay");
+  testing::PumpFor(20);
+  EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
+  scroll->setValue(scroll->maximum());
+  log.AppendLine(lkRx, "R the newest");
+  testing::PumpFor(20);
+  EXPECT_EQ(scroll->value(), scroll->maximum());
+  EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(view->model()->index(static_cast<int>(log.Count()) - 1, 0))));
 }
 
 TEST(FindBar, ALargeLogIsSearchedInSlicesBetweenOtherEvents) {
