@@ -163,7 +163,15 @@ const TCaptureLine& TCaptureFile::Peek(std::size_t index) const {
   return LoadPage(index / kLinesPerPage).lines[index % kLinesPerPage];
 }
 
-void TCaptureFile::Scan(std::size_t from, std::size_t to, const TVisit& visit) const {
+void TCaptureFile::Scan(std::size_t from, std::size_t to, const TVisit& visit) const { ScanLines(from, to, visit); }
+
+void TCaptureFile::FindLines(std::size_t from, std::size_t to, const TLineMatcher& matcher,
+                             std::vector<std::size_t>& hits) const {
+  ScanLines(from, to, CollectHits(matcher, hits));
+}
+
+template <typename F>
+void TCaptureFile::ScanLines(std::size_t from, std::size_t to, F&& visit) const {
   to = std::min(to, count_);
   if (from >= to) return;
   const std::size_t pagesPerRead = 4096 / kLinesPerPage;

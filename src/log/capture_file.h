@@ -41,6 +41,8 @@ class TCaptureFile : public ILogLineSource {
 
   std::size_t Count() const override { return count_; }
   void Scan(std::size_t from, std::size_t to, const TVisit& visit) const override;
+  void FindLines(std::size_t from, std::size_t to, const TLineMatcher& matcher,
+                 std::vector<std::size_t>& hits) const override;
   // Valid until the next call on the file.
   const TCaptureLine& Peek(std::size_t index) const;
 
@@ -64,6 +66,8 @@ class TCaptureFile : public ILogLineSource {
   // Calls visit for each readable line of the bytes, which hold whole lines.
   template <typename F>
   static void ForEachLine(std::string_view bytes, F&& visit);
+  template <typename F>
+  void ScanLines(std::size_t from, std::size_t to, F&& visit) const;
 
   int fd_ = -1;
   std::string path_;

@@ -28,6 +28,11 @@ bool Blank(std::string_view text) {
 
 }  // namespace
 
+void ILogLineSource::FindLines(std::size_t from, std::size_t to, const TLineMatcher& matcher,
+                               std::vector<std::size_t>& hits) const {
+  Scan(from, to, CollectHits(matcher, hits));
+}
+
 std::string_view TelegramTextOf(TLogKind kind, std::string_view text) {
   if (kind != lkRx && kind != lkTx) return text;
   // "R <time stamp>   <telegram>   <comment>": the time stamp has single blanks only.
@@ -161,9 +166,7 @@ bool TLogSearch::Step(std::size_t maxLines, std::chrono::microseconds time) {
   std::size_t left = std::max<std::size_t>(1, maxLines);
   while (scanned_ < count && left > 0) {
     const std::size_t to = scanned_ + std::min({kChunkLines, left, count - scanned_});
-    source_->Scan(scanned_, to, [this](std::size_t index, TLogKind kind, std::string_view text) {
-      if (matcher_.Matches(kind, text)) hits_.push_back(index);
-    });
+    source_->FindLines(scanned_, to, matcher_, hits_);
     left -= to - scanned_;
     scanned_ = to;
     if (std::chrono::steady_clock::now() >= until || (stepAside_ && stepAside_())) break;

@@ -15,6 +15,8 @@
 
 namespace ardel {
 
+class TLineMatcher;
+
 // Lines that can be read in order without a copy each.
 class ILogLineSource {
  public:
@@ -23,6 +25,10 @@ class ILogLineSource {
   virtual std::size_t Count() const = 0;
   // Lines [from, to) in order; a text is valid during its call only.
   virtual void Scan(std::size_t from, std::size_t to, const TVisit& visit) const = 0;
+  // Appends the lines of [from, to) that the matcher takes, in order. A source may match
+  // as it reads, without a call through a std::function per line.
+  virtual void FindLines(std::size_t from, std::size_t to, const TLineMatcher& matcher,
+                         std::vector<std::size_t>& hits) const;
 };
 
 enum TSearchMode { smText, smPattern };
@@ -50,6 +56,13 @@ class TLineMatcher {
   unsigned char firstOther_ = 0;   // the query's first byte in the other case
   unsigned char secondOther_ = 0;  // and its second
 };
+
+// A visit of lines that appends the ones the matcher takes.
+inline auto CollectHits(const TLineMatcher& matcher, std::vector<std::size_t>& hits) {
+  return [&matcher, &hits](std::size_t index, TLogKind kind, std::string_view text) {
+    if (matcher.Matches(kind, text)) hits.push_back(index);
+  };
+}
 
 // Folds ASCII capitals and the capitals of Latin-1 in UTF-8 (U+00C0..U+00DE) to small ones.
 void FoldCase(std::string_view text, std::string& into);

@@ -301,7 +301,15 @@ bool TLogStore::ReadBytes(const TSegment& segment, std::uint64_t from, std::uint
   return !readFailed;
 }
 
-void TLogStore::Scan(std::size_t from, std::size_t to, const TVisit& visit) const {
+void TLogStore::Scan(std::size_t from, std::size_t to, const TVisit& visit) const { ScanLines(from, to, visit); }
+
+void TLogStore::FindLines(std::size_t from, std::size_t to, const TLineMatcher& matcher,
+                          std::vector<std::size_t>& hits) const {
+  ScanLines(from, to, CollectHits(matcher, hits));
+}
+
+template <typename F>
+void TLogStore::ScanLines(std::size_t from, std::size_t to, F&& visit) const {
   to = std::min(to, count_);
   if (from >= to) return;
   // A few hundred kilobytes per read, and no page past the one of the last line asked for.

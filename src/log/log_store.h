@@ -57,6 +57,8 @@ class TLogStore : public ILogLineSource {
   std::size_t Count() const override { return count_; }
   // Reads the pages in order, many at a time, past the cache and without a copy per line.
   void Scan(std::size_t from, std::size_t to, const TVisit& visit) const override;
+  void FindLines(std::size_t from, std::size_t to, const TLineMatcher& matcher,
+                 std::vector<std::size_t>& hits) const override;
   TStoredLine Line(std::size_t index) const { return Peek(index); }
   // Valid until the next call on the store.
   const TStoredLine& Peek(std::size_t index) const;
@@ -99,6 +101,8 @@ class TLogStore : public ILogLineSource {
   bool Write(TFile& file, TTime when);
   void Failed(TFile& file, int error, TTime when);
   void FormatLine(std::string& out, TTime when, TLogKind kind, std::string_view text);
+  template <typename F>
+  void ScanLines(std::size_t from, std::size_t to, F&& visit) const;
   TPage& CachePage(std::uint64_t segment, std::size_t page) const;
   void ReadPage(const TSegment& segment, std::size_t page, TPage& into) const;
   // The bytes of [from, to) of a segment's file into the buffer; false when the disk failed.
