@@ -3,8 +3,6 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -15,6 +13,7 @@
 #include "log/capture_settings.h"
 #include "serial/port_device.h"
 #include "stations/ini_file.h"
+#include "util/names.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"
 
@@ -23,12 +22,6 @@ namespace ardel {
 constexpr std::chrono::milliseconds kLogPollInterval{250};
 
 namespace {
-
-bool SameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
-  });
-}
 
 // Sets the port's name for one attempt and puts the other back however the attempt ends.
 class TPortNameForNow {
@@ -208,9 +201,7 @@ void TArdelApp::WritePortEntry(const std::string& key, const std::string& value)
 
 void TArdelApp::ChoosePortDevice(int number, const std::string& device) {
   const std::string name = ComportName(HoldComport(number));
-  std::string trimmed = device;
-  while (!trimmed.empty() && std::isspace(static_cast<unsigned char>(trimmed.back()))) trimmed.pop_back();
-  trimmed.erase(0, std::min(trimmed.size(), trimmed.find_first_not_of(" \t")));
+  const std::string trimmed(Trim(device));
   const bool changed = ResolvePortDevice(name, ComPort1.PortMap()) != trimmed;
   WritePortEntry(name, trimmed);
   if (changed && SameName(name, portInUse_)) ReopenPortInUse();

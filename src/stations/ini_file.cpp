@@ -7,29 +7,12 @@
 #include <cerrno>
 #include <climits>
 
+#include "util/names.h"
 #include "util/text_file.h"
 
 namespace ardel {
 
 namespace {
-
-std::string_view Trim(std::string_view text) {
-  auto blank = [](char c) { return c == ' ' || c == '\t'; };
-  while (!text.empty() && blank(text.front())) text.remove_prefix(1);
-  while (!text.empty() && blank(text.back())) text.remove_suffix(1);
-  return text;
-}
-
-bool SameName(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) !=
-        std::tolower(static_cast<unsigned char>(b[i]))) {
-      return false;
-    }
-  }
-  return true;
-}
 
 std::optional<std::string_view> SectionOf(std::string_view line) {
   line = Trim(line);

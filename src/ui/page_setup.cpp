@@ -86,7 +86,7 @@ class TPortsTableView : public QObject {
   };
 
   void Choose(int number, const QString& device) {
-    chooseDevice_(number, device.trimmed().toStdString());
+    chooseDevice_(number, device.toStdString());
     // Also after a refusal: the row shows what is in force.
     Show();
   }
