@@ -22,6 +22,8 @@ struct TCaptureLine {
   std::string_view text;
 };
 
+constexpr std::size_t kCaptureTimeLength = 23;
+
 // False for a line that is not of that form; the views point into the line.
 bool ParseCaptureLine(std::string_view line, TCaptureLine& into);
 

@@ -11,6 +11,8 @@
 #include <ctime>
 #include <filesystem>
 
+#include "log/capture_file.h"
+
 namespace ardel {
 
 // One file of lines. Bytes from `written` on are still in memory; a file without a
@@ -32,6 +34,26 @@ struct TLogStore::TFile {
 namespace {
 
 std::string Reason(int error) { return std::strerror(error); }
+
+// A line as this store writes it, "time<TAB>kind<TAB>text", gives its kind and text; one
+// without the two tabs, such as a line the disk garbled, reads as its whole text. The
+// store wrote the time itself, so it is not checked: every line of a search passes here.
+TLogKind SplitStoredLine(std::string_view line, std::string_view& text) {
+  const std::size_t tab1 = line.size() > kCaptureTimeLength && line[kCaptureTimeLength] == '\t' ? kCaptureTimeLength : line.find('\t');
+  std::size_t tab2 = tab1;
+  if (tab1 != std::string_view::npos) {
+    // The kind's word is short: no memchr call for it.
+    do {
+      ++tab2;
+    } while (tab2 < line.size() && line[tab2] != '\t');
+  }
+  if (tab2 == std::string_view::npos || tab2 >= line.size()) {
+    text = line;
+    return lkInfo;
+  }
+  text = line.substr(tab2 + 1);
+  return LogKindFromName(line.substr(tab1 + 1, tab2 - tab1 - 1)).value_or(lkInfo);
+}
 
 std::tm LocalTime(std::time_t second) {
   std::tm local{};
@@ -337,23 +359,7 @@ void TLogStore::ScanLines(std::size_t from, std::size_t to, F&& visit) const {
           const std::size_t stop = rest.find('\n');
           const std::string_view whole = rest.substr(0, stop);
           rest = stop == std::string_view::npos ? std::string_view() : rest.substr(stop + 1);
-          // The time stamp has its fixed length, the kind's name a few letters.
-          const std::size_t tab1 = whole.size() > kCaptureTimeLength && whole[kCaptureTimeLength] == '\t' ? kCaptureTimeLength : whole.find('\t');
-          std::size_t tab2 = std::string_view::npos;
-          if (tab1 != std::string_view::npos) {
-            for (std::size_t i = tab1 + 1; i < whole.size(); ++i) {
-              if (whole[i] == '\t') {
-                tab2 = i;
-                break;
-              }
-            }
-          }
-          kind = lkInfo;
-          text = whole;
-          if (tab2 != std::string_view::npos) {
-            kind = LogKindFromName(whole.substr(tab1 + 1, tab2 - tab1 - 1)).value_or(lkInfo);
-            text = whole.substr(tab2 + 1);
-          }
+          kind = SplitStoredLine(whole, text);
         }
         if (line >= index) visit(line, kind, text);
         ++line;
@@ -381,14 +387,9 @@ void TLogStore::ReadPage(const TSegment& segment, std::size_t page, TPage& into)
     std::string_view line = rest.substr(0, end);
     rest = end == std::string_view::npos ? std::string_view() : rest.substr(end + 1);
     TStoredLine stored;
-    const std::size_t tab1 = line.find('\t');
-    const std::size_t tab2 = tab1 == std::string_view::npos ? tab1 : line.find('\t', tab1 + 1);
-    if (tab2 != std::string_view::npos) {
-      stored.kind = LogKindFromName(line.substr(tab1 + 1, tab2 - tab1 - 1)).value_or(lkInfo);
-      stored.text.assign(line.substr(tab2 + 1));
-    } else {
-      stored.text.assign(line);
-    }
+    std::string_view text;
+    stored.kind = SplitStoredLine(line, text);
+    stored.text.assign(text);
     into.lines.push_back(std::move(stored));
   }
   // A file that cannot be read back leaves its lines empty rather than shifting the rest.

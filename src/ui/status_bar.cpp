@@ -2,6 +2,7 @@
 
 #include <QLabel>
 #include <QStatusBar>
+#include <optional>
 
 #include "app/ardel_app.h"
 
@@ -34,6 +35,14 @@ class TPortStatusView : public QObject, private IValueObserver {
 
   void ValueChanged() override {
     const TPortStatus& status = status_.Value();
+    // Every telegram changes the counts: the rest is only redone when it changed.
+    if (shown_ && status.port == shown_->port && status.device == shown_->device && status.state == shown_->state &&
+        status.reason == shown_->reason) {
+      if (status.counts != shown_->counts) counts_->setText(QString::fromUtf8(LinkCountsText(status.counts)));
+      shown_ = status;
+      return;
+    }
+    shown_ = status;
     port_->setText(QString::fromUtf8(status.port));
     device_->setText(QString::fromUtf8(status.device));
     const QString state = QString::fromUtf8(PortStateText(status));
@@ -48,6 +57,7 @@ class TPortStatusView : public QObject, private IValueObserver {
   }
 
   TValue<TPortStatus>& status_;
+  std::optional<TPortStatus> shown_;
   QLabel* port_ = nullptr;
   QLabel* device_ = nullptr;
   QLabel* state_ = nullptr;
