@@ -25,8 +25,8 @@
 #include <thread>
 
 #include "link/telegram.h"
-#include "support/program_directory.h"
 #include "ui/form1.h"
+#include "window_on_pty.h"
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::atoi(argv[1]) : 60;
@@ -35,21 +35,11 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
-  int master = -1, slave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return 1;
-  const std::string path = ttyname(slave);
+  ardel::bench::TWindowOnPty window;
+  if (!window.Ready()) return 1;
+  ardel::ui::TForm1& form = window.Form();
+  const int master = window.FarEnd();
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
-
-  ardel::testing::TProgramDirectory files;
-  files.WriteDataFiles();
-  ardel::ui::TForm1 form(files.Options({{"COM1", path}}));
-  ardel::ui::TRecordingErrorDialog dialog;
-  form.SetErrorDialog(&dialog);
-  form.show();
-  if (!form.ComPort().IsOpen()) {
-    std::fprintf(stderr, "port did not open\n");
-    return 1;
-  }
   std::size_t handed = 0;
   for (long i = 0; i < prefill; ++i) {
     form.LinkLog().AppendLine(ardel::colors::kSent,
@@ -159,7 +149,7 @@ int main(int argc, char** argv) {
   std::printf("handed to the tick:            %zu (left in the answer list: %zu)\n", handed,
               form.Queues().Answers().Count());
   std::printf("process CPU: %.2f s (%.2f %% of one core)\n", cpu, 100.0 * cpu / elapsed);
-  std::printf("errors shown: %lld\n", static_cast<long long>(dialog.shown.size()));
+  std::printf("errors shown: %lld\n", static_cast<long long>(window.Errors().shown.size()));
   const long rssAfter = ardel::bench::ResidentBytes();
   std::printf("resident memory: %.1f MB", rssAfter / 1e6);
   if (rate > 0 && form.LinkLog().Count() > linesBefore) {

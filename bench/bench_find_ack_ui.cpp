@@ -30,9 +30,9 @@
 #include <vector>
 
 #include "link/telegram.h"
-#include "support/program_directory.h"
 #include "ui/find_bar.h"
 #include "ui/form1.h"
+#include "window_on_pty.h"
 #include "ui/qt_event_loop.h"
 
 namespace {
@@ -61,25 +61,16 @@ int main(int argc, char** argv) {
   qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
-  int master = -1, slave = -1, echoMaster = -1, echoSlave = -1;
-  if (openpty(&master, &slave, nullptr, nullptr, nullptr) != 0) return 1;
+  ardel::bench::TWindowOnPty window;
+  if (!window.Ready()) return 1;
+  ardel::ui::TForm1& form = window.Form();
+  const int master = window.FarEnd();
+  int echoMaster = -1, echoSlave = -1;
   if (openpty(&echoMaster, &echoSlave, nullptr, nullptr, nullptr) != 0) return 1;
   termios raw{};
   tcgetattr(echoSlave, &raw);
   cfmakeraw(&raw);
   tcsetattr(echoSlave, TCSANOW, &raw);
-  const std::string path = ttyname(slave);
-
-  ardel::testing::TProgramDirectory files;
-  files.WriteDataFiles();
-  ardel::ui::TForm1 form(files.Options({{"COM1", path}}));
-  ardel::ui::TRecordingErrorDialog dialog;
-  form.SetErrorDialog(&dialog);
-  form.show();
-  if (!form.ComPort().IsOpen()) {
-    std::fprintf(stderr, "port did not open\n");
-    return 1;
-  }
   for (long i = 0; i < prefill; ++i) {
     form.LinkLog().AppendLine(ardel::lkTx, i % 2 == 0 ? "  08.12.2026 18:45:12   6B 05 30000000 FFFFFF80 30   station 3"
                                                       : "  08.12.2026 18:45:12   AB AC 30000000 FFFFFF80 30   ");

@@ -33,6 +33,15 @@ class TFixedOpenFileDialog : public IOpenFileDialog {
   QString answer;
 };
 
+// The window on a port that is not there: the log and its find bar, no link.
+struct TWindowWithoutPort {
+  testing::TProgramDirectory files;
+  bool written = (files.WriteDataFiles(), true);
+  TRecordingErrorDialog errors;
+  TForm1 form{files.Options({{"COM1", files.File("no-such-device")}})};
+  TWindowWithoutPort() { form.SetErrorDialog(&errors); }
+};
+
 bool Finished(TFindBar& bar) {
   return testing::PumpUntil([&] { return bar.Search().Done(); }, 3000);
 }
@@ -45,11 +54,8 @@ QString Accessible(QWidget* view, int row) {
 }
 
 TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
-  testing::TProgramDirectory files;
-  files.WriteDataFiles();
-  TRecordingErrorDialog errors;
-  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
-  form.SetErrorDialog(&errors);
+  TWindowWithoutPort window;
+  TForm1& form = window.form;
   form.findChild<QPushButton*>("Button4")->click();
   TLinkLog& log = form.LinkLog();
   log.AppendLine(lkRx, "R 09.12.2026 02:41:21   8B B4 00000000 FFFFFF80 00   Station 0");  // 0
@@ -145,11 +151,8 @@ TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
 // On a live bus the hit that next found stays in view while lines keep coming; back at
 // the end, the view follows them again.
 TEST(FindBar, AHitStaysInViewWhileNewLinesArrive) {
-  testing::TProgramDirectory files;
-  files.WriteDataFiles();
-  TRecordingErrorDialog errors;
-  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
-  form.SetErrorDialog(&errors);
+  TWindowWithoutPort window;
+  TForm1& form = window.form;
   TLinkLog& log = form.LinkLog();
   auto* view = form.findChild<TLinkLogView*>("RichEdit1");
   auto* bar = form.findChild<TFindBar*>("FindBar");
@@ -177,11 +180,8 @@ TEST(FindBar, AHitStaysInViewWhileNewLinesArrive) {
 }
 
 TEST(FindBar, ALargeLogIsSearchedInSlicesBetweenOtherEvents) {
-  testing::TProgramDirectory files;
-  files.WriteDataFiles();
-  TRecordingErrorDialog errors;
-  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
-  form.SetErrorDialog(&errors);
+  TWindowWithoutPort window;
+  TForm1& form = window.form;
   TLinkLog& log = form.LinkLog();
   for (int i = 0; i < 500000; ++i) log.AppendLineNoScroll(lkRx, i == 499999 ? "the needle" : "R hay and more hay");
   auto* bar = form.findChild<TFindBar*>("FindBar");
@@ -247,11 +247,8 @@ TEST(FindBar, ASearchStepsAsideForAWokenJob) {
 }
 
 TEST(FindBar, TheLogViewIsAnAccessibleList) {
-  testing::TProgramDirectory files;
-  files.WriteDataFiles();
-  TRecordingErrorDialog errors;
-  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
-  form.SetErrorDialog(&errors);
+  TWindowWithoutPort window;
+  TForm1& form = window.form;
   form.findChild<QPushButton*>("Button4")->click();
   form.LinkLog().AppendLine(lkRx, "R first line");
   form.LinkLog().AppendLine(lkTx, "S second line");
@@ -275,18 +272,15 @@ TEST(FindBar, TheLogViewIsAnAccessibleList) {
 }
 
 TEST(CaptureWindow, ShowsTheKindsColoursAndCountsWhatItCannotRead) {
-  testing::TProgramDirectory files;
-  files.WriteDataFiles();
-  const std::string path = files.File("ardel-20261209-024121.log");
+  TWindowWithoutPort host;
+  TForm1& form = host.form;
+  const std::string path = host.files.File("ardel-20261209-024121.log");
   std::ofstream(path, std::ios::binary) << "2026-12-09T02:41:21.123\tinfo\tE dd.nn.yyyy\n"
                                            "2026-12-09T02:41:22.000\trx\tR 8B B4 station 0\n"
                                            "a line from elsewhere\n"
                                            "2026-12-09T02:41:23.000\terror\tE checksum error\n"
                                            "2026-12-09T02:42:00.000\ttx\tS AB B0 base\n"
                                            "2026-12-09T02:43:00.000\trx\tR cut in the mid";
-  TRecordingErrorDialog errors;
-  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
-  form.SetErrorDialog(&errors);
   TFixedOpenFileDialog dialog;
   dialog.answer = QString::fromStdString(path);
   form.SetOpenFileDialog(&dialog);
