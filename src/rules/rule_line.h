@@ -2,6 +2,7 @@
 // The kinds of rule lines and the columns their arguments are read from.
 
 #include <cstddef>
+#include <string>
 #include <string_view>
 
 namespace ardel {
@@ -30,10 +31,25 @@ constexpr std::size_t kRuleArgumentLength = 100;
 // action starts in column 6; a message right after "say" and the character after it.
 TRuleLine ClassifyRuleLine(std::string_view line);
 
-// What a line does, as the rule editor marks it. A line that can never act is
-// rmNothing: an ignored line, a lamp line, and a command action whose command string is
-// not valid (it would only be queued, refused by the transmit path and time out).
-enum TRuleLineMark { rmEmpty, rmCondition, rmSay, rmCommand, rmComment, rmNothing };
+// What a line does, as the rule editor marks it. rmNothing: an ignored line or a lamp
+// line. rmOddCondition: an if line that is read as written but is likely not what was
+// meant (something other than blanks in the skipped columns 3 to 5, or no pattern).
+// rmBadCommand: a command action whose command string is not valid; it is still queued
+// on every match, refused by the transmit path at each try, and times out.
+enum TRuleLineMark { rmEmpty, rmCondition, rmSay, rmCommand, rmComment, rmNothing, rmOddCondition, rmBadCommand };
 TRuleLineMark MarkRuleLine(std::string_view line);
+
+// A line as the rule editor shows it: its mark, the columns that the reading skips
+// (0-based, possibly none) and where the argument stands, so the editor can show where a
+// pattern or a command really starts; and a hint in words for the line's tool tip.
+struct TRuleLineReading {
+  TRuleLineMark mark = rmEmpty;
+  std::size_t skippedFrom = 0;
+  std::size_t skippedLength = 0;
+  std::size_t argumentFrom = 0;
+  std::size_t argumentLength = 0;
+  std::string hint;
+};
+TRuleLineReading ReadRuleLine(std::string_view line);
 
 }  // namespace ardel

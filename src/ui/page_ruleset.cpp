@@ -43,7 +43,7 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   Memo2->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   Label19->setBuddy(Memo2);
   WarnBeyondLatin1(Memo2);
-  new TRuleLineHighlighter(Memo2->document());
+  new TRuleLineHighlighter(Memo2);
   Memo2->setToolTip(RuleLineKey());
   // Says whether and where "save Ruleset" wrote the file.
   Label24 = new QLabel(upper);

@@ -155,6 +155,9 @@ TEST(RuleSetPageLifetime, UnsavedEditWhenTheWindowGoes) {
 
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QHelpEvent>
+#include <QTextCursor>
+#include <QToolTip>
 
 #include "ui/rule_highlighter.h"
 
@@ -167,13 +170,16 @@ TEST_F(RuleSetPageTest, EachLineIsMarkedByWhatItDoes) {
   struct Case {
     const char* line;
     TRuleLineMark mark;
+    int argumentAt;  // where the pattern or command is read from; -1: whole line one colour
+    const char* hintHas;
   } cases[] = {
-      {"/ station 0 on a press", rmComment},
-      {"if   6B 05 ?0000000 FFFFFF80 10", rmCondition},
-      {"then say pressed", rmSay},
-      {"then AB C0 00000000 FFFFFF80 FF   on", rmCommand},
-      {"then sy hello", rmNothing},
-      {"If   *", rmNothing},
+      {"/ station 0 on a press", rmComment, -1, ""},
+      {"if   6B 05 ?0000000 FFFFFF80 10", rmCondition, 5, "\"6B 05 ?0000000 FFFFFF80 10\""},
+      {"if 6B 05 ?0000000 FF800005 10", rmOddCondition, 5, "\" 05 ?0000000 FF800005 10\""},
+      {"then say hi", rmSay, -1, "\"hi\""},
+      {"then AB C0 00000000 FFFFFF80 FF   on", rmCommand, 5, "AB C0 00000000 FFFFFF80 FF"},
+      {"then sy typo", rmBadCommand, 5, "\"sy typo\", which is no valid command string"},
+      {"If   *", rmNothing, -1, "does nothing"},
   };
   QStringList lines;
   for (const Case& c : cases) lines << QString::fromLatin1(c.line);
@@ -183,16 +189,49 @@ TEST_F(RuleSetPageTest, EachLineIsMarkedByWhatItDoes) {
   for (const Case& c : cases) {
     ASSERT_TRUE(block.isValid()) << c.line;
     const QList<QTextLayout::FormatRange> formats = block.layout()->formats();
-    ASSERT_EQ(formats.size(), 1) << c.line;
-    EXPECT_EQ(formats.front().length, block.length() - 1) << c.line;
-    EXPECT_EQ(formats.front().format.foreground().color(), RuleLineColor(c.mark)) << c.line;
+    ASSERT_FALSE(formats.isEmpty()) << c.line;
+    // Every character carries the line's colour.
+    int covered = 0;
+    for (const auto& range : formats) {
+      EXPECT_EQ(range.format.foreground().color(), RuleLineColor(c.mark)) << c.line;
+      covered = std::max(covered, range.start + range.length);
+    }
+    EXPECT_EQ(covered, block.length() - 1) << c.line;
+    if (c.argumentAt >= 0) {
+      // The skipped columns before the argument look apart from the argument itself.
+      auto formatAt = [&](int column) {
+        QTextCharFormat f;
+        for (const auto& range : formats) {
+          if (column >= range.start && column < range.start + range.length) f = range.format;
+        }
+        return f;
+      };
+      EXPECT_NE(formatAt(c.argumentAt - 1).background(), formatAt(c.argumentAt).background()) << c.line;
+    }
+    EXPECT_TRUE(RuleLineHint(block.text()).contains(QString::fromLatin1(c.hintHas))) << c.line;
     block = block.next();
   }
   // Line breaks are no characters beyond Latin-1: the editor is not red for them.
   EXPECT_NE(memo2->palette().color(QPalette::Base), QColor(255, 0, 0));
   // The distinct marks are told apart, and the key names them.
   EXPECT_NE(RuleLineColor(rmNothing), RuleLineColor(rmCommand));
+  EXPECT_NE(RuleLineColor(rmOddCondition), RuleLineColor(rmCondition));
   EXPECT_TRUE(memo2->toolTip().contains("does nothing"));
+  EXPECT_TRUE(memo2->toolTip().contains("columns 3 to 5"));
+
+  // Pointing at a line shows what it does; pointing below the last line shows the key.
+  form->show();
+  auto* tabs = Find<QTabWidget>(*form, "PageControl1");
+  for (int i = 0; i < tabs->count(); ++i) {
+    if (tabs->widget(i)->isAncestorOf(memo2)) tabs->setCurrentIndex(i);
+  }
+  QApplication::processEvents();
+  QTextCursor third(memo2->document()->findBlockByNumber(2));
+  const QPoint onThird = memo2->cursorRect(third).center() + QPoint(4, 0);
+  QHelpEvent pointAt(QEvent::ToolTip, onThird, memo2->viewport()->mapToGlobal(onThird));
+  QApplication::sendEvent(memo2->viewport(), &pointAt);
+  EXPECT_TRUE(QToolTip::text().contains("\" 05 ?0000000 FF800005 10\"")) << QToolTip::text().toStdString();
+  QToolTip::hideText();
 }
 
 TEST_F(RuleSetPageTest, SaveSaysWhereItWrote) {
