@@ -193,11 +193,11 @@ QString LinkLogColourKey() {
   static constexpr TKey kKeys[] = {
       {colors::kSent, "sent telegram"},
       {colors::kReceived, "received telegram"},
-      {colors::kError, "error, time-out (E)"},
+      {colors::kError, "error, time-out (E), port lost"},
       {colors::kPurple, "repetition (W, repeat it)"},
       {colors::kLime, "raw received byte; ok line (Debug Info)"},
       {colors::kGrey, "rule trace (Debug Info)"},
-      {colors::kBlack, "column guide, port lost and back"},
+      {colors::kBlack, "column guide, port back"},
   };
   QString key = QStringLiteral("<b>Colours of the link log</b>");
   for (const TKey& k : kKeys) {
