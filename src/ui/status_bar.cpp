@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "app/ardel_app.h"
+#include "ui/elided_label.h"
 
 namespace ardel::ui {
 
@@ -24,44 +25,51 @@ class TPortStatusView : public QObject, private IValueObserver {
   ~TPortStatusView() override { status_.RemoveObserver(this); }
 
  private:
-  static QLabel* Part(QStatusBar* bar, const char* name, const char* accessibleName, int stretch) {
-    auto* label = new QLabel(bar);
+  // A part gives way rather than widen the window; its accessible name is what it is
+  // and what it says, as in "device: /dev/ttyUSB0".
+  static TElidedLabel* Part(QStatusBar* bar, const char* name, const char* what, int stretch) {
+    auto* label = new TElidedLabel(bar);
     label->setObjectName(QString::fromLatin1(name));
-    label->setAccessibleName(QString::fromLatin1(accessibleName));
+    label->setProperty(kWhat, QString::fromLatin1(what));
     label->setTextInteractionFlags(Qt::TextSelectableByMouse);
     bar->addWidget(label, stretch);
     return label;
   }
+
+  static void Show(TElidedLabel* label, const QString& text) {
+    label->SetFullText(text);
+    label->setAccessibleName(label->property(kWhat).toString() + QStringLiteral(": ") + text);
+  }
+
+  static constexpr const char* kWhat = "ardelWhat";
 
   void ValueChanged() override {
     const TPortStatus& status = status_.Value();
     // Every telegram changes the counts: the rest is only redone when it changed.
     if (shown_ && status.port == shown_->port && status.device == shown_->device && status.state == shown_->state &&
         status.reason == shown_->reason) {
-      if (status.counts != shown_->counts) counts_->setText(QString::fromUtf8(LinkCountsText(status.counts)));
+      if (status.counts != shown_->counts) Show(counts_, QString::fromUtf8(LinkCountsText(status.counts)));
       shown_ = status;
       return;
     }
     shown_ = status;
-    port_->setText(QString::fromUtf8(status.port));
-    device_->setText(QString::fromUtf8(status.device));
-    const QString state = QString::fromUtf8(PortStateText(status));
-    state_->setText(state);
-    state_->setToolTip(state);
+    Show(port_, QString::fromUtf8(status.port));
+    Show(device_, QString::fromUtf8(status.device));
+    Show(state_, QString::fromUtf8(PortStateText(status)));
     QPalette palette = state_->palette();
     palette.setColor(QPalette::WindowText, status.state == psOpen || status.state == psNotOpened
                                                ? QColor(0, 0, 0)
                                                : QColor(192, 0, 0));
     state_->setPalette(palette);
-    counts_->setText(QString::fromUtf8(LinkCountsText(status.counts)));
+    Show(counts_, QString::fromUtf8(LinkCountsText(status.counts)));
   }
 
   TValue<TPortStatus>& status_;
   std::optional<TPortStatus> shown_;
-  QLabel* port_ = nullptr;
-  QLabel* device_ = nullptr;
-  QLabel* state_ = nullptr;
-  QLabel* counts_ = nullptr;
+  TElidedLabel* port_ = nullptr;
+  TElidedLabel* device_ = nullptr;
+  TElidedLabel* state_ = nullptr;
+  TElidedLabel* counts_ = nullptr;
 };
 
 }  // namespace
