@@ -1,0 +1,44 @@
+#include "app/capture_choice.h"
+
+#include "log/capture_settings.h"
+#include "stations/ini_file.h"
+#include "util/text_file.h"
+
+namespace ardel {
+
+namespace {
+
+void NeedFile(const std::string& name) {
+  if (name.empty()) throw EFileError("no configuration file is known: the capture cannot be chosen");
+}
+
+}  // namespace
+
+void TCaptureChoice::Load() {
+  if (configFileName_.empty()) return;
+  TIniFile config;
+  try {
+    config = TIniFile::Load(configFileName_);
+  } catch (const EFileError&) {
+    return;
+  }
+  capture_.Set(config.ReadInteger(kLogSection, "Capture", 1) != 0);
+  folder_.SetText(config.ReadString(kLogSection, "Folder", ""));
+}
+
+void TCaptureChoice::SetCapture(bool on) {
+  NeedFile(configFileName_);
+  WriteIniString(configFileName_, kLogSection, "Capture", on ? "1" : "0");
+  capture_.Set(on);
+}
+
+void TCaptureChoice::SetFolder(const std::string& folder) {
+  NeedFile(configFileName_);
+  if (folder.find_first_of("\r\n") != std::string::npos) {
+    throw EFileError("a folder name cannot hold a line break");
+  }
+  WriteIniString(configFileName_, kLogSection, "Folder", folder);
+  folder_.SetText(folder);
+}
+
+}  // namespace ardel
