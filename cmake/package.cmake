@@ -32,6 +32,11 @@ list(APPEND ARDEL_GZ_FILES ${ARDEL_GZ_DIR}/changelog.gz)
 add_custom_target(ardel_package_files ALL DEPENDS ${ARDEL_GZ_FILES})
 
 install(FILES ${ARDEL_GZ_DIR}/changelog.gz DESTINATION ${ARDEL_DOC_DIR})
+# ardel-cli as a service, one instance per serial device; the service manager restarts
+# it and the journal keeps its output.
+if(TARGET ardel-cli)
+  install(FILES "data/ardel-cli@.service" DESTINATION lib/systemd/system)
+endif()
 install(FILES data/copyright DESTINATION ${ARDEL_DOC_DIR})
 install(FILES README.md DESTINATION ${ARDEL_DOC_DIR})
 

@@ -46,6 +46,20 @@ for f in usr/share/applications/ardel.desktop usr/share/icons/hicolor/scalable/a
   [ -f "$work/root/$f" ] || fail "$f is not in the package"
 done
 
+# The service template: one instance per device, which systemd reads without a complaint
+# once its program is where the unit says.
+if [[ " ${programs[*]} " == *" ardel-cli "* ]]; then
+  unit="$work/root/usr/lib/systemd/system/ardel-cli@.service"
+  [ -f "$unit" ] || fail "the package has no ardel-cli@.service"
+  grep -qx 'ExecStart=/usr/bin/ardel-cli --dir /var/lib/ardel/%i --port /dev/%I' "$unit" ||
+    fail "ardel-cli@.service does not start /usr/bin/ardel-cli on its device"
+  if command -v systemd-analyze >/dev/null; then
+    sed "s#/usr/bin/ardel-cli#$work/root/usr/bin/ardel-cli#" "$unit" >"$work/ardel-cli@ttyUSB0.service"
+    systemd-analyze verify --man=no "$work/ardel-cli@ttyUSB0.service" >"$work/unit.log" 2>&1 ||
+      { cat "$work/unit.log"; fail "systemd-analyze verify ardel-cli@ttyUSB0.service"; }
+  fi
+fi
+
 lintian --fail-on error --no-tag-display-limit "$deb" >"$work/lintian.log" 2>&1 ||
   { cat "$work/lintian.log"; fail "lintian"; }
 grep -v "running with root privileges" "$work/lintian.log" || true
