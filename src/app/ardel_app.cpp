@@ -23,21 +23,6 @@ constexpr std::chrono::milliseconds kLogPollInterval{250};
 
 namespace {
 
-// Sets the port's name for one attempt and puts the other back however the attempt ends.
-class TPortNameForNow {
- public:
-  TPortNameForNow(TComPort& port, std::string name) : port_(port), kept_(std::move(port.Port)) {
-    port_.Port = std::move(name);
-  }
-  ~TPortNameForNow() { port_.Port = std::move(kept_); }
-  TPortNameForNow(const TPortNameForNow&) = delete;
-  TPortNameForNow& operator=(const TPortNameForNow&) = delete;
-
- private:
-  TComPort& port_;
-  std::string kept_;
-};
-
 // Writes a new file at the name, or at the name with ".1", ".2" ... added where one is
 // there already; never through a link, never over anything. Returns the name used.
 // Throws EFileError.
@@ -96,129 +81,27 @@ TArdelApp::TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options)
   logPollTimer_->Start(kLogPollInterval);
 
   SetUpComPort1();
-  transmitPath_.SetWriter([this](std::string_view bytes) {
-    ComPort1.SendString(bytes);
-    CountLinkTraffic();
-  });
-  SetPortState(psNotOpened);
-  WatchSerialDevices();
 }
 
 TArdelApp::~TArdelApp() = default;
 
 void TArdelApp::SetUpComPort1() {
-  // The receive thread gets the main thread to run a hand-over through the loop.
-  ComPort1.SetWakeMainThread([this](std::function<void()> run) { loop_.Wake(std::move(run)); });
-  // Otherwise the start-up sequence takes them from the configuration file.
-  if (options_.portMap) ComPort1.SetPortMap(*options_.portMap);
-
-  portRetryTimer_ = loop_.NewTimer(tkRepeating, [this] { ComPort1RetryTimer(); });
-
-  ComPort1.Port = "COM1";
-  ComPort1.ReceiveMode = rmRAW;
-  ComPort1.ReceiveCallBack = [this](const std::string& data) {
+  TPortBindingOptions options;
+  options.portMap = options_.portMap;
+  options.retryInterval = options_.portRetryInterval;
+  options.deviceRoot = options_.deviceRoot;
+  portBinding_ = std::make_unique<TPortBinding>(loop_, linkLog_, receivePath_, transmitPath_,
+                                                [this](std::string text) { ShowErrorLater(std::move(text)); },
+                                                std::move(options));
+  TComPort& port = portBinding_->ComPort();
+  port.ReceiveMode = rmRAW;
+  port.ReceiveCallBack = [this](const std::string& data) {
     receivePath_.ComPort1ReceiveCallBack(data);
-    CountLinkTraffic();
+    portBinding_->CountLinkTraffic();
   };
-  ComPort1.OnDeviceLost = [this](TComPort&, const std::string& reason) { ComPort1DeviceLost(reason); };
-  ComPort1.OnHandlerError = [this](const std::string& text) { ShowErrorLater(text); };
-  ComPort1.OnOutputDropped = [this](TComPort&, std::size_t bytes) { ComPort1OutputDropped(bytes); };
   // A telegram cut by a loss must not swallow the first good one after the port is back.
-  ComPort1.OnPortOpen = [this](TComPort&) { receivePath_.ResetFramer(); };
-  ShowPortChoices();
-}
-
-void TArdelApp::WatchSerialDevices() {
-  const auto list = [this] {
-    try {
-      serialDevices_.Set(ListSerialDevices(options_.deviceRoot));
-    } catch (const std::exception&) {
-      // A list that cannot be read leaves the one before; a typed path still works.
-    }
-  };
-  list();
-  deviceWatch_ = std::make_unique<TDeviceWatch>(options_.deviceRoot);
-  if (deviceWatch_->Fd() < 0) return;
-  deviceWatching_ = loop_.WatchReadable(deviceWatch_->Fd(), [this, list] {
-    if (deviceWatch_->Changed()) list();
-  });
-}
-
-void TArdelApp::ShowPortChoices() {
-  TPortChoices choices;
-  for (int number = kComportMin; number <= kComportMax; ++number) {
-    const std::string name = ComportName(number);
-    TPortChoice& choice = choices[static_cast<std::size_t>(number - kComportMin)];
-    choice.device = ResolvePortDevice(name, ComPort1.PortMap()).value_or("");
-    choice.rs485 = PortWantsRs485(name, ComPort1.PortMap());
-  }
-  portChoices_.Set(choices);
-}
-
-void TArdelApp::SetPortState(TPortState state, std::string reason) {
-  TPortStatus status = portStatus_.Value();
-  status.port = portInUse_;
-  status.device = ResolvePortDevice(portInUse_, ComPort1.PortMap()).value_or("");
-  status.state = state;
-  status.reason = std::move(reason);
-  portStatus_.Set(std::move(status));
-}
-
-void TArdelApp::CountLinkTraffic() {
-  TPortStatus status = portStatus_.Value();
-  status.counts = {receivePath_.TelegramsReceived(), transmitPath_.TelegramsSent(), transmitPath_.AcksSent(),
-                   receivePath_.ChecksumErrors()};
-  portStatus_.Set(std::move(status));
-}
-
-void TArdelApp::ComPort1OutputDropped(std::size_t bytes) {
-  // A burst of sends that find the queue full gives one line, once the loop gets to it.
-  const bool first = droppedOutput_ == 0;
-  droppedOutput_ += bytes;
-  if (!first) return;
-  loop_.Wake([this] {
-    linkLog_.AppendLine(lkError, "E " + linkLog_.TimeStamp() + "   port " + portInUse_ + " (" + ComPort1.Device() +
-                                     "): " + std::to_string(droppedOutput_) +
-                                     " bytes dropped: the far end takes no data, and the output queue holds"
-                                     " a few seconds of line time only");
-    droppedOutput_ = 0;
-  });
-}
-
-void TArdelApp::WritePortEntry(const std::string& key, const std::string& value) {
-  if (configFileName_.empty()) {
-    throw EFileError("cannot write " + key + " to [Ports]: there is no configuration file");
-  }
-  TIniFile config = TIniFile::Load(configFileName_);
-  config.WriteString("Ports", key, value);
-  WriteFileAtomically(configFileName_, config.Text());
-  TPortMap map = ComPort1.PortMap();
-  std::erase_if(map, [&](const auto& entry) { return SameName(entry.first, key); });
-  map[key] = value;
-  ComPort1.SetPortMap(std::move(map));
-  ShowPortChoices();
-}
-
-void TArdelApp::ChoosePortDevice(int number, const std::string& device) {
-  const std::string name = ComportName(HoldComport(number));
-  const std::string trimmed(Trim(device));
-  const bool changed = ResolvePortDevice(name, ComPort1.PortMap()) != trimmed;
-  WritePortEntry(name, trimmed);
-  if (changed && SameName(name, portInUse_)) ReopenPortInUse();
-}
-
-void TArdelApp::ChoosePortRs485(int number, bool on) {
-  const std::string name = ComportName(HoldComport(number));
-  const bool changed = PortWantsRs485(name, ComPort1.PortMap()) != on;
-  WritePortEntry(name + ".rs485", on ? "1" : "0");
-  if (changed && SameName(name, portInUse_)) ReopenPortInUse();
-}
-
-void TArdelApp::ReopenPortInUse() {
-  portRetryTimer_->Stop();
-  ComPort1.ClosePort();
-  const TPortNameForNow inUse(ComPort1, portInUse_);
-  OpenPortAtStart();
+  port.OnPortOpen = [this](TComPort&) { receivePath_.ResetFramer(); };
+  transmitPath_.SetWriter([this](std::string_view bytes) { portBinding_->Send(bytes); });
 }
 
 void TArdelApp::ShowErrorLater(std::string text) {
@@ -235,11 +118,12 @@ void TArdelApp::FormCreate() {
       throw EFileError("cannot find the program file, so there is no configuration file");
     }
     configFileName_ = options_.configFileName;
+    portBinding_->SetConfigFileName(configFileName_);
     ReadConfiguration();
-    ComPort1.Port = options_.portName.empty() ? ComportName(portNumber_.Value()) : options_.portName;
+    portBinding_->SetNextStartName(options_.portName.empty() ? ComportName(portNumber_.Value()) : options_.portName);
     transmitPath_.Seed(static_cast<std::uint32_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
-    OpenPortAtStart();
+    portBinding_->OpenPortAtStart();
     receivePath_.ResetFramer();
     stationTable_.WriteHeadings();
     queues_.SetRepeatCntr(kRepeatStart);
@@ -253,21 +137,6 @@ void TArdelApp::FormCreate() {
   } catch (const std::exception& e) {
     // Usually before the loop runs: the error waits for it.
     ShowErrorLater(e.what());
-  }
-}
-
-void TArdelApp::OpenPortAtStart() {
-  portInUse_ = ComPort1.Port;
-  try {
-    ComPort1.OpenPort();
-    SetPortState(psOpen);
-  } catch (const EComError& e) {
-    // An adapter not plugged in yet is the common case: the rest of the start-up goes
-    // on, and the port is tried again as if it had been lost.
-    ShowErrorLater(e.what());
-    SetPortState(psCannotOpen, OpenFailureReason(e.what()));
-    const std::optional<std::string> device = ResolvePortDevice(ComPort1.Port, ComPort1.PortMap());
-    PortGone(device.value_or(ComPort1.Port), "cannot be opened");
   }
 }
 
@@ -290,12 +159,7 @@ void TArdelApp::ReadConfiguration() {
     // The setting has its default; writing it later fails too, and says so.
     ShowErrorLater(e.what());
   }
-  if (!options_.portMap) {
-    TPortMap map;
-    for (auto& [name, device] : config.ReadSection("Ports")) map[name] = device;
-    ComPort1.SetPortMap(std::move(map));
-    ShowPortChoices();
-  }
+  portBinding_->ReadPorts(config);
   for (int i = 0; i < TManualSend::kPresetCount; ++i) {
     if (std::optional<std::string> preset = ReadPreset(config, i)) manualSend_.SetPreset(i, std::move(*preset));
   }
@@ -311,7 +175,7 @@ void TArdelApp::SpinEdit2Change(std::string_view text) {
   const int number = ComportFromText(text);
   portNumber_.Set(number);
   // The open port keeps its device; the name counts at the next start.
-  ComPort1.Port = ComportName(number);
+  portBinding_->SetNextStartName(ComportName(number));
   WriteComport(configFileName_, number);
 }
 
@@ -456,49 +320,6 @@ void TArdelApp::Button27Click() {
 void TArdelApp::SetPreset(int index, std::string text) {
   manualSend_.SetPreset(index, text);
   if (!configFileName_.empty()) WritePreset(configFileName_, index, text);
-}
-
-// The port binding: a device that went away is tried again until it is back.
-void TArdelApp::ComPort1DeviceLost(const std::string& reason) {
-  const bool retrying = PortGone(ComPort1.Device(), reason);
-  SetPortState(retrying ? psLost : psLostForGood, reason);
-}
-
-bool TArdelApp::PortGone(const std::string& device, const std::string& reason) {
-  // Not the name of the next start, which the operator may have chosen meanwhile.
-  lostPort_ = portInUse_;
-  lostDevice_ = device;
-  std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
-  if (!MayReopenAfterLoss(lostDevice_)) {
-    line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";
-    linkLog_.AppendLine(lkError, std::move(line));
-    return false;
-  }
-  linkLog_.AppendLine(lkError, std::move(line));
-  portRetryTimer_->Start(options_.portRetryInterval);
-  return true;
-}
-
-void TArdelApp::ComPort1RetryTimer() {
-  if (ComPort1.IsOpen()) {
-    portRetryTimer_->Stop();
-    return;
-  }
-  try {
-    // The port that went away, even if the operator has chosen another for the next start.
-    const TPortNameForNow lost(ComPort1, lostPort_);
-    ComPort1.OpenPort();
-  } catch (const EComError& e) {
-    // Still gone: the log already says so, and the next attempt follows.
-    if (portStatus_.Value().state == psCannotOpen) SetPortState(psCannotOpen, OpenFailureReason(e.what()));
-  } catch (const std::exception& e) {
-    ShowErrorLater(e.what());
-  }
-  if (!ComPort1.IsOpen()) return;
-  portRetryTimer_->Stop();
-  SetPortState(psOpen);
-  linkLog_.AppendLine(lkInfo, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" +
-                                          ComPort1.Device() + ") is back");
 }
 
 }  // namespace ardel

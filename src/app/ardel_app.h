@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "app/event_loop.h"
+#include "app/port_binding.h"
 #include "app/port_status.h"
 #include "app/queue_tick.h"
 #include "app/station_reports.h"
@@ -134,7 +135,7 @@ class TArdelApp {
   TStationCommandFields& StationCommandFields() { return stationCommandFields_; }
   // Station commands' outcomes and the offer of a new SBI.
   TStationReports& StationReports() { return stationReports_; }
-  TComPort& ComPort() { return ComPort1; }
+  TComPort& ComPort() { return portBinding_->ComPort(); }
 
   // What the faces show and edit.
   // The port number of the next start (1..4) and whether the warning that it takes a
@@ -154,20 +155,21 @@ class TArdelApp {
   TTextField& RuleSetSaved() { return ruleSetSaved_; }
 
   // The port in use, for the status bar; it follows every open, loss and count.
-  TValue<TPortStatus>& PortStatus() { return portStatus_; }
+  TValue<TPortStatus>& PortStatus() { return portBinding_->PortStatus(); }
   // COM1..COM4 with their devices, as the configuration file's section [Ports] has them
   // (a port without an entry shows the device it falls back to).
-  TValue<TPortChoices>& PortChoices() { return portChoices_; }
+  TValue<TPortChoices>& PortChoices() { return portBinding_->PortChoices(); }
   // The serial devices present, kept up to date as they come and go.
-  TValue<std::vector<TSerialDevice>>& SerialDevices() { return serialDevices_; }
+  TValue<std::vector<TSerialDevice>>& SerialDevices() { return portBinding_->SerialDevices(); }
   // The operator chose a device, or the RS485 mode, for a port (1..4): written to [Ports]
   // at once, and the port in use is opened again on it. Throws EFileError, before
   // anything has changed.
-  void ChoosePortDevice(int number, const std::string& device);
-  void ChoosePortRs485(int number, bool on);
+  void ChoosePortDevice(int number, const std::string& device) { portBinding_->ChoosePortDevice(number, device); }
+  void ChoosePortRs485(int number, bool on) { portBinding_->ChoosePortRs485(number, on); }
+  TPortBinding& PortBinding() { return *portBinding_; }
 
   const ITimer& TickTimer() const { return *tickTimer_; }
-  const ITimer& PortRetryTimer() const { return *portRetryTimer_; }
+  const ITimer& PortRetryTimer() const { return portBinding_->PortRetryTimer(); }
 
   // Shown once the loop runs, so no dialog opens inside a constructor or a hand-over.
   void ShowErrorLater(std::string text);
@@ -178,24 +180,6 @@ class TArdelApp {
   void ReadConfiguration();
   // The link log's capture as the configuration file's section [Log] has it.
   void StartLogCapture();
-  // Step 5 of the start-up; a port that cannot be opened is tried again later.
-  void OpenPortAtStart();
-  void ComPort1DeviceLost(const std::string& reason);
-  // The port's device is not there: logged, and tried again unless its name may pass to
-  // another program.
-  // True when it is tried again.
-  bool PortGone(const std::string& device, const std::string& reason);
-  void ComPort1RetryTimer();
-  // Bytes the far end did not take in time.
-  void ComPort1OutputDropped(std::size_t bytes);
-  // Closes the port in use and opens it again on what the map now says.
-  void ReopenPortInUse();
-  void SetPortState(TPortState state, std::string reason = {});
-  void CountLinkTraffic();
-  void ShowPortChoices();
-  void WatchSerialDevices();
-  // Writes one entry of [Ports] and sets it in the port's map. Throws EFileError.
-  void WritePortEntry(const std::string& key, const std::string& value);
   // What a refused save would have written goes beside the file; the sink says where.
   void KeepUnsaved(const std::string& path, const std::string& content);
 
@@ -233,21 +217,10 @@ class TArdelApp {
 
   TQueueTick tick_;
   std::unique_ptr<ITimer> tickTimer_;
-  std::unique_ptr<ITimer> portRetryTimer_;
   std::unique_ptr<ITimer> logPollTimer_;
-  std::string lostPort_;
-  std::string lostDevice_;
-  // The name the port was opened under; the spin box's number counts at the next start.
-  std::string portInUse_ = "COM1";
-  TValue<TPortStatus> portStatus_;
-  TValue<TPortChoices> portChoices_;
-  TValue<std::vector<TSerialDevice>> serialDevices_;
-  std::unique_ptr<TDeviceWatch> deviceWatch_;
-  std::unique_ptr<IWatch> deviceWatching_;
-  std::size_t droppedOutput_ = 0;
 
-  // Last, so it closes first and no hand-over reaches an object already gone.
-  TComPort ComPort1;
+  // Last, so its port closes first and no hand-over reaches an object already gone.
+  std::unique_ptr<TPortBinding> portBinding_;
 };
 
 }  // namespace ardel

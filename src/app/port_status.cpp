@@ -14,6 +14,8 @@ std::string PortStateText(const TPortStatus& status) {
       return "lost: " + status.reason + "; not opened again, as its name may pass to another program";
     case psCannotOpen:
       return "cannot open: " + status.reason;
+    case psConnecting:
+      return "connecting";
   }
   return {};
 }
@@ -22,17 +24,6 @@ std::string LinkCountsText(const TLinkCounts& counts) {
   return "received " + std::to_string(counts.received) + "   sent " + std::to_string(counts.sent) +
          "   ACKs sent " + std::to_string(counts.acks) + "   checksum errors " +
          std::to_string(counts.checksumErrors);
-}
-
-std::string OpenFailureReason(std::string_view comErrorText) {
-  const std::size_t end = comErrorText.find('\r');
-  if (end == std::string_view::npos) return std::string(comErrorText);
-  std::string reason(comErrorText.substr(end + 1));
-  // Further lines read as one.
-  for (char& c : reason) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return reason;
 }
 
 }  // namespace ardel

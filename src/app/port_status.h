@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
+#include "serial/port_device.h"
 #include "stations/configuration.h"
 
 namespace ardel {
 
-enum TPortState { psNotOpened, psOpen, psLost, psLostForGood, psCannotOpen };
+// A network port is connecting from its open until its connection stands.
+enum TPortState { psNotOpened, psOpen, psLost, psLostForGood, psCannotOpen, psConnecting };
 
 struct TLinkCounts {
   std::uint64_t received = 0;
@@ -25,8 +27,9 @@ struct TPortStatus {
   std::string port;
   std::string device;
   TPortState state = psNotOpened;
-  // Why it cannot be opened or was lost, as the port layer words it.
+  // Why it cannot be opened or was lost, as the port layer words it and as a kind.
   std::string reason;
+  TComErrorKind fault = ekOTHER;
   TLinkCounts counts;
   bool operator==(const TPortStatus&) const = default;
 };
@@ -34,8 +37,6 @@ struct TPortStatus {
 // "open", "lost: trying again every second", "cannot open: " and the reason ...
 std::string PortStateText(const TPortStatus& status);
 std::string LinkCountsText(const TLinkCounts& counts);
-// The reason in an EComError's text: what follows its first line.
-std::string OpenFailureReason(std::string_view comErrorText);
 
 // One row of the table of ports: the device a port name maps to and its RS485 mode.
 struct TPortChoice {

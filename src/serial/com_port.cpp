@@ -80,36 +80,42 @@ void TComPort::SetTerminator(std::string_view text) {
   if (terminator_.empty()) throw EComError("Terminator string cannot be empty!");
 }
 
-void TComPort::OpenPort() {
+void TComPort::OpenPort(const std::string& name) {
   if (open_) return;
-  if (lostIdentity_ && lostPort_ == Port) {
-    const auto device = ResolvePortDevice(Port, portMap_);
+  if (lostIdentity_ && lostPort_ == name) {
+    const auto device = ResolvePortDevice(name, portMap_);
     // Another device chosen since is not the one whose number may have passed on.
     if (device && *device == lostDevice_ && !MayReopenAfterLoss(*lostIdentity_, IdentifyDevice(*device))) {
-      throw EComError("TCOMPORT : cannot open " + Port + "\r" + *device +
-                      ": it leads to a pseudo-terminal that may belong to another program by now;"
-                      " it is followed again once the link is made anew");
+      const TPortFault fault{ekREFUSED,
+                             *device + ": it leads to a pseudo-terminal that may belong to another program by now;"
+                                       " it is followed again once the link is made anew",
+                             0,
+                             {}};
+      throw EComError("TCOMPORT : cannot open " + name + "\r" + fault.text, fault);
     }
   }
-  auto thread = std::make_shared<TCommThread>(Port, portMap_, wake_);
+  auto thread = std::make_shared<TCommThread>(name, portMap_, wake_);
   if (!thread->Valid())
-    throw EComError("TCOMPORT : cannot open " + Port + "\r" + thread->ErrorText());
+    throw EComError("TCOMPORT : cannot open " + name + "\r" + thread->ErrorText(), thread->Fault());
   thread->SetLineSettings(Baud, DataBits, StopBits, Parity);
   thread->OnReceive = [this](unsigned count) { ReceiveRoutine(count); };
   thread->OnStatus = [this](std::uint32_t mask, std::uint32_t status) {
     StatusRoutine(mask, status);
   };
-  thread->OnLost = [this](const std::string& reason) { PortLost(reason); };
+  thread->OnLost = [this](const TPortFault& fault) { PortLost(fault); };
+  thread->OnConnected = [this] { PortConnected(); };
   thread->SetWatchLines(OnCTSChanged || OnDSRChanged || OnRingChanged || OnRLSDChanged || OnError);
   try {
     thread->Resume();
   } catch (const std::system_error& e) {
-    throw EComError("TCOMPORT : cannot open " + Port + "\r" + e.what());
+    throw EComError("TCOMPORT : cannot open " + name + "\r" + e.what(),
+                    {ekOTHER, thread->Device() + ": " + e.what(), 0, {}});
   }
   // The thread hands nothing over before the main thread comes back to its loop, so
   // the flag is set before any event is seen.
   thread_ = std::move(thread);
   device_ = thread_->Device();
+  openedAs_ = name;
   openIdentity_ = thread_->IsNetwork() ? TDeviceIdentity{} : IdentifyDevice(device_);
   lostIdentity_.reset();
   open_ = true;
@@ -124,6 +130,7 @@ void TComPort::ClosePort() {
   thread->OnReceive = nullptr;
   thread->OnStatus = nullptr;
   thread->OnLost = nullptr;
+  thread->OnConnected = nullptr;
   thread->Stop();
   thread->WaitFor();
   thread.reset();
@@ -138,6 +145,8 @@ void TComPort::SendString(std::string_view s) {
     Reported([&] { handler(*this, dropped); });
   }
 }
+
+bool TComPort::IsConnected() const { return open_ && thread_->Connected(); }
 
 std::size_t TComPort::QueuedOutput() const { return open_ ? thread_->QueuedOutput() : 0; }
 
@@ -201,10 +210,18 @@ void TComPort::StatusRoutine(std::uint32_t eventMask, std::uint32_t modemStatus)
   }
 }
 
-void TComPort::PortLost(const std::string& reason) {
+void TComPort::PortConnected() {
+  if (!open_ || !OnConnected) return;
+  auto handler = OnConnected;
+  Reported([&] { handler(*this); });
+}
+
+void TComPort::PortLost(const TPortFault& fault) {
   if (!open_) return;
+  lostFault_ = fault;
+  const std::string reason = fault.text;
   lostIdentity_ = openIdentity_;
-  lostPort_ = Port;
+  lostPort_ = openedAs_;
   lostDevice_ = device_;
   Reported([&] { ClosePort(); });
   if (OnDeviceLost) {

@@ -17,10 +17,19 @@ namespace ardel {
 
 class TCommThread;
 
-// The component's own failures; the text is the message the operator sees.
+// The component's own failures; the text is the message the operator sees. A port that
+// cannot be opened also says why as a kind, so no one reads the text for it.
 class EComError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
+  EComError(const std::string& text, TPortFault fault) : std::runtime_error(text), fault_(std::move(fault)) {}
+  TComErrorKind Kind() const { return fault_.kind; }
+  // The device's part: its text without the line that names the port, and the holder
+  // or the group where the kind has one.
+  const TPortFault& Fault() const { return fault_; }
+
+ private:
+  TPortFault fault_;
 };
 
 enum TReceiveMode : std::uint8_t { rmRAW = 0, rmTERM = 1 };
@@ -63,6 +72,8 @@ class TComPort {
   TStatusChanged OnRingChanged;
   TStatusChanged OnRLSDChanged;
   TNotifyEvent OnError;
+  // A network port's connection stands; until then it is open but takes no bytes out.
+  TNotifyEvent OnConnected;
   TLostEvent OnDeviceLost;
   TDroppedEvent OnOutputDropped;
   THandlerError OnHandlerError;
@@ -85,7 +96,9 @@ class TComPort {
   // whoever frames the received bytes starts afresh there. After a loss, a path that
   // leads through the same link as before to a pseudo-terminal is refused: its number
   // may have passed to another program.
-  void OpenPort();
+  void OpenPort() { OpenPort(Port); }
+  // The same under another name for this open only: Port keeps the name it holds.
+  void OpenPort(const std::string& name);
   // Does nothing when the port is closed.
   void ClosePort();
   // Queues the bytes for sending and returns at once; nothing when closed. The queue
@@ -96,6 +109,11 @@ class TComPort {
   std::size_t QueuedOutput() const;
 
   bool IsOpen() const { return open_; }
+  // Open, and for a network port connected too.
+  bool IsConnected() const;
+  // Why the port went away at its last loss, or why a network port's connection could
+  // not be made.
+  const TPortFault& LostFault() const { return lostFault_; }
   // The device of the last successful OpenPort. For a network port ("socket://" or
   // "rfc2217://") OpenPort returns before the connection is made: the receive thread
   // resolves and connects, and a failure comes as OnDeviceLost, like a lost device.
@@ -108,7 +126,8 @@ class TComPort {
 
   void ReceiveRoutine(unsigned count);
   void StatusRoutine(std::uint32_t eventMask, std::uint32_t modemStatus);
-  void PortLost(const std::string& reason);
+  void PortLost(const TPortFault& fault);
+  void PortConnected();
   template <typename F>
   void Reported(F&& call);
 
@@ -118,7 +137,10 @@ class TComPort {
   TDeviceIdentity openIdentity_;
   std::optional<TDeviceIdentity> lostIdentity_;
   std::string lostPort_;
+  // The name of the open in force.
+  std::string openedAs_;
   std::string lostDevice_;
+  TPortFault lostFault_;
   std::shared_ptr<TCommThread> thread_;
   std::string terminator_ = "\r\n";
   std::string lineBuffer_;

@@ -1,18 +1,11 @@
 #include "serial/comm_thread.h"
 #include "util/text_encoding.h"
 
-#include <sys/ioctl.h>
-
-#include <poll.h>
-#include <sys/eventfd.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
-#include <sys/socket.h>
-
 #include <algorithm>
 #include <cerrno>
-#include <cstring>
 
 namespace ardel {
 
@@ -24,25 +17,7 @@ constexpr int kSampleMs = 50;
 // handed over for ever.
 constexpr unsigned kMaxEmptyRuns = 1000;
 
-std::string SystemText(int error) { return SystemErrorText(error); }
-
-// The com port option's numbering of a line format.
-telnet::TComPortSettings ComPortSettings(const TLineSettings& line) {
-  telnet::TComPortSettings settings;
-  settings.baud = line.baud;
-  settings.dataBits = line.dataBits;
-  settings.parity = static_cast<std::uint8_t>(line.parity + 1);
-  static constexpr std::uint8_t kStops[] = {1, 3, 2};
-  settings.stopBits = line.stopBits <= snTWO ? kStops[line.stopBits] : 1;
-  return settings;
-}
-
-// Where a cut of escaped bytes keeps every doubled 0xFF whole.
-std::size_t WholeEscapes(std::string_view escaped, std::size_t cut) {
-  std::size_t run = 0;
-  while (run < cut && static_cast<std::uint8_t>(escaped[cut - 1 - run]) == telnet::kIac) ++run;
-  return run % 2 == 1 ? cut - 1 : cut;
-}
+TPortFault Lost(std::string reason) { return {ekLOST, std::move(reason), 0, {}}; }
 
 }  // namespace
 
@@ -50,56 +25,17 @@ TCommThread::TCommThread(const std::string& portName, const TPortMap& portMap, T
     : handOver_(THandOver::Create(std::move(wake))) {
   const auto device = ResolvePortDevice(portName, portMap);
   if (!device) {
-    errorText_ = portName + ": no device is known by this name";
+    fault_ = {ekMISSING, portName + ": no device is known by this name", 0, {}};
     return;
   }
   if (device->empty()) {
-    errorText_ = portName + ": the port has no device (its line in [Ports] is empty)";
+    fault_ = {ekMISSING, portName + ": the port has no device (its line in [Ports] is empty)", 0, {}};
     return;
   }
   device_ = *device;
-  if (IsNetworkPort(device_)) {
-    std::string why;
-    network_ = ParseNetworkPort(device_, why);
-    if (!network_) {
-      errorText_ = device_ + ": " + why;
-      return;
-    }
-    wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-    if (wakeFd_ < 0) {
-      errorText_ = device_ + ": " + SystemText(errno);
-      network_.reset();
-    }
-    // Resolving and connecting are left to the receive thread.
-    return;
-  }
-  fd_ = OpenPortDevice(device_, errorText_, &lockFile_);
-  if (fd_ < 0) return;
-  wakeFd_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
-  if (wakeFd_ < 0) {
-    errorText_ = device_ + ": " + SystemText(errno);
-    ::close(fd_);
-    ReleasePortLock(lockFile_);
-    fd_ = -1;
-    return;
-  }
-  // Lines down first: the kernel raised them on the open, and an RS485 transceiver
-  // driven by RTS holds the bus while RTS is up.
-  ClearDtrRts(fd_);
-  if (PortWantsRs485(portName, portMap) && !EnableRs485(fd_, device_, errorText_)) {
-    ::close(fd_);
-    ReleasePortLock(lockFile_);
-    fd_ = -1;
-    return;
-  }
-  // A known state before the properties are applied: 9600 8E1, nothing queued.
-  ApplyLineSettings(fd_, {9600, 8, ptEVEN, sbONE});
-  PurgePort(fd_);
-  hasModemLines_ = ReadModemLines(fd_).has_value();
-  if (auto counters = ReadLineCounters(fd_)) {
-    hasCounters_ = true;
-    counters_ = *counters;
-  }
+  auto transport = MakeTransport(device_, portName, portMap, [this] { return stop_.load(); });
+  if (!transport->Open(device_, fault_)) return;
+  transport_ = std::move(transport);
 }
 
 TCommThread::~TCommThread() {
@@ -108,13 +44,7 @@ TCommThread::~TCommThread() {
     Stop();
     thread_.join();
   }
-  if (wakeFd_ >= 0) ::close(wakeFd_);
-  if (fd_ >= 0 && network_) {
-    ::close(fd_);
-  } else if (fd_ >= 0) {
-    ::close(fd_);
-    ReleasePortLock(lockFile_);
-  }
+  if (transport_) transport_->Close();
 }
 
 void TCommThread::SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TStopBit stopBits,
@@ -122,26 +52,24 @@ void TCommThread::SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TSt
   settings_ = {baud, dataBits, parity, stopBits};
   // About three seconds of line time; older bytes would arrive after their time-outs.
   outLimit_ = std::max<std::size_t>(baud / 10 * 3, 256);
-  if (!network_) ApplyLineSettings(fd_, settings_);
+  transport_->SetLineSettings(settings_);
 }
 
 void TCommThread::Resume() {
-  if (network_ && network_->kind == TNetworkPort::kRfc2217) {
-    out_ = telnet_.Start(ComPortSettings(settings_));
-    outPos_ = 0;
+  out_ = transport_->Greeting();
+  outPos_ = 0;
+  hasModemLines_ = transport_->ModemStatus().has_value();
+  if (auto counters = transport_->LineCounters()) {
+    hasCounters_ = true;
+    counters_ = *counters;
   }
   thread_ = std::thread([this] { Execute(); });
-}
-
-void TCommThread::Kick() {
-  const std::uint64_t one = 1;
-  [[maybe_unused]] const auto written = ::write(wakeFd_, &one, sizeof one);
 }
 
 void TCommThread::Stop() {
   stop_.store(true);
   handOver_->Stop();
-  if (wakeFd_ >= 0) Kick();
+  if (transport_) transport_->Wake();
 }
 
 void TCommThread::WaitFor() {
@@ -150,64 +78,57 @@ void TCommThread::WaitFor() {
     thread_.join();
   }
   // Whatever the driver takes now still goes out after the close.
-  if (QueuedOutput() > 0 && Ready()) DrainOutput();
+  if (QueuedOutput() > 0 && transport_->Connected()) DrainOutput();
 }
 
 void TCommThread::Execute() {
   // Above normal where the system allows it; the port is served before the window.
   ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()),
                 ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())) - 1);
-  std::string lostReason;
-  if (network_) ConnectNetwork(lostReason);
+  TPortFault lost;
+  if (!transport_->Connected()) {
+    // An empty text when stopped, which ends the loop without a loss.
+    if (transport_->Connect(lost)) {
+      // What was queued while connecting goes first.
+      wantWrite_.store(true);
+      handOver_->Deposit([self = shared_from_this()] { self->HandleConnected(); });
+    }
+  }
   unsigned emptyRuns = 0;
-  while (lostReason.empty() && !stop_.load()) {
+  while (lost.text.empty() && transport_->Connected() && !stop_.load()) {
     const bool watch = watchLines_.load() && (hasModemLines_ || hasCounters_);
     // The status that goes with an event is the one from before the wait.
     std::uint32_t armedStatus = 0;
-    if (watch && hasModemLines_) armedStatus = ReadModemLines(fd_).value_or(0);
+    if (watch && hasModemLines_) armedStatus = transport_->ModemStatus().value_or(0);
 
-    pollfd fds[2] = {{wakeFd_, POLLIN, 0}, {fd_, POLLIN, 0}};
-    if (wantWrite_.load()) fds[1].events |= POLLOUT;
-    const int ready = ::poll(fds, 2, watch ? kSampleMs : -1);
+    const TPortEvents events = transport_->Wait(wantWrite_.load(), watch ? kSampleMs : -1);
     if (stop_.load()) break;
-    if (ready < 0) {
-      if (errno == EINTR) continue;
-      lostReason = SystemText(errno);
+    if (events.failure != 0) {
+      lost = Lost(SystemErrorText(events.failure));
       break;
-    }
-    if (fds[0].revents & POLLIN) {
-      std::uint64_t count = 0;
-      [[maybe_unused]] const auto got = ::read(wakeFd_, &count, sizeof count);
     }
     if (lost_.load(std::memory_order_acquire)) {
-      lostReason = mainLostReason_;
+      lost = Lost(mainLostReason_);
       break;
     }
-    const short events = fds[1].revents;
-    if (events & POLLNVAL) {
-      lostReason = "the descriptor is no longer valid";
+    if (events.invalid) {
+      lost = Lost("the descriptor is no longer valid");
       break;
     }
     std::uint32_t mask = 0;
-    if (events & POLLIN) mask |= comm_events::kRxChar;
-    if (events & POLLOUT) mask |= comm_events::kTxReady;
+    if (events.readable) mask |= comm_events::kRxChar;
+    if (events.writable) mask |= comm_events::kTxReady;
     if (watch) mask |= SampleLines(armedStatus);
 
-    if (events & (POLLHUP | POLLERR)) {
+    if (events.hangUp || events.error) {
       // Hand over what is still waiting once, then give up: a gone device never
       // stops reporting its hang-up.
-      if (BytesWaiting(fd_) > 0) {
+      if (transport_->BytesWaiting() > 0) {
         eventMask_ = comm_events::kRxChar;
         modemStatus_ = armedStatus;
         handOver_->Deposit([self = shared_from_this()] { self->HandleEvent(); });
       }
-      lostReason = (events & POLLHUP) ? "hang-up" : "device error";
-      if (network_) {
-        int error = 0;
-        socklen_t length = sizeof error;
-        ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &error, &length);
-        lostReason = error != 0 ? "connection lost: " + SystemText(error) : "connection lost";
-      }
+      lost = Lost(transport_->HangUpReason(events));
       break;
     }
     if (mask == 0) continue;
@@ -217,43 +138,29 @@ void TCommThread::Execute() {
     lastRead_ = 0;
     if (!handOver_->Deposit([self = shared_from_this()] { self->HandleEvent(); })) break;
     if (lost_.load(std::memory_order_acquire)) {
-      lostReason = mainLostReason_;
+      lost = Lost(mainLostReason_);
       break;
     }
     if ((mask & comm_events::kRxChar) && lastRead_ == 0) {
       if (++emptyRuns >= kMaxEmptyRuns) {
-        lostReason = "the port reports input but gives none";
+        lost = Lost("the port reports input but gives none");
         break;
       }
     } else {
       emptyRuns = 0;
     }
   }
-  if (!lostReason.empty() && !stop_.load()) {
-    lostReason_ = lostReason;
+  if (!lost.text.empty() && !stop_.load()) {
+    lostFault_ = lost;
     handOver_->Deposit([self = shared_from_this()] { self->HandleLost(); });
   }
   handOver_->Finish();
 }
 
-void TCommThread::ConnectNetwork(std::string& lostReason) {
-  std::string error;
-  const int fd = ConnectNetworkPort(*network_, wakeFd_, [this] { return stop_.load(); }, error);
-  if (fd < 0) {
-    // Empty when stopped, which ends the loop without a loss.
-    lostReason = error;
-    return;
-  }
-  fd_ = fd;
-  connected_.store(true, std::memory_order_release);
-  // What was queued while connecting goes first.
-  wantWrite_.store(true);
-}
-
 std::uint32_t TCommThread::SampleLines(std::uint32_t armedStatus) {
   std::uint32_t mask = 0;
   if (hasCounters_) {
-    if (auto now = ReadLineCounters(fd_)) {
+    if (auto now = transport_->LineCounters()) {
       if (now->cts != counters_.cts) mask |= comm_events::kCts;
       if (now->dsr != counters_.dsr) mask |= comm_events::kDsr;
       if (now->dcd != counters_.dcd) mask |= comm_events::kRlsd;
@@ -272,7 +179,7 @@ std::uint32_t TCommThread::SampleLines(std::uint32_t armedStatus) {
     }
   }
   if (hasModemLines_) {
-    if (auto now = ReadModemLines(fd_)) {
+    if (auto now = transport_->ModemStatus()) {
       const std::uint32_t changed = *now ^ armedStatus;
       if (changed & modem_lines::kCts) mask |= comm_events::kCts;
       if (changed & modem_lines::kDsr) mask |= comm_events::kDsr;
@@ -287,9 +194,9 @@ void TCommThread::HandleEvent() {
   std::uint32_t mask = eventMask_;
   if (mask & comm_events::kTxReady) DrainOutput();
   mask &= ~comm_events::kTxReady;
-  int waiting = BytesWaiting(fd_);
+  int waiting = transport_->BytesWaiting();
   if (waiting < 0) {
-    if (errno == EIO) MarkLost(SystemText(errno));
+    if (errno == EIO) MarkLost(SystemErrorText(errno));
     waiting = 0;
   }
   if (mask & comm_events::kRxChar) {
@@ -304,68 +211,54 @@ void TCommThread::HandleEvent() {
   }
 }
 
+void TCommThread::HandleConnected() {
+  auto onConnected = OnConnected;
+  if (onConnected) onConnected();
+}
+
 void TCommThread::HandleLost() {
   auto onLost = OnLost;
-  if (onLost) onLost(lostReason_);
+  if (onLost) onLost(lostFault_);
 }
 
 std::string TCommThread::Read(std::size_t count) {
   // With nothing counted, one byte tells a late arrival from an end of file.
   std::string data(count > 0 ? count : 1, '\0');
-  ssize_t got;
-  do {
-    got = ::read(fd_, data.data(), data.size());
-  } while (got < 0 && errno == EINTR);
+  const ssize_t got = transport_->Read(data.data(), data.size());
   if (got > 0) {
     data.resize(static_cast<std::size_t>(got));
     lastRead_ += static_cast<std::size_t>(got);
-    if (network_ && network_->kind == TNetworkPort::kRfc2217) {
-      std::string plain;
-      std::string replies;
-      telnet_.Feed(data, plain, replies);
-      if (!replies.empty()) Queue(replies);
-      return plain;
-    }
-    return data;
+    std::string replies;
+    std::string plain = transport_->Decode(data, replies);
+    if (!replies.empty()) Queue(replies);
+    return plain;
   }
   if (got == 0) {
-    MarkLost(network_ ? "the server closed the connection" : "end of file");
+    MarkLost(transport_->EndOfInputReason());
   } else if (errno != EAGAIN) {
-    MarkLost(SystemText(errno));
+    MarkLost(SystemErrorText(errno));
   }
   return {};
 }
 
-bool TCommThread::Ready() const {
-  return network_ ? connected_.load(std::memory_order_acquire) : fd_ >= 0;
-}
-
 std::size_t TCommThread::Write(std::string_view bytes) {
   if (bytes.empty() || !Valid()) return 0;
-  if (network_ && network_->kind == TNetworkPort::kRfc2217) {
-    const std::string escaped = telnet::Escape(bytes);
-    const std::size_t kept = Queue(escaped);
-    // Counted in data bytes: a doubled 0xFF is one.
-    std::size_t dropped = 0;
-    for (std::size_t i = kept; i < escaped.size(); ++i) {
-      if (static_cast<std::uint8_t>(escaped[i]) == telnet::kIac) ++i;
-      ++dropped;
-    }
-    return dropped;
-  }
-  return bytes.size() - Queue(bytes);
+  const std::string encoded = transport_->Encode(bytes);
+  const std::size_t kept = Queue(encoded);
+  return transport_->DataBytes(std::string_view(encoded).substr(kept));
 }
 
 std::size_t TCommThread::Queue(std::string_view bytes) {
   const std::string_view all = bytes;
-  if (QueuedOutput() == 0 && Ready()) {
+  const bool ready = transport_->Connected();
+  if (QueuedOutput() == 0 && ready) {
     out_.clear();
     outPos_ = 0;
-    const ssize_t written = ::write(fd_, bytes.data(), bytes.size());
+    const ssize_t written = transport_->Write(bytes.data(), bytes.size());
     if (written > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(written));
     } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-      MarkLost(SystemText(errno));
+      MarkLost(SystemErrorText(errno));
       return all.size();
     }
   }
@@ -378,20 +271,19 @@ std::size_t TCommThread::Queue(std::string_view bytes) {
   std::size_t cut = all.size();
   if (bytes.size() > room) {
     if (sent == 0) return 0;
-    cut = sent + room;
-    if (network_ && network_->kind == TNetworkPort::kRfc2217) cut = WholeEscapes(all, cut);
+    cut = transport_->WholeCut(all, sent + room);
   }
   if (cut > sent) out_.append(all.substr(sent, cut - sent));
-  if (QueuedOutput() > 0 && !wantWrite_.exchange(true) && Ready()) Kick();
+  if (QueuedOutput() > 0 && !wantWrite_.exchange(true) && ready) transport_->Wake();
   return std::max(cut, sent);
 }
 
 void TCommThread::DrainOutput() {
   while (QueuedOutput() > 0) {
-    const ssize_t written = ::write(fd_, out_.data() + outPos_, QueuedOutput());
+    const ssize_t written = transport_->Write(out_.data() + outPos_, QueuedOutput());
     if (written < 0) {
       if (errno == EAGAIN || errno == EINTR) break;
-      MarkLost(SystemText(errno));
+      MarkLost(SystemErrorText(errno));
       outPos_ = out_.size();
       break;
     }
@@ -411,7 +303,7 @@ void TCommThread::MarkLost(const std::string& reason) {
   if (lost_.load()) return;
   mainLostReason_ = reason;
   lost_.store(true, std::memory_order_release);
-  Kick();
+  transport_->Wake();
 }
 
 }  // namespace ardel

@@ -1,20 +1,18 @@
 #pragma once
-// The receive thread of a serial port: it owns the open device, waits for port events
+// The receive thread of a serial port: it owns the open transport, waits for port events
 // and hands each one synchronously to the main thread.
 
 #include <atomic>
 #include <cstdint>
 #include <functional>
 #include <memory>
-#include <optional>
 #include <string>
 #include <string_view>
 #include <thread>
 
 #include "serial/hand_over.h"
-#include "serial/net_port.h"
 #include "serial/port_device.h"
-#include "serial/telnet_codec.h"
+#include "serial/transport.h"
 
 namespace ardel {
 
@@ -27,10 +25,13 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
   TCommThread& operator=(const TCommThread&) = delete;
 
   // A network port is valid before it is connected: the receive thread connects it.
-  bool Valid() const { return fd_ >= 0 || network_.has_value(); }
-  bool IsNetwork() const { return network_.has_value(); }
+  bool Valid() const { return transport_ != nullptr; }
+  bool IsNetwork() const { return transport_ && transport_->Remote(); }
+  // Whether bytes can go out: a network port only once its connection stands.
+  bool Connected() const { return transport_ && transport_->Connected(); }
   // Why the port did not open; names the device where there is one.
-  const std::string& ErrorText() const { return errorText_; }
+  const std::string& ErrorText() const { return fault_.text; }
+  const TPortFault& Fault() const { return fault_; }
   const std::string& Device() const { return device_; }
 
   void SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TStopBit stopBits,
@@ -57,36 +58,30 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
   // Handler slots, main thread only; ClosePort empties them.
   std::function<void(unsigned count)> OnReceive;
   std::function<void(std::uint32_t eventMask, std::uint32_t modemStatus)> OnStatus;
-  // The device went away; the thread has left its loop.
-  std::function<void(const std::string& reason)> OnLost;
+  // A network port's connection stands.
+  std::function<void()> OnConnected;
+  // The device went away, or the connection could not be made; the thread has left
+  // its loop.
+  std::function<void(const TPortFault& fault)> OnLost;
 
  private:
   void Execute();
   void HandleEvent();
+  void HandleConnected();
   void HandleLost();
   std::uint32_t SampleLines(std::uint32_t armedStatus);
   void DrainOutput();
   // Main thread: a read or write found the device gone.
   void MarkLost(const std::string& reason);
-  void Kick();
-  // Whether the descriptor can take writes: a network port only once connected.
-  bool Ready() const;
   // Main thread: queues bytes as they go on the line, within the bound; returns how
   // many of them, from the front, are kept.
   std::size_t Queue(std::string_view bytes);
-  void ConnectNetwork(std::string& lostReason);
 
-  int fd_ = -1;
-  std::optional<TNetworkPort> network_;
-  // Set by the thread once a network port is connected, after fd_.
-  std::atomic<bool> connected_{false};
-  telnet::TDecoder telnet_;
+  std::unique_ptr<ITransport> transport_;
   TLineSettings settings_;
   std::size_t outLimit_ = 2880;
-  int wakeFd_ = -1;
   std::string device_;
-  std::string lockFile_;
-  std::string errorText_;
+  TPortFault fault_;
   std::shared_ptr<THandOver> handOver_;
   std::thread thread_;
   std::atomic<bool> stop_{false};
@@ -97,12 +92,12 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
   std::uint32_t eventMask_ = 0;
   std::uint32_t modemStatus_ = 0;
   std::uint32_t errorWord_ = 0;
-  std::string lostReason_;
+  TPortFault lostFault_;
   bool hasModemLines_ = false;
   bool hasCounters_ = false;
   TLineCounters counters_;
 
-  // Set by the main thread during a hand-over or before a kick.
+  // Set by the main thread during a hand-over or before a wake.
   std::atomic<bool> lost_{false};
   std::string mainLostReason_;
   std::size_t lastRead_ = 0;

@@ -144,10 +144,13 @@ std::optional<TNetworkPort> ParseNetworkPort(const std::string& device, std::str
 }
 
 int ConnectNetworkPort(const TNetworkPort& port, int wakeFd, const std::function<bool()>& stopped,
-                       std::string& errorText) {
+                       TPortFault& fault) {
+  std::string& errorText = fault.text;
+  fault.kind = ekREFUSED;
   auto resolution = std::make_shared<TResolution>();
   resolution->doneFd = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (resolution->doneFd < 0) {
+    fault.kind = ekOTHER;
     errorText = SystemErrorText(errno);
     return -1;
   }
@@ -179,6 +182,7 @@ int ConnectNetworkPort(const TNetworkPort& port, int wakeFd, const std::function
   }
   std::lock_guard lock(resolution->mutex);
   if (resolution->status != 0) {
+    fault.kind = ekMISSING;
     errorText = "cannot find the host \"" + port.host + "\": " + ::gai_strerror(resolution->status);
     return -1;
   }

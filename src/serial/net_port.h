@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "serial/port_device.h"
+
 namespace ardel {
 
 struct TNetworkPort {
@@ -25,7 +27,9 @@ std::optional<TNetworkPort> ParseNetworkPort(const std::string& device, std::str
 // connected non-blocking socket, or -1 with the reason in errorText. Waits also on
 // wakeFd and gives up with an empty errorText as soon as stopped() holds after it
 // became readable. A resolution still running then is left to finish on its own thread.
+// A host that cannot be found is missing; a server that does not take the connection
+// refuses it.
 int ConnectNetworkPort(const TNetworkPort& port, int wakeFd, const std::function<bool()>& stopped,
-                       std::string& errorText);
+                       TPortFault& fault);
 
 }  // namespace ardel

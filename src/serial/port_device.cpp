@@ -1,6 +1,7 @@
 #include "serial/port_device.h"
 #include "util/text_encoding.h"
 
+#include "serial/device_lock.h"
 #include "serial/net_port.h"
 
 #include <fcntl.h>
@@ -34,92 +35,6 @@ namespace {
 std::string Upper(std::string text) {
   for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   return text;
-}
-
-std::string& LockFolderSetting() {
-  static std::string folder = [] {
-    struct stat st {};
-    return std::string(::stat("/run/lock", &st) == 0 ? "/run/lock" : "/var/lock");
-  }();
-  return folder;
-}
-
-// The lock file's name, the same for every path that leads to the device.
-std::string LockFileOf(const std::string& device) {
-  char resolved[PATH_MAX];
-  std::string path = ::realpath(device.c_str(), resolved) != nullptr ? resolved : device;
-  if (path.rfind("/dev/", 0) == 0) path.erase(0, 5);
-  for (char& c : path) {
-    if (c == '/') c = '_';
-  }
-  return LockFolder() + "/LCK.." + path;
-}
-
-bool Alive(pid_t pid) { return pid > 0 && (::kill(pid, 0) == 0 || errno == EPERM); }
-
-// The process named in a lock file, if it still runs and, where its descriptors can be
-// seen, has the device open: a number passed on to another process is no holder.
-pid_t LockFileHolder(const std::string& lockFile, const std::string& device) {
-  std::ifstream in(lockFile);
-  long number = 0;
-  if (!(in >> number) || number <= 0) return 0;
-  const auto pid = static_cast<pid_t>(number);
-  if (!Alive(pid)) return 0;
-  struct stat wanted {};
-  if (pid == ::getpid() || ::stat(device.c_str(), &wanted) != 0) return pid;
-  std::error_code error;
-  std::filesystem::directory_iterator fds("/proc/" + std::to_string(pid) + "/fd", error);
-  if (error) return pid;
-  for (const auto& entry : fds) {
-    struct stat st {};
-    if (::stat(entry.path().c_str(), &st) == 0 && S_ISCHR(st.st_mode) && st.st_rdev == wanted.st_rdev) return pid;
-  }
-  return 0;
-}
-
-// The process holding a descriptor lock on the device, as the kernel lists it.
-pid_t FlockHolder(const std::string& device) {
-  struct stat st {};
-  if (::stat(device.c_str(), &st) != 0) return 0;
-  std::ifstream locks("/proc/locks");
-  std::string line;
-  while (std::getline(locks, line)) {
-    std::istringstream fields(line);
-    std::string number, kind, mode, access, pid, where;
-    if (!(fields >> number >> kind)) continue;
-    if (kind == "->") fields >> kind;  // a waiter
-    if (!(fields >> mode >> access >> pid >> where)) continue;
-    unsigned major = 0, minor = 0;
-    unsigned long long inode = 0;
-    if (std::sscanf(where.c_str(), "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
-    if (major == ::major(st.st_dev) && minor == ::minor(st.st_dev) && inode == st.st_ino)
-      return static_cast<pid_t>(std::atol(pid.c_str()));
-  }
-  return 0;
-}
-
-// Takes the lock file; false with the holder when a running process has it. A folder
-// that cannot be written leaves the descriptor's lock alone to keep others out.
-bool TakeLockFile(const std::string& device, pid_t& holder, std::string& taken) {
-  const std::string lockFile = LockFileOf(device);
-  for (int attempt = 0; attempt < 2; ++attempt) {
-    const int fd = ::open(lockFile.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0644);
-    if (fd >= 0) {
-      char text[16];
-      const int length = std::snprintf(text, sizeof text, "%10d\n", static_cast<int>(::getpid()));
-      [[maybe_unused]] const auto written = ::write(fd, text, static_cast<std::size_t>(length));
-      ::close(fd);
-      taken = lockFile;
-      return true;
-    }
-    if (errno != EEXIST) return true;
-    holder = LockFileHolder(lockFile, device);
-    if (holder == ::getpid()) return true;
-    if (holder != 0) return false;
-    // Left by a process that no longer runs.
-    ::unlink(lockFile.c_str());
-  }
-  return true;
 }
 
 bool IsSerialLine(const std::string& device) {
@@ -169,23 +84,25 @@ std::optional<std::string> ResolvePortDevice(const std::string& portName, const 
   return std::nullopt;
 }
 
-void SetLockFolder(const std::string& folder) { LockFolderSetting() = folder; }
-const std::string& LockFolder() { return LockFolderSetting(); }
-
-pid_t DeviceHolder(const std::string& device) {
-  if (const pid_t pid = LockFileHolder(LockFileOf(device), device); pid != 0 && pid != ::getpid()) return pid;
-  return FlockHolder(device);
-}
-
-std::string DescribeOpenFailure(const std::string& device, int error) {
+TPortFault OpenFault(const std::string& device, int error) {
+  TPortFault fault;
   if (error == EBUSY || error == EWOULDBLOCK) {
+    fault.kind = ekBUSY;
     const pid_t holder = DeviceHolder(device);
-    if (holder == ::getpid()) return device + ": already open in this program";
-    return device + ": held by another program" +
-           (holder > 0 ? " (process id " + std::to_string(holder) + ")" : std::string());
+    if (holder == ::getpid()) {
+      fault.text = device + ": already open in this program";
+      return fault;
+    }
+    fault.holder = holder;
+    fault.text = device + ": held by another program" +
+                 (holder > 0 ? " (process id " + std::to_string(holder) + ")" : std::string());
+    return fault;
   }
-  std::string text = device + ": " + SystemErrorText(error);
-  if ((error == EACCES || error == EPERM) && IsSerialLine(device)) {
+  fault.text = device + ": " + SystemErrorText(error);
+  if (error == ENOENT || error == ENODEV || error == ENXIO) fault.kind = ekMISSING;
+  if (error == EACCES || error == EPERM) {
+    fault.kind = ekNO_PERMISSION;
+    if (!IsSerialLine(device)) return fault;
     struct stat st {};
     ::stat(device.c_str(), &st);
     std::vector<char> buffer(4096);
@@ -193,13 +110,16 @@ std::string DescribeOpenFailure(const std::string& device, int error) {
     struct group* found = nullptr;
     if (st.st_gid != 0 && ::getgrgid_r(st.st_gid, &entry, buffer.data(), buffer.size(), &found) == 0 &&
         found != nullptr) {
-      text += std::string("; the device belongs to the group \"") + found->gr_name +
-              "\": the user must join it (sudo adduser $USER " + found->gr_name +
-              ") and log in again";
+      fault.group = found->gr_name;
+      fault.text += std::string("; the device belongs to the group \"") + found->gr_name +
+                    "\": the user must join it (sudo adduser $USER " + found->gr_name +
+                    ") and log in again";
     }
   }
-  return text;
+  return fault;
 }
+
+std::string DescribeOpenFailure(const std::string& device, int error) { return OpenFault(device, error).text; }
 
 bool IsConsoleOrOwnTerminal(int fd) {
   struct stat st {};
@@ -239,66 +159,43 @@ bool IsConsoleOrOwnTerminal(int fd) {
   return false;
 }
 
-int OpenPortDevice(const std::string& device, std::string& errorText, std::string* lockFile) {
+int OpenPortDevice(const std::string& device, TPortFault& fault, std::string* lockFile) {
+  auto busy = [&](pid_t holder) {
+    fault = {ekBUSY, device + ": held by another program (process id " + std::to_string(holder) + ")", holder, {}};
+    return -1;
+  };
+  if (const pid_t holder = DeviceHolder(device); holder > 0 && holder != ::getpid()) return busy(holder);
   const int fd = ::open(device.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
-    errorText = DescribeOpenFailure(device, errno);
+    fault = OpenFault(device, errno);
     return -1;
   }
-  auto fail = [&](const std::string& text) {
-    errorText = text;
+  auto fail = [&](TComErrorKind kind, const std::string& text) {
+    fault = {kind, text, 0, {}};
     ::close(fd);
     return -1;
   };
   // A file or a pipe named as port would read end-of-file at once and look lost.
-  if (!::isatty(fd)) return fail(device + ": not a serial device");
+  if (!::isatty(fd)) return fail(ekNOT_SERIAL, device + ": not a serial device");
   // Set raw at 9600 baud, a console or the terminal Ardel runs in would be lost to its user.
   if (IsConsoleOrOwnTerminal(fd))
-    return fail(device + ": this is the system console or the terminal of this program, never a bus port");
+    return fail(ekREFUSED, device + ": this is the system console or the terminal of this program, never a bus port");
   // A mark of exclusive use (TIOCEXCL) would outlive a killed process on a device that
-  // stays open elsewhere; these locks do not.
-  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) return fail(DescribeOpenFailure(device, errno));
+  // stays open elsewhere; these locks do not. Checked again now that the descriptor
+  // exists, as another program may have come in between.
+  if (!LockDescriptor(fd)) {
+    fault = OpenFault(device, errno);
+    ::close(fd);
+    return -1;
+  }
   pid_t holder = 0;
   std::string taken;
-  if (!TakeLockFile(device, holder, taken))
-    return fail(device + ": held by another program (process id " + std::to_string(holder) + ")");
+  if (!TakeLockFile(device, holder, taken)) {
+    ::close(fd);
+    return busy(holder);
+  }
   if (lockFile != nullptr) *lockFile = taken;
   return fd;
-}
-
-void ReleasePortLock(const std::string& lockFile) {
-  if (lockFile.empty()) return;
-  std::ifstream in(lockFile);
-  long pid = 0;
-  if (in >> pid && pid == ::getpid()) ::unlink(lockFile.c_str());
-}
-
-TDeviceIdentity IdentifyDevice(const std::string& path) {
-  TDeviceIdentity id;
-  struct stat st {};
-  if (::lstat(path.c_str(), &st) == 0 && S_ISLNK(st.st_mode)) {
-    id.isLink = true;
-    id.linkDev = st.st_dev;
-    id.linkIno = st.st_ino;
-    id.linkCtime = st.st_ctim;
-  }
-  if (::stat(path.c_str(), &st) == 0 && S_ISCHR(st.st_mode)) {
-    id.exists = true;
-    id.rdev = st.st_rdev;
-    // Unix 98 slaves (majors 136..143) and the old BSD ones (major 3).
-    const unsigned major = ::major(st.st_rdev);
-    id.pseudoTerminal = (major >= 136 && major <= 143) || major == 3;
-  }
-  return id;
-}
-
-bool MayReopenAfterLoss(const TDeviceIdentity& atLoss, const TDeviceIdentity& now) {
-  if (!now.pseudoTerminal) return true;
-  if (!now.isLink) return false;
-  const bool sameLink = atLoss.isLink && atLoss.linkDev == now.linkDev && atLoss.linkIno == now.linkIno &&
-                        atLoss.linkCtime.tv_sec == now.linkCtime.tv_sec &&
-                        atLoss.linkCtime.tv_nsec == now.linkCtime.tv_nsec;
-  return !sameLink;
 }
 
 bool PortWantsRs485(const std::string& portName, const TPortMap& map) {
@@ -391,10 +288,6 @@ int BytesWaiting(int fd) {
   int count = 0;
   if (::ioctl(fd, FIONREAD, &count) != 0) return -1;
   return count;
-}
-
-bool MayReopenAfterLoss(const std::string& device) {
-  return device.rfind("/dev/pts/", 0) != 0 && device != "/dev/ptmx" && device.rfind("/dev/pty", 0) != 0;
 }
 
 }  // namespace ardel

@@ -11,6 +11,9 @@
 #include <optional>
 #include <string>
 
+#include "serial/device_lock.h"
+#include "serial/retry_policy.h"
+
 namespace ardel {
 
 enum TParity : std::uint8_t { ptNONE = 0, ptODD = 1, ptEVEN = 2, ptMARK = 3, ptSPACE = 4 };
@@ -45,63 +48,49 @@ constexpr std::uint32_t kRlsd = 0x0080;
 // Returns nothing for a name that names no device.
 std::optional<std::string> ResolvePortDevice(const std::string& portName, const TPortMap& map);
 
+// Why a port cannot be opened or went away, as words and as a kind that the layers
+// above read instead of the words.
+enum TComErrorKind : std::uint8_t {
+  ekOTHER = 0,
+  ekMISSING,        // no such device, or no device for the name
+  ekBUSY,           // another program holds it: holder
+  ekNO_PERMISSION,  // the user may not open it: group, where the device names one
+  ekNOT_SERIAL,     // a file, a pipe or another thing that is no serial line
+  ekLOST,           // it was open and went away
+  ekREFUSED,        // never a bus port, or a server that refuses the connection
+};
+
+struct TPortFault {
+  TComErrorKind kind = ekOTHER;
+  // Names the device.
+  std::string text;
+  pid_t holder = 0;
+  std::string group;
+  bool operator==(const TPortFault&) const = default;
+};
+
 // Opens a device exclusively for non-blocking reading and writing. On failure returns
-// -1 and sets errorText to a reason in plain words that names the device. The
-// exclusion is a lock on the descriptor, which dies with the process however it
-// ends, and a lock file LCK..<name> in the system's lock folder for the programs that
-// look there (one left by a process that no longer runs is taken over); its path goes
-// to lockFile, empty when the lock folder cannot be written. Never opens or changes
-// the system console or the program's own terminal.
-int OpenPortDevice(const std::string& device, std::string& errorText, std::string* lockFile = nullptr);
-// Lifts a lock file of OpenPortDevice, named at the open: the device may be gone by
-// now. The descriptor's lock goes with its close.
-void ReleasePortLock(const std::string& lockFile);
-
-// The folder of the lock files: /run/lock, else /var/lock. Tests point it elsewhere.
-void SetLockFolder(const std::string& folder);
-const std::string& LockFolder();
-
+// -1 and fills fault with a reason in plain words that names the device. A device that
+// another program has locked is refused before it is opened at all: even an open and
+// close by a second program can disturb the holder's terminal. The exclusion is
+// pair of locks of device_lock.h; the lock file's path goes to lockFile, empty when the
+// lock folder cannot be written. Never opens or changes the system console or the
+// program's own terminal.
+int OpenPortDevice(const std::string& device, TPortFault& fault, std::string* lockFile = nullptr);
 // Why opening failed, in words that say how to mend it: a refused permission names
 // the group that owns the device (for a serial line only); a device held by another
 // program names its process where a lock tells it.
+TPortFault OpenFault(const std::string& device, int error);
 std::string DescribeOpenFailure(const std::string& device, int error);
-
-// The process that holds the device, from its lock file or its descriptor lock;
-// 0 when none can be told.
-pid_t DeviceHolder(const std::string& device);
 
 // Whether the open descriptor is the system console or a terminal of this program.
 bool IsConsoleOrOwnTerminal(int fd);
-
-// What a path led to when its device was opened: the link itself, if the path is one,
-// and the device behind it.
-struct TDeviceIdentity {
-  bool isLink = false;
-  dev_t linkDev = 0;
-  ino_t linkIno = 0;
-  timespec linkCtime{};
-  bool exists = false;
-  dev_t rdev = 0;
-  bool pseudoTerminal = false;
-};
-TDeviceIdentity IdentifyDevice(const std::string& path);
-// After a loss, whether the path may be opened again: unless it now leads to a
-// pseudo-terminal, the number of which passes to the next program that asks for one,
-// through a link that is still the one of before. A link made anew follows its owner.
-bool MayReopenAfterLoss(const TDeviceIdentity& atLoss, const TDeviceIdentity& now);
 
 // "COM1.rs485=1" in the map: the port's UART switches its transmitter by RTS.
 bool PortWantsRs485(const std::string& portName, const TPortMap& map);
 // The kernel's RS485 mode: RTS on while sending, off after. False, with the reason in
 // errorText, for a device whose driver has no such mode.
 bool EnableRs485(int fd, const std::string& device, std::string& errorText);
-
-// Whether a device that went away may be opened again under the same path, judged by
-// the name alone. A
-// pseudo-terminal named by its number may not: the system hands a freed number to the
-// next program that asks for a terminal, which would then be taken over. A stable name
-// that points at one (a link, as udev's by-id names are) follows its owner and may.
-bool MayReopenAfterLoss(const std::string& device);
 
 struct TLineSettings {
   std::uint32_t baud = 9600;

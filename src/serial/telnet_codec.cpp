@@ -97,7 +97,9 @@ void TDecoder::Verb(std::uint8_t verb, std::uint8_t option, std::string& replies
   if (enable) {
     if (state == kOn) return;
     if (!Wanted(option)) {
-      PutVerb(replies, no, option);
+      bool& refused = ours ? refusedUs_[option] : refusedHim_[option];
+      if (!refused) PutVerb(replies, no, option);
+      refused = true;
       return;
     }
     // An answer to our own request needs no answer.

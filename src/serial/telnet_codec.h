@@ -48,8 +48,9 @@ struct TComPortState {
 
 // Reads a server's stream. Fed in pieces of any size, it gives the same data and the
 // same replies as fed at once. Options other than binary mode, suppress-go-ahead and
-// the com port are refused; each option's state changes only on a real change, so two
-// peers never answer each other for ever.
+// the com port are refused, once each; each option's state changes only on a real
+// change, and a request that changes no state is not answered, so two peers never
+// answer each other for ever and a flood of requests gets no flood of answers.
 class TDecoder {
  public:
   TDecoder();
@@ -87,6 +88,9 @@ class TDecoder {
   bool sbTooLong_ = false;
   std::array<std::uint8_t, 256> us_{};   // options we perform
   std::array<std::uint8_t, 256> him_{};  // options the server performs
+  // Options refused once each way: asking again changes nothing, so it is not answered.
+  std::array<bool, 256> refusedUs_{};
+  std::array<bool, 256> refusedHim_{};
   TComPortState comPort_;
 };
 

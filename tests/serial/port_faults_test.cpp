@@ -143,7 +143,7 @@ TEST(PortLocks, AKilledHolderLeavesNoMarkAndItsLockFileIsTakenOver) {
   ASSERT_EQ(::pipe(ready), 0);
   const pid_t child = ::fork();
   if (child == 0) {
-    std::string error;
+    TPortFault error;
     const int fd = OpenPortDevice(pty.Path(), error);
     const char byte = fd >= 0 ? 'y' : 'n';
     [[maybe_unused]] const auto n = ::write(ready[1], &byte, 1);
@@ -154,10 +154,10 @@ TEST(PortLocks, AKilledHolderLeavesNoMarkAndItsLockFileIsTakenOver) {
   ASSERT_EQ(::read(ready[0], &byte, 1), 1);
   ASSERT_EQ(byte, 'y');
   // While it lives, the holder is named.
-  std::string error;
+  TPortFault error;
   EXPECT_LT(OpenPortDevice(pty.Path(), error), 0);
-  EXPECT_NE(error.find("held by another program (process id " + std::to_string(child) + ")"), std::string::npos)
-      << error;
+  EXPECT_NE(error.text.find("held by another program (process id " + std::to_string(child) + ")"), std::string::npos)
+      << error.text;
   EXPECT_NE(DescribeOpenFailure(pty.Path(), EBUSY).find(std::to_string(child)), std::string::npos);
 
   ::kill(child, SIGKILL);
@@ -167,10 +167,10 @@ TEST(PortLocks, AKilledHolderLeavesNoMarkAndItsLockFileIsTakenOver) {
   int exclusive = 0;
   ASSERT_EQ(::ioctl(pty.Slave(), TIOCGEXCL, &exclusive), 0);
   EXPECT_EQ(exclusive, 0) << "the exclusive mark outlived its process";
-  error.clear();
+  error = {};
   std::string lockFile;
   const int fd = OpenPortDevice(pty.Path(), error, &lockFile);
-  ASSERT_GE(fd, 0) << error;
+  ASSERT_GE(fd, 0) << error.text;
   std::ifstream lock(scratch.dir + "/LCK.." + pty.Path().substr(5).replace(3, 1, "_"));
   long pid = 0;
   ASSERT_TRUE(lock >> pid);
@@ -181,9 +181,9 @@ TEST(PortLocks, AKilledHolderLeavesNoMarkAndItsLockFileIsTakenOver) {
 
   // A lock file whose number now belongs to a process without the device is stale too.
   std::ofstream(lockFile) << "  " << ::getppid() << "\n";
-  error.clear();
+  error = {};
   const int again = OpenPortDevice(pty.Path(), error, &lockFile);
-  EXPECT_GE(again, 0) << error;
+  EXPECT_GE(again, 0) << error.text;
   ::close(again);
   ReleasePortLock(lockFile);
 }

@@ -34,6 +34,20 @@ TEST(TelnetDecoder, DataCommandsAndAnswers) {
       {"taken once, a repeat is not answered", B({255, kWill, 3, 255, kWill, 3}), "", B({255, kDo, 3})},
       {"withdrawing what is on is confirmed", B({255, kDo, 0, 255, kDont, 0}), "", B({255, kWont, 0})},
       {"a refused request needs no answer", B({255, kWont, 0, 255, kDont, 44}), "", ""},
+      {"a request refused once is not refused again",
+       B({255, kWill, 1, 255, kDo, 24, 255, kWill, 1, 255, kDo, 24}), "", B({255, kDont, 1, 255, kWont, 24})},
+      {"an endless flood of one request gets one answer", [] {
+         std::string flood;
+         for (int i = 0; i < 20000; ++i) flood += B({255, kDo, 24, 255, kWill, 1});
+         return flood + "d";
+       }(), "d", B({255, kWont, 24, 255, kDont, 1})},
+      {"a flood that takes back and asks again gets no more answers",
+       [] {
+         std::string flood;
+         for (int i = 0; i < 1000; ++i) flood += B({255, kDo, 24, 255, kDont, 24});
+         return flood;
+       }(),
+       "", B({255, kWont, 24})},
       {"notifications are not data",
        B({'x', 255, kSb, 44, 107, 0x30, 255, kSe, 255, kSb, 44, 106, 0x60, 255, kSe, 'y'}), "xy", ""},
       {"0xFF inside a subnegotiation", B({255, kSb, 44, 101, 255, 255, 0, 0, 0, 255, kSe, 'z'}), "z", ""},
