@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "link/link_log.h"
+#include "link/telegram_fields.h"
 #include "link/transmit_path.h"
 #include "queue/queues.h"
 #include "stations/station_table.h"
@@ -59,8 +60,8 @@ class TQueueTick {
   TOldest ReadOldest() const;
   bool CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
                       const TOldest& oldest);
-  void StoreInfiAnswer(const std::string& t);
-  void ReportBaseIdChange(const std::string& t);
+  void StoreInfiAnswer(const TInfiAnswer& answer);
+  void ReportBaseIdChange(const TBaseIdAnswer& answer);
   void Step();
   void AppendStatusLine(TLogKind kind, const char* prefix, const std::string& text);
 
