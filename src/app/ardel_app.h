@@ -72,6 +72,9 @@ class TArdelApp {
   void SpinEdit1Change(std::string_view text);
   // One run of the queue tick, as its timer runs it.
   void Timer1Timer();
+  // Each queued command's end: answered or timed out.
+  void AddOutcomeObserver(ICommandOutcomeObserver* observer) { tick_.AddOutcomeObserver(observer); }
+  void RemoveOutcomeObserver(ICommandOutcomeObserver* observer) { tick_.RemoveOutcomeObserver(observer); }
 
   // The station tab switch: the station being left into the table and the file, then
   // the selected one shown. A failure of the first half goes to the error sink and the

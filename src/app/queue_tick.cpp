@@ -43,9 +43,14 @@ bool TQueueTick::CompletionTest(std::string_view orgText, std::string_view idTex
     AppendStatusLine(lkOk, "ok", kBlanks46 + "remaining cmds " + std::to_string(queues_.Commands().Count()));
   }
   queues_.SetRepeatCntr(kRepeatStart);
+  TellOutcome(oldest.q, coAnswered);
   return true;
 }
 
+void TQueueTick::TellOutcome(std::string commandString, TCommandOutcomeKind kind) {
+  const TCommandOutcome outcome{std::move(commandString), kind};
+  outcomeObservers_.Notify([&](ICommandOutcomeObserver& observer) { observer.CommandDone(outcome); });
+}
 
 void TQueueTick::StoreInfiAnswer(const TInfiAnswer& answer) {
   const auto column = FindStationColumn(table_, answer.id);
@@ -113,6 +118,7 @@ void TQueueTick::Step() {
     queues_.Commands().RemoveAt(k);
     AppendStatusLine(lkError, "E ", kBlanks38 + "time out");
     queues_.SetRepeatCntr(kRepeatStart);
+    TellOutcome(oldest.q, coTimedOut);
     return;
   }
   if (queues_.RepeatCntr() < kRepeatStart) AppendStatusLine(lkRepeat, "W ", kBlanks38 + "repeat it");

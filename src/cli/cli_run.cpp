@@ -18,10 +18,6 @@ namespace ardel::cli {
 
 namespace {
 
-bool EndsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
-
 const char* SubcommandName(TSubcommand subcommand) {
   switch (subcommand) {
     case scReadInfi: return "read-infi";
@@ -47,10 +43,10 @@ TCliRun::TCliRun(const TCliOptions& options, TArdelApp& app, IEventLoop& loop, i
   // information field, the rules) has happened when the run ends.
   answers_ = std::make_unique<TListFollower>(app_.Queues().Answers(), nullptr,
                                              [this](std::string text) { AnswerTaken(text); });
-  app_.LinkLog().AddObserver(this);
+  app_.AddOutcomeObserver(this);
 }
 
-TCliRun::~TCliRun() { app_.LinkLog().RemoveObserver(this); }
+TCliRun::~TCliRun() { app_.RemoveOutcomeObserver(this); }
 
 void TCliRun::Say(const std::string& text) {
   std::fprintf(err_, "ardel-cli: %s\n", Utf8ToLocale(text).c_str());
@@ -138,7 +134,7 @@ void TCliRun::CommandRemoved(const std::string& commandString) {
   lastRemovedWasOwn_ = own != own_.end();
   if (lastRemovedWasOwn_) {
     own_.erase(own);
-    // The tick logs a time-out right after it removes the command, so the end waits
+    // The tick tells the outcome right after it removes the command, so the end waits
     // for the tick to finish.
     if (own_.empty() && options_.subcommand != scNone) {
       loop_.Wake([this] {
@@ -154,10 +150,9 @@ void TCliRun::CommandRemoved(const std::string& commandString) {
   if (endWhenQueueEmpty_ && app_.Queues().Commands().Count() == 0) EndSoon(0);
 }
 
-void TCliRun::AfterAppend(bool) {
-  if (!lastRemovedWasOwn_) return;
-  const TLogLine& line = app_.LinkLog().Line(app_.LinkLog().Count() - 1);
-  if (line.color == colors::kError && EndsWith(line.text, "time out")) ++ownTimedOut_;
+void TCliRun::CommandDone(const TCommandOutcome& outcome) {
+  // The command removed last is the one this outcome is about.
+  if (lastRemovedWasOwn_ && outcome.kind == coTimedOut) ++ownTimedOut_;
   lastRemovedWasOwn_ = false;
 }
 

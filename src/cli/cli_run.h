@@ -14,7 +14,7 @@
 
 namespace ardel::cli {
 
-class TCliRun : public ILinkLogObserver {
+class TCliRun : public ICommandOutcomeObserver {
  public:
   // The app has run its start-up sequence. Messages for people go to err.
   TCliRun(const TCliOptions& options, TArdelApp& app, IEventLoop& loop, int inputFd, bool inputIsTerminal,
@@ -29,10 +29,7 @@ class TCliRun : public ILinkLogObserver {
   // a failure.
   void Interrupted();
 
-  void BeforeAppend(std::size_t) override {}
-  void AfterAppend(bool) override;
-  void BeforeClear() override {}
-  void AfterClear() override {}
+  void CommandDone(const TCommandOutcome& outcome) override;
 
  private:
   // Follows one line list; the run gets told what went in and what came out.
