@@ -11,6 +11,7 @@
 #include "app/ardel_app.h"
 #include "app/event_loop.h"
 #include "cli/cli_options.h"
+#include "cli/input_lines.h"
 
 namespace ardel::cli {
 
@@ -62,6 +63,7 @@ class TCliRun : public ICommandOutcomeObserver {
   };
 
   void Queue(const std::string& commandString);
+  void InputLine(const TInputLine& line);
   void StartSubcommand();
   void ReadInput();
   void AnswerTaken(const std::string& telegramText);
@@ -90,7 +92,7 @@ class TCliRun : public ICommandOutcomeObserver {
   // The input has ended on a terminal: the run ends once the queue is empty.
   bool endWhenQueueEmpty_ = false;
   bool ending_ = false;
-  std::string pendingInput_;
+  TInputLines input_;
 
   std::unique_ptr<TListFollower> commands_;
   std::unique_ptr<TListFollower> answers_;
