@@ -98,15 +98,15 @@ void TCliRun::InputLine(const TInputLine& line) {
 
 void TCliRun::StartSubcommand() {
   // The operator's tab switch, then the button.
-  if (options_.station != app_.SelectedStation().Value()) app_.TabControl1Switch(options_.station);
+  TStationTab& tab = app_.StationTab();
+  if (options_.station != tab.SelectedStation().Value()) tab.TabControl1Switch(options_.station);
   capturing_ = true;
   if (options_.subcommand == scReadInfi) {
-    app_.Button11Click();
+    tab.Button11Click();
   } else {
-    if (options_.subcommand == scChangeBaseId) app_.StationCommandFields().newSbi.SetText(options_.newSbi);
+    if (options_.subcommand == scChangeBaseId) tab.StationCommandFields().newSbi.SetText(options_.newSbi);
     const TStationCommandButton& button = kStationCommandButtons.at(static_cast<std::size_t>(options_.button));
-    app_.Button12Click(button.caption, button.commandTemplate, button.tag,
-                       [this] { Say("cannot calc target address"); });
+    tab.Button12Click(button.caption, button.commandTemplate, button.tag, [this] { Say("cannot calc target address"); });
   }
   capturing_ = false;
 }
