@@ -62,13 +62,15 @@ TArdelApp::TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options)
       receivePath_(linkLog_, queues_.Answers()),
       transmitPath_(linkLog_, receivePath_),
       ruleEngine_(ruleSet_, queues_, linkLog_, messageField_),
-      stationReports_(queues_.Commands(), information_, stationTable_),
+      stationTab_(queues_, stationTable_, information_, errors_,
+                  {[this] { return SaveStationFile(); }, [this] { return StationFileName(); }}),
       commandLine_(manualSend_.List().front()),
-      tick_(queues_, linkLog_, transmitPath_, stationTable_, displayedStation_, information_,
-            TQueueTick::TOutputs{[this](const std::string& stamp) { dateTime_.SetText(stamp); },
-                                 [this](const std::string& text) { ruleEngine_.RuleCheck(text); },
-                                 [this](const std::string& text) { stationReports_.TelegramTaken(text); },
-                                 [this](std::size_t position) { stationReports_.TimedOut(position); }}) {
+      tick_(queues_, linkLog_, transmitPath_, stationTable_, stationTab_.DisplayedStation(), information_,
+            TQueueTick::TOutputs{
+                [this](const std::string& stamp) { dateTime_.SetText(stamp); },
+                [this](const std::string& text) { ruleEngine_.RuleCheck(text); },
+                [this](const std::string& text) { stationTab_.StationReports().TelegramTaken(text); },
+                [this](std::size_t position) { stationTab_.StationReports().TimedOut(position); }}) {
   receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
   // What the start-up sequence sets is unset until it runs.
   queues_.SetRepeatCntr(0);
@@ -132,7 +134,7 @@ void TArdelApp::FormCreate() {
     SetProgramDirectory(options_.programDirectory);
     LoadStationTable(StationFileName());
     LoadRuleSet(RuleSetPath());
-    TabControl1Change();
+    stationTab_.TabControl1Change();
     portWarning_.Set(false);
   } catch (const std::exception& e) {
     // Usually before the loop runs: the error waits for it.
@@ -242,39 +244,10 @@ void TArdelApp::KeepUnsaved(const std::string& path, const std::string& content)
   errors_.ShowError(ExtractFileName(path) + " was not written: it is not the file this program loaded, so it is not written over. What would have been saved is in " + kept, teUtf8);
 }
 
-void TArdelApp::TabControl1Switch(int index) {
-  // The switch is always allowed; the station being left is the one displayed.
-  const int leaving = displayedStation_.station;
-  selectedStation_.Set(index);
-  try {
-    StoreStation(displayedStation_, stationTable_, leaving);
-    if (!SaveStationFile()) {
-      information_.Append(ExtractFileName(StationFileName()) +
-                          " not saved: it is not the file this program loaded, so it is not written over");
-    }
-  } catch (const std::exception& e) {
-    errors_.ShowError(e.what(), teUtf8);
-  }
-  TabControl1Change();
-}
-
-void TArdelApp::TabControl1Change() {
-  const int index = selectedStation_.Value();
-  if (index < 0 || index >= kStationCount) return;
-  displayedStation_.station = index;
-  stationHeading_.SetText("Station: " + StationCaption(index));
-  ShowStation(stationTable_, index, displayedStation_);
-}
-
 bool TArdelApp::SendCommandLine() {
   const std::string text = commandLine_.Text();
   queues_.EnqueueCommand(text);
   return manualSend_.Remember(text);
-}
-
-TStationCommand TArdelApp::StationCommandFor(std::string_view commandTemplate, int tag) const {
-  return BuildStationCommand(commandTemplate, tag, displayedStation_.sbi.Text(), stationCommandFields_.offset.Text(),
-                             stationCommandFields_.newSbi.Text());
 }
 
 void TArdelApp::SaveRuleSetFile() {
@@ -284,37 +257,6 @@ void TArdelApp::SaveRuleSetFile() {
   }
   SaveRuleSet(path);
   ruleSetSaved_.SetText("Ruleset saved to " + path + " at " + linkLog_.TimeStamp());
-}
-
-void TArdelApp::Button12Click(std::string_view caption, std::string_view commandTemplate, int tag,
-                              const std::function<void()>& cannotCalcTargetAddress) {
-  const TStationCommand command = StationCommandFor(commandTemplate, tag);
-  if (command.targetAddressFailed && cannotCalcTargetAddress) cannotCalcTargetAddress();
-  const TRequestKind kind = commandTemplate.starts_with("ABD0") ? rqChangeBaseId : rqCommand;
-  stationReports_.Enqueue(std::string(caption), displayedStation_.station, kind,
-                          [&] { queues_.EnqueueCommand(command.commandString); });
-}
-
-void TArdelApp::Button11Click() {
-  stationReports_.Enqueue("read INFI", displayedStation_.station, rqReadInfi,
-                          [&] { ReadInfi(displayedStation_, stationTable_, queues_); });
-}
-
-void TArdelApp::Button27Click() {
-  const std::optional<TSbiOffer> offer = stationReports_.TakeOffer();
-  if (!offer) return;
-  stationTable_.SetCell(StationColumn(offer->station), kSbiRow, offer->newSbi);
-  if (displayedStation_.station == offer->station) displayedStation_.sbi.SetText(offer->newSbi);
-  const std::string taken = "Station " + StationCaption(offer->station) + " has the SBI " +
-                            Latin1ToUtf8(offer->newSbi) + " in its column now";
-  if (!SaveStationFile()) {
-    information_.Append(taken + "; " + ExtractFileName(StationFileName()) +
-                        " not saved: it is not the file this program loaded, so it is not written over");
-  } else if (!programDirectory_.empty()) {
-    information_.Append(taken + "; " + ExtractFileName(StationFileName()) + " saved");
-  } else {
-    information_.Append(taken);
-  }
 }
 
 void TArdelApp::SetPreset(int index, std::string text) {

@@ -16,7 +16,7 @@
 #include "app/port_binding.h"
 #include "app/port_status.h"
 #include "app/queue_tick.h"
-#include "app/station_reports.h"
+#include "app/station_tab.h"
 #include "link/link_log.h"
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
@@ -73,30 +73,14 @@ class TArdelApp {
   void SpinEdit1Change(std::string_view text);
   // One run of the queue tick, as its timer runs it.
   void Timer1Timer();
+  // Each queued command's end: answered or timed out.
+  void AddOutcomeObserver(ICommandOutcomeObserver* observer) { tick_.AddOutcomeObserver(observer); }
+  void RemoveOutcomeObserver(ICommandOutcomeObserver* observer) { tick_.RemoveOutcomeObserver(observer); }
 
-  // The station tab switch: the station being left into the table and the file, then
-  // the selected one shown. A failure of the first half goes to the error sink and the
-  // switch goes on.
-  void TabControl1Switch(int index);
-  // After a switch: the heading and the selected station shown.
-  void TabControl1Change();
   // "send": the command line into the queue. True when it is new to the list.
   bool SendCommandLine();
-  // A station command button's command string from the displayed station and the
-  // fields beside the buttons.
-  TStationCommand StationCommandFor(std::string_view commandTemplate, int tag) const;
   // "save Ruleset": the line under the editor says where it went. Throws EFileError.
   void SaveRuleSetFile();
-  // A station command button: its command for the displayed station into the queue.
-  // When the target address cannot be computed, the warning runs first (the face shows
-  // "cannot calc target address") and the command goes out with 00000000 after it.
-  void Button12Click(std::string_view caption, std::string_view commandTemplate, int tag,
-                     const std::function<void()>& cannotCalcTargetAddress = {});
-  // "read INFI".
-  void Button11Click();
-  // The offered new SBI into the station's column, its SBI field when it is displayed,
-  // and the data file as a tab switch saves it.
-  void Button27Click();
   // "<-": the preset, and at once the configuration file when the start-up named it,
   // so a preset is only ever written by the operator's own act. Throws EFileError.
   void SetPreset(int index, std::string text);
@@ -125,16 +109,14 @@ class TArdelApp {
   TTransmitPath& TransmitPath() { return transmitPath_; }
   TManualSend& ManualSend() { return manualSend_; }
   TStationTable& StationTable() { return stationTable_; }
-  TDisplayedStation& DisplayedStation() { return displayedStation_; }
   // The information field: the outcomes of station commands.
   TTextLines& Information() { return information_; }
   TStationFileGuard& StationFile() { return stationFile_; }
   TRuleSet& RuleSet() { return ruleSet_; }
   TRuleEngine& RuleEngine() { return ruleEngine_; }
   TTextLines& MessageField() { return messageField_; }
-  TStationCommandFields& StationCommandFields() { return stationCommandFields_; }
-  // Station commands' outcomes and the offer of a new SBI.
-  TStationReports& StationReports() { return stationReports_; }
+  // The tab "Stations": the displayed station and its command buttons.
+  TStationTab& StationTab() { return stationTab_; }
   TComPort& ComPort() { return portBinding_->ComPort(); }
 
   // What the faces show and edit.
@@ -146,9 +128,6 @@ class TArdelApp {
   TValue<int>& TickInterval() { return tickInterval_; }
   // The date and time of the last tick.
   TTextField& DateTime() { return dateTime_; }
-  // The selected station tab, 0..15, and the heading above the displayed station.
-  TValue<int>& SelectedStation() { return selectedStation_; }
-  TTextField& StationHeading() { return stationHeading_; }
   // The manual command line.
   TTextField& CommandLine() { return commandLine_; }
   // The line under the rule editor: where the rule set was saved last.
@@ -197,21 +176,17 @@ class TArdelApp {
   TTransmitPath transmitPath_;
   TManualSend manualSend_;
   TStationTable stationTable_;
-  TDisplayedStation displayedStation_;
   TTextLines information_;
   TStationFileGuard stationFile_;
   TRuleSet ruleSet_;
   TTextLines messageField_;
   TRuleEngine ruleEngine_;
-  TStationCommandFields stationCommandFields_;
-  TStationReports stationReports_;
+  TStationTab stationTab_;
 
   TValue<int> portNumber_{kComportDefault};
   TValue<bool> portWarning_{false};
   TValue<int> tickInterval_{kTickIntervalStart};
   TTextField dateTime_{"Date Time"};
-  TValue<int> selectedStation_{0};
-  TTextField stationHeading_{"Station 0"};
   TTextField commandLine_;
   TTextField ruleSetSaved_;
 

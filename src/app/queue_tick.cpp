@@ -1,23 +1,12 @@
 #include "app/queue_tick.h"
 
-#include "util/hex.h"
+#include "link/telegram_fields.h"
 #include "util/number_text.h"
-
 #include "util/text_encoding.h"
 
 namespace ardel {
 
 namespace {
-
-// Characters from..to (counting from 1) of a text, as many as exist.
-std::string_view Chars(std::string_view text, std::size_t from, std::size_t to) {
-  if (text.size() < from) return {};
-  return text.substr(from - 1, to - from + 1);
-}
-
-bool StartsWith(std::string_view text, std::string_view prefix) {
-  return text.substr(0, prefix.size()) == prefix;
-}
 
 const std::string kBlanks38(38, ' ');
 const std::string kBlanks46(46, ' ');
@@ -47,26 +36,32 @@ void TQueueTick::AppendStatusLine(TLogKind kind, const char* prefix, const std::
 bool TQueueTick::CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
                                 const TOldest& oldest) {
   if (oldest.k < 0) return false;
-  if (Chars(oldest.q, 16, 23) != idText) return false;
+  if (ReadTelegramFields(oldest.q).id != idText) return false;
   if (!accepted.empty() && accepted.find(orgText) == std::string_view::npos) return false;
   queues_.Commands().RemoveAt(static_cast<std::size_t>(oldest.k));
   if (log_.Switches().debugInfo) {
     AppendStatusLine(lkOk, "ok", kBlanks46 + "remaining cmds " + std::to_string(queues_.Commands().Count()));
   }
   queues_.SetRepeatCntr(kRepeatStart);
+  TellOutcome(oldest.q, coAnswered);
   return true;
 }
 
-void TQueueTick::StoreInfiAnswer(const std::string& t) {
-  const auto column = FindStationColumn(table_, Chars(t, 16, 23));
+void TQueueTick::TellOutcome(std::string commandString, TCommandOutcomeKind kind) {
+  const TCommandOutcome outcome{std::move(commandString), kind};
+  outcomeObservers_.Notify([&](ICommandOutcomeObserver& observer) { observer.CommandDone(outcome); });
+}
+
+void TQueueTick::StoreInfiAnswer(const TInfiAnswer& answer) {
+  const auto column = FindStationColumn(table_, answer.id);
   if (!column) return;
-  const int p = HexValue(Chars(t, 25, 26));
-  if (p >= 0 && InfiRow(p) < table_.RowCount()) table_.SetCell(*column, InfiRow(p), std::string(Chars(t, 7, 14)));
+  const int p = answer.index;
+  if (p >= 0 && InfiRow(p) < table_.RowCount()) table_.SetCell(*column, InfiRow(p), std::string(answer.entry));
   ShowStation(table_, shown_.station, shown_);
 }
 
-void TQueueTick::ReportBaseIdChange(const std::string& t) {
-  const std::string_view status = Chars(t, 25, 26);
+void TQueueTick::ReportBaseIdChange(const TBaseIdAnswer& answer) {
+  const std::string_view status = answer.status;
   std::string outcome;
   if (status == "00") {
     outcome = "new ID base set)";
@@ -77,8 +72,8 @@ void TQueueTick::ReportBaseIdChange(const std::string& t) {
   } else if (status == "F7") {
     outcome = "Station not in LRN-Mode. New ID not set)";
   }
-  information_.Append("Station base ID change from " + std::string(Chars(t, 16, 23)) + " to " +
-                      std::string(Chars(t, 7, 14)));
+  information_.Append("Station base ID change from " + std::string(answer.oldId) + " to " +
+                      std::string(answer.newId));
   information_.Append(" ended with return Code: " + std::string(status) + "  (" + outcome);
   information_.Append(" -> Dont forget to build a new Station-Tab with new SBI...");
 }
@@ -100,14 +95,13 @@ void TQueueTick::Timer1Timer() {
     const std::string t = answers.At(answers.Count() - 1);
     answers.RemoveAt(answers.Count() - 1);
     if (outputs_.telegramTaken) outputs_.telegramTaken(t);
-    const std::string_view org = Chars(t, 4, 5);
-    const std::string_view id = Chars(t, 16, 23);
-    const bool completed = CompletionTest(org, id, org, oldest);
+    const TTelegramFields fields = ReadTelegramFields(t);
+    const bool completed = CompletionTest(fields.org, fields.id, fields.org, oldest);
     // One acknowledgement completes one command: the narrower test only runs when the
     // general one did not.
-    if (!completed && StartsWith(t, "8B AC")) CompletionTest("AC", id, "", oldest);
-    if (StartsWith(t, "8B B4")) StoreInfiAnswer(t);
-    if (StartsWith(t, "8B D0")) ReportBaseIdChange(t);
+    if (!completed && t.starts_with("8B AC")) CompletionTest("AC", fields.id, "", oldest);
+    if (const auto infi = ReadInfiAnswer(t)) StoreInfiAnswer(*infi);
+    if (const auto baseId = ReadBaseIdAnswer(t)) ReportBaseIdChange(*baseId);
     if (outputs_.ruleCheck) outputs_.ruleCheck(t);
     oldest = ReadOldest();
   }
@@ -124,6 +118,7 @@ void TQueueTick::Step() {
     queues_.Commands().RemoveAt(k);
     AppendStatusLine(lkError, "E ", kBlanks38 + "time out");
     queues_.SetRepeatCntr(kRepeatStart);
+    TellOutcome(oldest.q, coTimedOut);
     return;
   }
   if (queues_.RepeatCntr() < kRepeatStart) AppendStatusLine(lkRepeat, "W ", kBlanks38 + "repeat it");

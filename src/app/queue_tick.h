@@ -7,10 +7,12 @@
 #include <string_view>
 
 #include "link/link_log.h"
+#include "link/telegram_fields.h"
 #include "link/transmit_path.h"
 #include "queue/queues.h"
 #include "stations/station_table.h"
 #include "stations/station_view.h"
+#include "util/observers.h"
 #include "util/text_lines.h"
 
 namespace ardel {
@@ -22,6 +24,21 @@ constexpr int kTickIntervalStart = 100;
 // The tick interval for the editor's text: a text that is not a whole number counts
 // as 25, and nothing outside 25..2500 ever reaches the timer.
 int TickIntervalFromText(std::string_view text);
+
+enum TCommandOutcomeKind { coAnswered, coTimedOut };
+
+// The oldest command has left the queue for this reason. Told right after its removal
+// and the tick's log line about it, before anything else leaves the queue.
+struct TCommandOutcome {
+  std::string commandString;
+  TCommandOutcomeKind kind = coAnswered;
+};
+
+class ICommandOutcomeObserver {
+ public:
+  virtual ~ICommandOutcomeObserver() = default;
+  virtual void CommandDone(const TCommandOutcome& outcome) = 0;
+};
 
 class TQueueTick {
  public:
@@ -51,6 +68,11 @@ class TQueueTick {
   // One run. A call while a run is under way (from a nested event loop) does nothing.
   void Timer1Timer();
 
+  // Each command that is answered or times out, once; a face learns it here and never
+  // from the log's text.
+  void AddOutcomeObserver(ICommandOutcomeObserver* observer) { outcomeObservers_.Add(observer); }
+  void RemoveOutcomeObserver(ICommandOutcomeObserver* observer) { outcomeObservers_.Remove(observer); }
+
  private:
   struct TOldest {
     long k = -1;  // position of the oldest command, -1 for an empty queue
@@ -59,10 +81,11 @@ class TQueueTick {
   TOldest ReadOldest() const;
   bool CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
                       const TOldest& oldest);
-  void StoreInfiAnswer(const std::string& t);
-  void ReportBaseIdChange(const std::string& t);
+  void StoreInfiAnswer(const TInfiAnswer& answer);
+  void ReportBaseIdChange(const TBaseIdAnswer& answer);
   void Step();
   void AppendStatusLine(TLogKind kind, const char* prefix, const std::string& text);
+  void TellOutcome(std::string commandString, TCommandOutcomeKind kind);
 
   TQueues& queues_;
   TLinkLog& log_;
@@ -71,6 +94,7 @@ class TQueueTick {
   TDisplayedStation& shown_;
   TTextLines& information_;
   TOutputs outputs_;
+  TObservers<ICommandOutcomeObserver> outcomeObservers_;
   bool running_ = false;
   std::string stamp_;  // one time stamp for all lines of a run
 };

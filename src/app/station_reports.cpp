@@ -3,21 +3,11 @@
 #include <algorithm>
 
 #include "link/telegram.h"
+#include "link/telegram_fields.h"
 #include "stations/station_view.h"
-#include "util/hex.h"
 #include "util/text_encoding.h"
 
 namespace ardel {
-
-namespace {
-
-// Characters from..to (counting from 1) of a text, as many as exist.
-std::string_view Chars(std::string_view text, std::size_t from, std::size_t to) {
-  if (text.size() < from) return {};
-  return text.substr(from - 1, to - from + 1);
-}
-
-}  // namespace
 
 TStationReports::TStationReports(TLineList& commands, TTextLines& information, const TStationTable& table)
     : commands_(commands), information_(information), table_(table), entries_(commands.Count()) {
@@ -39,7 +29,7 @@ void TStationReports::BeforeInsert(std::size_t index) {
 void TStationReports::AfterInsert() {
   // The line is at the top now; its ID text is where the tick looks for it.
   const TEntry& entry = entries_.front();
-  if (entry.request && entry.index == 0) entry.request->idText = std::string(Chars(commands_.At(0), 16, 23));
+  if (entry.request && entry.index == 0) entry.request->idText = std::string(ReadTelegramFields(commands_.At(0)).id);
 }
 
 void TStationReports::BeforeRemove(std::size_t index) {
@@ -59,22 +49,24 @@ void TStationReports::TimedOut(std::size_t position) {
   const TEntry& entry = entries_[position];
   std::string what = entry.request->caption;
   if (entry.request->kind == rqReadInfi) what += "[" + HexByte(static_cast<std::uint8_t>(entry.index)) + "]";
-  const std::string id(Chars(commands_.At(position), 16, 23));
+  const std::string id(ReadTelegramFields(commands_.At(position)).id);
   information_.Append(what + " to " + Latin1ToUtf8(id) + ": no answer after three transmissions, dropped");
 }
 
 void TStationReports::TelegramTaken(std::string_view t) {
-  const std::string_view id = Chars(t, 16, 23);
-  if (t.starts_with("8B B4")) {
-    const int index = HexValue(Chars(t, 25, 26));
-    if (index < 0 || index >= 16) return;
+  if (const auto infi = ReadInfiAnswer(t)) {
+    if (infi->index < 0 || infi->index >= 16) return;
     for (const auto& request : live_) {
-      if (request->kind == rqReadInfi && request->idText == id) request->entries.set(static_cast<std::size_t>(index));
+      if (request->kind == rqReadInfi && request->idText == infi->id) {
+        request->entries.set(static_cast<std::size_t>(infi->index));
+      }
     }
     return;
   }
-  if (!t.starts_with("8B D0")) return;
-  if (Chars(t, 25, 26) != "00") {
+  const auto answer = ReadBaseIdAnswer(t);
+  if (!answer) return;
+  const std::string_view id = answer->oldId;
+  if (answer->status != "00") {
     Offer(std::nullopt);
     return;
   }
@@ -91,7 +83,7 @@ void TStationReports::TelegramTaken(std::string_view t) {
     Offer(std::nullopt);
     return;
   }
-  Offer(TSbiOffer{*station, std::string(id), std::string(Chars(t, 7, 14))});
+  Offer(TSbiOffer{*station, std::string(id), std::string(answer->newId)});
 }
 
 void TStationReports::Offer(std::optional<TSbiOffer> offer) {

@@ -9,6 +9,7 @@
 #include <cstdio>
 
 #include "cli/log_output.h"
+#include "link/telegram.h"
 #include "rules/wild_match.h"
 #include "stations/station_commands.h"
 #include "stations/station_view.h"
@@ -17,10 +18,6 @@
 namespace ardel::cli {
 
 namespace {
-
-bool EndsWith(std::string_view text, std::string_view end) {
-  return text.size() >= end.size() && text.substr(text.size() - end.size()) == end;
-}
 
 const char* SubcommandName(TSubcommand subcommand) {
   switch (subcommand) {
@@ -31,11 +28,20 @@ const char* SubcommandName(TSubcommand subcommand) {
   }
 }
 
+// A character beyond Latin-1 takes at most four bytes of UTF-8.
+constexpr std::size_t kInputLineBytesMax = 4 * kCommandStringMax;
+
 }  // namespace
 
 TCliRun::TCliRun(const TCliOptions& options, TArdelApp& app, IEventLoop& loop, int inputFd, bool inputIsTerminal,
                  std::FILE* err)
-    : options_(options), app_(app), loop_(loop), inputFd_(inputFd), inputIsTerminal_(inputIsTerminal), err_(err) {
+    : options_(options),
+      app_(app),
+      loop_(loop),
+      inputFd_(inputFd),
+      inputIsTerminal_(inputIsTerminal),
+      err_(err),
+      input_(kInputLineBytesMax) {
   for (const std::string& pattern : options_.expects) expectations_.push_back({pattern});
   commands_ = std::make_unique<TListFollower>(
       app_.Queues().Commands(),
@@ -47,10 +53,10 @@ TCliRun::TCliRun(const TCliOptions& options, TArdelApp& app, IEventLoop& loop, i
   // information field, the rules) has happened when the run ends.
   answers_ = std::make_unique<TListFollower>(app_.Queues().Answers(), nullptr,
                                              [this](std::string text) { AnswerTaken(text); });
-  app_.LinkLog().AddObserver(this);
+  app_.AddOutcomeObserver(this);
 }
 
-TCliRun::~TCliRun() { app_.LinkLog().RemoveObserver(this); }
+TCliRun::~TCliRun() { app_.RemoveOutcomeObserver(this); }
 
 void TCliRun::Say(const std::string& text) {
   std::fprintf(err_, "ardel-cli: %s\n", Utf8ToLocale(text).c_str());
@@ -70,26 +76,37 @@ void TCliRun::Start() {
   inputWatch_ = loop_.WatchReadable(inputFd_, [this] { ReadInput(); });
 }
 
-// As "send" on the tab "Test": through the command line, into the queue and the list.
+// Into the queue as "send" puts it there; the window's list of typed lines is not this
+// program's, and keeping it in order costs time with every line.
 void TCliRun::Queue(const std::string& commandString) {
   bool lossy = false;
-  const std::string bytes = Utf8ToLatin1(LocaleToUtf8(commandString), lossy);
+  std::string bytes = Utf8ToLatin1(LocaleToUtf8(commandString), lossy);
   if (lossy) Say("a character beyond Latin-1 is sent as \"?\": " + LocaleToUtf8(commandString));
-  app_.CommandLine().SetText(bytes);
-  app_.SendCommandLine();
+  app_.Queues().EnqueueCommand(std::move(bytes));
+}
+
+void TCliRun::InputLine(const TInputLine& line) {
+  bool lossy = false;
+  const bool tooLong = line.tooLong || Utf8ToLatin1(LocaleToUtf8(line.text), lossy).size() > kCommandStringMax;
+  if (tooLong) {
+    Say("input line " + std::to_string(line.number) + " is longer than a command string can be (" +
+        std::to_string(kCommandStringMax) + " characters) and is not sent");
+    return;
+  }
+  if (line.text.find_first_not_of(" \t") != std::string::npos) Queue(line.text);
 }
 
 void TCliRun::StartSubcommand() {
   // The operator's tab switch, then the button.
-  if (options_.station != app_.SelectedStation().Value()) app_.TabControl1Switch(options_.station);
+  TStationTab& tab = app_.StationTab();
+  if (options_.station != tab.SelectedStation().Value()) tab.TabControl1Switch(options_.station);
   capturing_ = true;
   if (options_.subcommand == scReadInfi) {
-    app_.Button11Click();
+    tab.Button11Click();
   } else {
-    if (options_.subcommand == scChangeBaseId) app_.StationCommandFields().newSbi.SetText(options_.newSbi);
+    if (options_.subcommand == scChangeBaseId) tab.StationCommandFields().newSbi.SetText(options_.newSbi);
     const TStationCommandButton& button = kStationCommandButtons.at(static_cast<std::size_t>(options_.button));
-    app_.Button12Click(button.caption, button.commandTemplate, button.tag,
-                       [this] { Say("cannot calc target address"); });
+    tab.Button12Click(button.caption, button.commandTemplate, button.tag, [this] { Say("cannot calc target address"); });
   }
   capturing_ = false;
 }
@@ -98,19 +115,13 @@ void TCliRun::ReadInput() {
   char buffer[4096];
   const ssize_t n = ::read(inputFd_, buffer, sizeof buffer);
   if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+  const auto line = [this](const TInputLine& l) { InputLine(l); };
   if (n > 0) {
-    pendingInput_.append(buffer, static_cast<std::size_t>(n));
-    for (std::size_t end; (end = pendingInput_.find('\n')) != std::string::npos;) {
-      std::string line = pendingInput_.substr(0, end);
-      pendingInput_.erase(0, end + 1);
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      if (line.find_first_not_of(" \t") != std::string::npos) Queue(line);
-    }
+    input_.Take(std::string_view(buffer, static_cast<std::size_t>(n)), line);
     return;
   }
   // The end, or a descriptor that cannot be read.
-  if (pendingInput_.find_first_not_of(" \t\r") != std::string::npos) Queue(pendingInput_);
-  pendingInput_.clear();
+  input_.End(line);
   inputWatch_.reset();
   // A script's input ends long before its answers come; an operator's Ctrl-D means done.
   if (inputIsTerminal_ && expectations_.empty()) {
@@ -138,7 +149,7 @@ void TCliRun::CommandRemoved(const std::string& commandString) {
   lastRemovedWasOwn_ = own != own_.end();
   if (lastRemovedWasOwn_) {
     own_.erase(own);
-    // The tick logs a time-out right after it removes the command, so the end waits
+    // The tick tells the outcome right after it removes the command, so the end waits
     // for the tick to finish.
     if (own_.empty() && options_.subcommand != scNone) {
       loop_.Wake([this] {
@@ -154,10 +165,9 @@ void TCliRun::CommandRemoved(const std::string& commandString) {
   if (endWhenQueueEmpty_ && app_.Queues().Commands().Count() == 0) EndSoon(0);
 }
 
-void TCliRun::AfterAppend(bool) {
-  if (!lastRemovedWasOwn_) return;
-  const TLogLine& line = app_.LinkLog().Line(app_.LinkLog().Count() - 1);
-  if (line.color == colors::kError && EndsWith(line.text, "time out")) ++ownTimedOut_;
+void TCliRun::CommandDone(const TCommandOutcome& outcome) {
+  // The command removed last is the one this outcome is about.
+  if (lastRemovedWasOwn_ && outcome.kind == coTimedOut) ++ownTimedOut_;
   lastRemovedWasOwn_ = false;
 }
 

@@ -11,10 +11,11 @@
 #include "app/ardel_app.h"
 #include "app/event_loop.h"
 #include "cli/cli_options.h"
+#include "cli/input_lines.h"
 
 namespace ardel::cli {
 
-class TCliRun : public ILinkLogObserver {
+class TCliRun : public ICommandOutcomeObserver {
  public:
   // The app has run its start-up sequence. Messages for people go to err.
   TCliRun(const TCliOptions& options, TArdelApp& app, IEventLoop& loop, int inputFd, bool inputIsTerminal,
@@ -29,10 +30,7 @@ class TCliRun : public ILinkLogObserver {
   // a failure.
   void Interrupted();
 
-  void BeforeAppend(std::size_t) override {}
-  void AfterAppend(bool) override;
-  void BeforeClear() override {}
-  void AfterClear() override {}
+  void CommandDone(const TCommandOutcome& outcome) override;
 
  private:
   // Follows one line list; the run gets told what went in and what came out.
@@ -65,6 +63,7 @@ class TCliRun : public ILinkLogObserver {
   };
 
   void Queue(const std::string& commandString);
+  void InputLine(const TInputLine& line);
   void StartSubcommand();
   void ReadInput();
   void AnswerTaken(const std::string& telegramText);
@@ -93,7 +92,7 @@ class TCliRun : public ILinkLogObserver {
   // The input has ended on a terminal: the run ends once the queue is empty.
   bool endWhenQueueEmpty_ = false;
   bool ending_ = false;
-  std::string pendingInput_;
+  TInputLines input_;
 
   std::unique_ptr<TListFollower> commands_;
   std::unique_ptr<TListFollower> answers_;

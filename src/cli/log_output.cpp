@@ -1,26 +1,14 @@
 #include "cli/log_output.h"
 
-#include <cctype>
 #include <cstdint>
 #include <ctime>
 
+#include "link/telegram_fields.h"
 #include "util/text_encoding.h"
 
 namespace ardel::cli {
 
 namespace {
-
-bool IsHex(char c) { return std::isxdigit(static_cast<unsigned char>(c)) != 0; }
-
-// "AB B0 00000000 FFFFFF80 00": hexadecimal digits with blanks at 2, 5, 14 and 23.
-bool IsTelegramText(std::string_view text) {
-  if (text.size() != 26) return false;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const bool blank = i == 2 || i == 5 || i == 14 || i == 23;
-    if (blank ? text[i] != ' ' : !IsHex(text[i])) return false;
-  }
-  return true;
-}
 
 // The next code point of UTF-8 text, or U+FFFD for a byte that starts none; moves on.
 std::uint32_t NextCodePoint(std::string_view text, std::size_t& at) {
@@ -87,9 +75,9 @@ std::optional<TTelegramFields> TelegramOfLine(const TLogLine& line) {
   std::size_t at = text.find("   ");
   while (at != std::string_view::npos && !IsTelegramText(text.substr(at + 3, 26))) at = text.find("   ", at + 1);
   if (at == std::string_view::npos) return std::nullopt;
-  const std::string_view t = text.substr(at + 3, 26);
-  return TTelegramFields{std::string(t.substr(0, 2)), std::string(t.substr(3, 2)), std::string(t.substr(6, 8)),
-                         std::string(t.substr(15, 8)), std::string(t.substr(24, 2))};
+  const ardel::TTelegramFields f = ReadTelegramFields(text.substr(at + 3, 26));
+  return TTelegramFields{std::string(f.header), std::string(f.org), std::string(f.data), std::string(f.id),
+                         std::string(f.status)};
 }
 
 std::string Utf8ToLatin1(std::string_view utf8, bool& lossy) {

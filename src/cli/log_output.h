@@ -14,7 +14,7 @@
 
 namespace ardel::cli {
 
-// The telegram text's fields, as they stand in a log line.
+// The telegram text's fields, as they stand in a log line, held apart from the line.
 struct TTelegramFields {
   std::string header, org, data, id, status;
 };

@@ -17,6 +17,8 @@ constexpr std::size_t kTelegramTextSize = 26;
 constexpr std::size_t kWireSize = 15;  // sync, body, checksum, trailer
 constexpr std::size_t kCommentStart = 29;  // zero-based position 30
 constexpr std::size_t kCommentMax = 99;
+// Nothing after this many characters of a command string is ever read.
+constexpr std::size_t kCommandStringMax = kCommentStart + kCommentMax;
 
 // Header, org, data field (4), ID field (4), status: frame bytes 2..12.
 using TTelegramBody = std::array<std::uint8_t, kBodySize>;

@@ -7,12 +7,11 @@
 #include <emmintrin.h>
 #endif
 
+#include "link/telegram_fields.h"
 #include "rules/wild_match.h"
 
 namespace ardel {
 namespace {
-
-constexpr std::size_t kTelegramTextLength = 26;  // "AB B0 00000000 FFFFFF80 00"
 
 struct TFoldTable {
   unsigned char small[256];
@@ -35,13 +34,7 @@ void ILogLineSource::FindLines(std::size_t from, std::size_t to, const TLineMatc
 
 std::string_view TelegramTextOf(TLogKind kind, std::string_view text) {
   if (kind != lkRx && kind != lkTx) return text;
-  // "R <time stamp>   <telegram>   <comment>": the time stamp has single blanks only.
-  // Mostly "R dd.mm.yyyy hh:mm:ss", whose gap is at 21.
-  constexpr std::size_t kUsualGap = 21;
-  const bool usual = text.size() > kUsualGap + 3 && text[kUsualGap - 1] != ' ' && text.substr(kUsualGap, 3) == "   ";
-  const std::size_t gap = usual ? kUsualGap : text.find("   ", 2);
-  if (gap == std::string_view::npos || gap + 3 + kTelegramTextLength > text.size()) return text;
-  return text.substr(gap + 3, kTelegramTextLength);
+  return TelegramTextAfterStamp(text).value_or(text);
 }
 
 void FoldCase(std::string_view text, std::string& into) {

@@ -72,13 +72,13 @@ class TForm1 : public QWidget, private IErrorSink {
   TReceivePath& ReceivePath() { return app_->ReceivePath(); }
   TTransmitPath& TransmitPath() { return app_->TransmitPath(); }
   TStationTable& StationTable() { return app_->StationTable(); }
-  TDisplayedStation& DisplayedStation() { return app_->DisplayedStation(); }
+  TDisplayedStation& DisplayedStation() { return app_->StationTab().DisplayedStation(); }
   TTextLines& Information() { return app_->Information(); }
   TStationFileGuard& StationFile() { return app_->StationFile(); }
   TRuleSet& RuleSet() { return app_->RuleSet(); }
   TRuleEngine& RuleEngine() { return app_->RuleEngine(); }
   TTextLines& MessageField() { return app_->MessageField(); }
-  TStationCommandFields& StationCommandFields() { return app_->StationCommandFields(); }
+  TStationCommandFields& StationCommandFields() { return app_->StationTab().StationCommandFields(); }
   TComPort& ComPort() { return app_->ComPort(); }
 
   // The receive callback bound to the serial port.
@@ -101,7 +101,7 @@ class TForm1 : public QWidget, private IErrorSink {
   // True when it saved everything it was to save.
   bool FormDestroy() { return app_->FormDestroy(); }
   void Timer1Timer() { app_->Timer1Timer(); }
-  void TabControl1Change() { app_->TabControl1Change(); }
+  void TabControl1Change() { app_->StationTab().TabControl1Change(); }
 
  protected:
   void showEvent(QShowEvent* event) override;

@@ -84,7 +84,7 @@ void TForm1::BuildStationCommands() {
   newSbiLabel->setObjectName(QStringLiteral("LabelNewSbi"));
   Edit4 = NewHexField("Edit4", changeBaseIdGroup_);
   newSbiLabel->setBuddy(Edit4);
-  new TTextFieldLineEdit(app_->StationCommandFields().newSbi, Edit4, bindings_.get());
+  new TTextFieldLineEdit(app_->StationTab().StationCommandFields().newSbi, Edit4, bindings_.get());
   connect(Edit4, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit3Change(Edit4); }); });
   Edit3Change(Edit4);
   auto* note = new QLabel(
@@ -107,7 +107,7 @@ void TForm1::BuildStationCommands() {
   offsetLabel->setObjectName(QStringLiteral("LabelOffset"));
   Edit2 = NewHexField("Edit2", simulateTrtGroup_);
   offsetLabel->setBuddy(Edit2);
-  new TTextFieldLineEdit(app_->StationCommandFields().offset, Edit2, bindings_.get());
+  new TTextFieldLineEdit(app_->StationTab().StationCommandFields().offset, Edit2, bindings_.get());
   connect(Edit2, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit2Change(); }); });
   Edit2Change();
   trtLayout->addWidget(offsetLabel, 0, 0);
@@ -133,12 +133,13 @@ void TForm1::BuildStationCommands() {
 
 void TForm1::Button12Click(QAbstractButton* button) {
   // The failure only warns: the command goes out with target address 00000000.
-  app_->Button12Click(ToBytes(button->text()), ToBytes(button->property(kTemplateProperty).toString()),
-                      button->property(kTagProperty).toInt(),
-                      [this] { ShowError(kCannotCalcTargetAddress, teLatin1); });
+  app_->StationTab().Button12Click(ToBytes(button->text()),
+                                   ToBytes(button->property(kTemplateProperty).toString()),
+                                   button->property(kTagProperty).toInt(),
+                                   [this] { ShowError(kCannotCalcTargetAddress, teLatin1); });
 }
 
-void TForm1::Button11Click() { app_->Button11Click(); }
+void TForm1::Button11Click() { app_->StationTab().Button11Click(); }
 
 void TForm1::Edit2Change() {
   ShowFieldValidity(Edit2, IsOffsetInRange(ToBytes(Edit2->text())), QStringLiteral("offset not below 80"));

@@ -47,7 +47,7 @@ void TForm1::BuildStationsPage(QWidget* page) {
   headingFont.setPointSize(18);
   headingFont.setBold(true);
   Label2->setFont(headingFont);
-  new TTextFieldLabel(app_->StationHeading(), Label2, bindings_.get());
+  new TTextFieldLabel(app_->StationTab().StationHeading(), Label2, bindings_.get());
   grid->addWidget(Label2, 0, 0, 1, 2);
 
   auto* left = new QVBoxLayout;
@@ -57,13 +57,13 @@ void TForm1::BuildStationsPage(QWidget* page) {
   Edit3->setObjectName(QStringLiteral("Edit3"));
   Edit3->setFont(CourierNew(10, true));
   sbiLabel->setBuddy(Edit3);
-  new TTextFieldLineEdit(app_->DisplayedStation().sbi, Edit3, bindings_.get());
+  new TTextFieldLineEdit(app_->StationTab().DisplayedStation().sbi, Edit3, bindings_.get());
   connect(Edit3, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit3Change(Edit3); }); });
   Edit3Change(Edit3);
 
   auto* infiLabel = new QLabel(QStringLiteral("INFI (Input Filter):"), station);
   infiLabel->setObjectName(QStringLiteral("Label4"));
-  infiModel_ = new TTextLinesModel(app_->DisplayedStation().infi, bindings_.get());
+  infiModel_ = new TTextLinesModel(app_->StationTab().DisplayedStation().infi, bindings_.get());
   ListBox1 = new QListView(station);
   ListBox1->setObjectName(QStringLiteral("ListBox1"));
   ListBox1->setFont(CourierNew(10));
@@ -105,8 +105,9 @@ void TForm1::BuildStationsPage(QWidget* page) {
   TabControl1->setAttribute(Qt::WA_Hover);
   for (int s = 0; s < kStationCount; ++s) TabControl1->addTab(FromBytes(StationCaption(s)));
   // Bound only now: adding the first tab selects it.
-  new TValueTabBar(app_->SelectedStation(), TabControl1,
-                   [this](int index) { Guarded([&] { app_->TabControl1Switch(index); }); }, bindings_.get());
+  new TValueTabBar(app_->StationTab().SelectedStation(), TabControl1,
+                   [this](int index) { Guarded([&] { app_->StationTab().TabControl1Switch(index); }); },
+                   bindings_.get());
 
   auto* stationArea = new QVBoxLayout;
   stationArea->setSpacing(0);
@@ -136,9 +137,9 @@ void TForm1::BuildStationsPage(QWidget* page) {
   Button27->setObjectName(QStringLiteral("Button27"));
   Button27->setAccessibleDescription(
       QStringLiteral("Takes the station's new SBI into its column, its SBI field and the data file"));
-  new TTextFieldButton(app_->StationReports().OfferCaption(), Button27, bindings_.get(), true);
-  new TValueVisibility(app_->StationReports().OfferShown(), Button27, bindings_.get());
-  connect(Button27, &QPushButton::clicked, this, [this] { Guarded([this] { app_->Button27Click(); }); });
+  new TTextFieldButton(app_->StationTab().StationReports().OfferCaption(), Button27, bindings_.get(), true);
+  new TValueVisibility(app_->StationTab().StationReports().OfferShown(), Button27, bindings_.get());
+  connect(Button27, &QPushButton::clicked, this, [this] { Guarded([this] { app_->StationTab().Button27Click(); }); });
   auto* buttons = new QVBoxLayout;
   buttons->addWidget(ButtonClrMemo1, 0, Qt::AlignLeft);
   buttons->addWidget(Button27);

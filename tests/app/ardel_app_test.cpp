@@ -93,7 +93,7 @@ TEST_F(AppTest, StartUpPortLossWithRetriesAndShutDown) {
   EXPECT_TRUE(app->Queues().TransmitPermit());
   EXPECT_EQ(app->ProgramDirectory(), files_.Path());
   EXPECT_EQ(app->StationTable().Cell(StationColumn(15), kHeadingRow), "F");
-  EXPECT_EQ(app->StationHeading().Text(), "Station: 0");
+  EXPECT_EQ(app->StationTab().StationHeading().Text(), "Station: 0");
   EXPECT_EQ(app->RuleSet().Lines().size(), 3u);
   EXPECT_TRUE(app->TickTimer().IsActive());
   EXPECT_EQ(app->TickTimer().Interval(), 100ms);
@@ -180,7 +180,7 @@ TEST_F(AppTest, APortMissingAtStartUpIsTriedAgainAndTheRestStartsUp) {
   EXPECT_EQ(app->ProgramDirectory(), files_.Path());
   EXPECT_EQ(app->StationTable().Cell(StationColumn(0), kHeadingRow), "0");
   EXPECT_EQ(app->RuleSet().Text(), "/ rules");
-  EXPECT_EQ(app->StationHeading().Text(), "Station: 0");
+  EXPECT_EQ(app->StationTab().StationHeading().Text(), "Station: 0");
   const auto red = LinesIn(app->LinkLog(), colors::kError);
   ASSERT_EQ(red.size(), 1u);
   EXPECT_TRUE(Contains(red[0], "   port COM1 (" + link.Path() + ")")) << red[0];
@@ -211,8 +211,8 @@ TEST_F(AppTest, RefusedSavesSayWhereTheWorkWent) {
     errors_.shown.clear();
     auto app = Start(pty.Path());
     ASSERT_EQ(errors_.shown.size(), 1u);  // the station file does not load
-    app->DisplayedStation().sbi.SetText("FF800100");
-    app->TabControl1Switch(1);
+    app->StationTab().DisplayedStation().sbi.SetText("FF800100");
+    app->StationTab().TabControl1Switch(1);
     ASSERT_EQ(app->Information().Count(), 1u);
     EXPECT_EQ(app->Information().At(0).rfind("veskData.txt not saved", 0), 0u) << app->Information().At(0);
     app->RuleSet().SetText("then say typed");
@@ -267,11 +267,11 @@ TEST_F(AppTest, StationSwitchStoresTheStationLeftAndShowsTheNext) {
   files_.WriteDataFiles();
   TPty pty;
   auto app = Start(pty.Path());
-  app->DisplayedStation().sbi.SetText("FF800100");
-  app->TabControl1Switch(2);
-  EXPECT_EQ(app->SelectedStation().Value(), 2);
-  EXPECT_EQ(app->DisplayedStation().station, 2);
-  EXPECT_EQ(app->StationHeading().Text(), "Station: 2");
+  app->StationTab().DisplayedStation().sbi.SetText("FF800100");
+  app->StationTab().TabControl1Switch(2);
+  EXPECT_EQ(app->StationTab().SelectedStation().Value(), 2);
+  EXPECT_EQ(app->StationTab().DisplayedStation().station, 2);
+  EXPECT_EQ(app->StationTab().StationHeading().Text(), "Station: 2");
   EXPECT_EQ(app->StationTable().Cell(StationColumn(0), kSbiRow), "FF800100");
   TStationTable saved;
   LoadStationTable(saved, files_.StationFile());

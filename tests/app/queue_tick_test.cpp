@@ -313,3 +313,67 @@ TEST(QueueTick, IntervalEditorText) {
 
 }  // namespace
 }  // namespace ardel
+
+namespace ardel {
+namespace {
+
+// What an observer was told, with the queue's length at that moment.
+struct TOutcomes : ICommandOutcomeObserver {
+  explicit TOutcomes(const TQueues& queues) : queues(queues) {}
+  void CommandDone(const TCommandOutcome& outcome) override {
+    told.push_back(std::string(outcome.kind == coAnswered ? "answered " : "timed out ") + outcome.commandString);
+    queueLengths.push_back(queues.Commands().Count());
+  }
+  const TQueues& queues;
+  std::vector<std::string> told;
+  std::vector<std::size_t> queueLengths;
+};
+
+// A face ends its run on these events: each command's end is told exactly once, with
+// the command it is about, and nothing that is not an answer or a time-out is told.
+TEST(QueueTick, OutcomesReachObserversOnce) {
+  const std::string kOther = "AB B0 00000000 00000009 00";
+  struct Case {
+    const char* name;
+    std::vector<std::string> commands;  // oldest first
+    std::vector<std::string> answers;   // arrive after the first run, in one batch
+    int runs;                           // after the answers
+    std::vector<std::string> told;
+  } cases[] = {
+      {"answered", {kVersion}, {"8B B0 00000000 FFFFFF80 00"}, 3, {"answered " + std::string(kVersion)}},
+      {"answered twice over", {kVersion}, {"8B B0 00000000 FFFFFF80 00", "8B B0 00000000 FFFFFF80 00"}, 3,
+       {"answered " + std::string(kVersion)}},
+      {"acknowledged", {"AB C0 FF000000 FFFFFF80 00"}, {"8B AC 00000000 FFFFFF80 00"}, 1,
+       {"answered AB C0 FF000000 FFFFFF80 00"}},
+      {"never answered", {kVersion}, {}, 8, {"timed out " + std::string(kVersion)}},
+      {"invalid line", {"[empty]"}, {}, 8, {"timed out [empty]"}},
+      {"cannot be converted", {"AB XY 00000000 FFFFFF80 00"}, {}, 8, {}},
+      {"answer for the younger only", {kVersion, kOther}, {"8B B0 00000000 00000009 00"}, 8,
+       {"timed out " + std::string(kVersion), "timed out " + kOther}},
+      {"both in turn", {kVersion, kOther}, {"8B B0 00000000 FFFFFF80 00", "8B B0 00000000 00000009 00"}, 1,
+       {"answered " + std::string(kVersion), "answered " + kOther}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Rig rig;
+    TOutcomes outcomes(rig.queues);
+    TOutcomes removed(rig.queues);
+    rig.tick.AddOutcomeObserver(&outcomes);
+    rig.tick.AddOutcomeObserver(&removed);
+    rig.tick.AddOutcomeObserver(&outcomes);  // twice is once
+    rig.tick.RemoveOutcomeObserver(&removed);
+    for (const std::string& command : c.commands) rig.queues.EnqueueCommand(command);
+    rig.Run();
+    for (const std::string& answer : c.answers) rig.queues.EnqueueAnswer(answer);
+    rig.Run(c.runs);
+    EXPECT_EQ(outcomes.told, c.told);
+    EXPECT_TRUE(removed.told.empty());
+    // Told once the command has left: a face that ends on it finds the queue as it is.
+    for (std::size_t i = 0; i < outcomes.queueLengths.size(); ++i) {
+      EXPECT_EQ(outcomes.queueLengths[i], c.commands.size() - 1 - i);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace ardel

@@ -60,7 +60,7 @@ TEST_F(StationReportsTest, ACommandWithoutAnswerGetsOneLineAnAnsweredOneNone) {
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.caption) + " answered by '" + c.answer + "'");
     app_.Information().Clear();
-    app_.Button12Click(c.caption, c.commandTemplate, c.tag);
+    app_.StationTab().Button12Click(c.caption, c.commandTemplate, c.tag);
     RunTicks(6, [&](const std::string&) { return std::string(c.answer); });
     EXPECT_EQ(app_.Queues().Commands().Count(), 0u);
     EXPECT_EQ(Information(), c.lines);
@@ -75,8 +75,8 @@ TEST_F(StationReportsTest, ACommandWithoutAnswerGetsOneLineAnAnsweredOneNone) {
 }
 
 TEST_F(StationReportsTest, ReadInfiSaysHowManyEntriesCameBack) {
-  app_.DisplayedStation().sbi.SetText("FFFFFF00");
-  app_.Button11Click();
+  app_.StationTab().DisplayedStation().sbi.SetText("FFFFFF00");
+  app_.StationTab().Button11Click();
   // Entries 0 to B answer; C to F never do.
   RunTicks(16 * 4 + 2, [](const std::string& sent) {
     const std::string index = sent.substr(sent.size() - 2);
@@ -93,7 +93,7 @@ TEST_F(StationReportsTest, ReadInfiSaysHowManyEntriesCameBack) {
                            }));
   // The last answer also completes the last command: it still counts.
   app_.Information().Clear();
-  app_.Button11Click();
+  app_.StationTab().Button11Click();
   RunTicks(16 * 2 + 2, [](const std::string& sent) {
     const std::string index = sent.substr(sent.size() - 2);
     return "8B B4 12340000 FFFFFF00 " + index;
@@ -102,33 +102,33 @@ TEST_F(StationReportsTest, ReadInfiSaysHowManyEntriesCameBack) {
 }
 
 TEST_F(StationReportsTest, ANewBaseIdIsOfferedAfter00AndTakenOnlyWhenPressed) {
-  app_.SelectedStation().Set(1);
-  app_.TabControl1Change();
-  app_.DisplayedStation().sbi.SetText("FFFFFF00");
-  app_.StationCommandFields().newSbi.SetText("FF800100");
-  app_.Button12Click("change now", "ABD000000000", 0);
+  app_.StationTab().SelectedStation().Set(1);
+  app_.StationTab().TabControl1Change();
+  app_.StationTab().DisplayedStation().sbi.SetText("FFFFFF00");
+  app_.StationTab().StationCommandFields().newSbi.SetText("FF800100");
+  app_.StationTab().Button12Click("change now", "ABD000000000", 0);
   RunTicks(2, [](const std::string&) { return std::string("8B D0 FF800100 FFFFFF00 00"); });
-  ASSERT_TRUE(app_.StationReports().OfferShown().Value());
-  EXPECT_EQ(app_.StationReports().OfferCaption().Text(), "take FF800100 as SBI of station 1");
+  ASSERT_TRUE(app_.StationTab().StationReports().OfferShown().Value());
+  EXPECT_EQ(app_.StationTab().StationReports().OfferCaption().Text(), "take FF800100 as SBI of station 1");
   EXPECT_EQ(Information().size(), 3u);
   // Nothing has changed yet.
   EXPECT_EQ(app_.StationTable().Cell(StationColumn(1), kSbiRow), "");
-  EXPECT_EQ(app_.DisplayedStation().sbi.Text(), "FFFFFF00");
+  EXPECT_EQ(app_.StationTab().DisplayedStation().sbi.Text(), "FFFFFF00");
 
-  app_.Button27Click();
-  EXPECT_FALSE(app_.StationReports().OfferShown().Value());
+  app_.StationTab().Button27Click();
+  EXPECT_FALSE(app_.StationTab().StationReports().OfferShown().Value());
   EXPECT_EQ(app_.StationTable().Cell(StationColumn(1), kSbiRow), "FF800100");
-  EXPECT_EQ(app_.DisplayedStation().sbi.Text(), "FF800100");
+  EXPECT_EQ(app_.StationTab().DisplayedStation().sbi.Text(), "FF800100");
   EXPECT_EQ(Information().back(), "Station 1 has the SBI FF800100 in its column now");
 
   // Another answer than 00 withdraws an offer.
   app_.Queues().EnqueueAnswer("8B D0 FF800200 FF800100 00");
   app_.Timer1Timer();
-  EXPECT_TRUE(app_.StationReports().OfferShown().Value());
+  EXPECT_TRUE(app_.StationTab().StationReports().OfferShown().Value());
   app_.Queues().EnqueueAnswer("8B D0 FF800300 FF800200 F7");
   app_.Timer1Timer();
-  EXPECT_FALSE(app_.StationReports().OfferShown().Value());
-  app_.Button27Click();
+  EXPECT_FALSE(app_.StationTab().StationReports().OfferShown().Value());
+  app_.StationTab().Button27Click();
   EXPECT_EQ(app_.StationTable().Cell(StationColumn(1), kSbiRow), "FF800100");
 }
 

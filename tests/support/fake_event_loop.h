@@ -143,8 +143,10 @@ class TFakeEventLoop : public IEventLoop {
     int ran = 0;
     const std::vector<TWatch*> watches = watches_;
     for (TWatch* watch : watches) {
+      // As the program's own loop: a closed writer or an error is served too, so the
+      // reader sees its end.
       pollfd fd{watch->fd_, POLLIN, 0};
-      if (::poll(&fd, 1, 0) == 1 && (fd.revents & POLLIN) != 0) {
+      if (::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0) {
         watch->onReadable_();
         ++ran;
       }
