@@ -2,7 +2,7 @@
 // second arrives on its input: how many of the commands go out, how late, and how much
 // memory the program holds at the end.
 //
-//   flood_net_cli [ardel-cli=next to this program] [seconds=20]
+//   flood_net_cli [ardel-cli=next to this program] [seconds=20] [flood=1]
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -49,6 +49,7 @@ int main(int argc, char** argv) {
   const std::string self = std::filesystem::absolute(argv[0]).parent_path().string();
   const std::string cli = argc > 1 ? argv[1] : self + "/ardel-cli";
   const int seconds = std::clamp(argc > 2 ? std::atoi(argv[2]) : 20, 1, 255);
+  const bool flooding = argc > 3 ? std::atoi(argv[3]) != 0 : true;
   ::signal(SIGPIPE, SIG_IGN);
 
   const int server = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
@@ -68,13 +69,15 @@ int main(int argc, char** argv) {
   int input[2];
   if (::pipe2(input, O_CLOEXEC) != 0) return 2;
   std::vector<std::string> args{cli, "--dir", dir, "--port", port};
+  if (const char* ack = std::getenv("FLOOD_ACK")) args.insert(args.end(), {"--ack", ack});
   std::vector<char*> argp;
   for (std::string& a : args) argp.push_back(a.data());
   argp.push_back(nullptr);
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, input[0], STDIN_FILENO);
-  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+  const char* out = std::getenv("FLOOD_OUT");
+  posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, out != nullptr ? out : "/dev/null", O_WRONLY | O_CREAT | O_TRUNC, 0600);
   pid_t pid = -1;
   if (posix_spawn(&pid, argp[0], &actions, nullptr, argp.data(), environ) != 0) {
     std::fprintf(stderr, "cannot start %s\n", cli.c_str());
@@ -92,10 +95,10 @@ int main(int argc, char** argv) {
     std::vector<std::uint8_t> block;
     for (int i = 0; i < 4096; ++i) {
       const ardel::TWireTelegram wire =
-          ardel::EncodeTelegram(ardel::TTelegramBody{0x6B, 0x05, 0x70, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x80, 0x30});
+          ardel::EncodeTelegram(ardel::TTelegramBody{0x6B, 0x05, 0x70, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x00, 0x30});
       block.insert(block.end(), wire.begin(), wire.end());
     }
-    while (running) {
+    while (running && flooding) {
       const ssize_t n = ::send(link, block.data(), block.size(), MSG_NOSIGNAL);
       if (n <= 0) break;
       flooded += static_cast<unsigned long long>(n) / ardel::kWireSize;
