@@ -116,9 +116,9 @@ int main(int argc, char** argv) {
       bytes.insert(bytes.end(), buffer, buffer + n);
       for (std::size_t at = 0; at + ardel::kWireSize <= bytes.size(); ++at) {
         if (bytes[at] != ardel::kSync1 || bytes[at + 1] != ardel::kSync2 || bytes[at + 2] != 0xAB || bytes[at + 3] != 0xB0) continue;
-        const int n = bytes[at + 12];
+        const int number = bytes[at + 12];
         const std::lock_guard<std::mutex> lock(mutex);
-        if (arrived[static_cast<std::size_t>(n)] == TSteady::time_point{}) arrived[static_cast<std::size_t>(n)] = TSteady::now();
+        if (arrived[static_cast<std::size_t>(number)] == TSteady::time_point{}) arrived[static_cast<std::size_t>(number)] = TSteady::now();
       }
       if (bytes.size() > ardel::kWireSize) bytes.erase(bytes.begin(), bytes.end() - ardel::kWireSize);
     }
