@@ -93,16 +93,20 @@ void TPollEventLoop::DrainWakeFd() {
 }
 
 void TPollEventLoop::RunPending() {
-  for (;;) {
-    DrainWakeFd();
-    std::deque<std::function<void()>> jobs;
-    {
-      const std::lock_guard<std::mutex> lock(mutex_);
-      jobs.swap(jobs_);
-    }
-    if (jobs.empty()) return;
-    for (auto& job : jobs) job();
+  while (RunWaitingJobs()) {
   }
+}
+
+bool TPollEventLoop::RunWaitingJobs() {
+  // Drained before the jobs are taken: a job woken after the take rings it again.
+  DrainWakeFd();
+  std::deque<std::function<void()>> jobs;
+  {
+    const std::lock_guard<std::mutex> lock(mutex_);
+    jobs.swap(jobs_);
+  }
+  for (auto& job : jobs) job();
+  return !jobs.empty();
 }
 
 void TPollEventLoop::RunDueTimers() {
@@ -154,7 +158,9 @@ void TPollEventLoop::RunOnce(bool mayWait) {
   const int ready = ::poll(fds.data(), fds.size(), timeout);
   if (ready < 0 && errno != EINTR) throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
 
-  RunPending();
+  // Only the jobs that wait now: what they, or another thread, hand over meanwhile waits
+  // for the next turn, so that a flood slows the timers but never starves them.
+  RunWaitingJobs();
   if (ready > 0) {
     for (std::size_t i = 1; i < fds.size() && !quit_; ++i) {
       // A hang-up or an error counts as readable: the reader then sees the end.

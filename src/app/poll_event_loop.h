@@ -53,6 +53,8 @@ class TPollEventLoop : public IEventLoop {
   // One round: waits at most until the next timer (or not at all), then serves.
   void RunOnce(bool mayWait);
   void RunDueTimers();
+  // The jobs woken so far, not those they wake; false when there were none.
+  bool RunWaitingJobs();
   void DrainWakeFd();
 
   int wakeFd_ = -1;

@@ -33,7 +33,7 @@ constexpr int kFailed = 1;
 constexpr int kCannotRun = 2;
 
 void PrintError(const std::string& utf8) {
-  std::fprintf(stderr, "ardel-cli: %s\n", Utf8ToLocale(utf8).c_str());
+  std::fprintf(stderr, "ardel-cli: %s\n", Utf8ToLocale(WithLineFeeds(utf8)).c_str());
   std::fflush(stderr);
 }
 
@@ -89,6 +89,9 @@ int main(int argc, char* argv[]) {
   std::setlocale(LC_ALL, "");
   // A reader of the output that goes away must not end the program before it saves.
   ::signal(SIGPIPE, SIG_IGN);
+  // A file-size limit makes a capture write fail, which the log reports, instead of
+  // ending the program unsaved.
+  ::signal(SIGXFSZ, SIG_IGN);
 
   const std::optional<TProgramFiles> files = FilesOf(options);
   if (!files) return kCannotRun;

@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "util/text_encoding.h"
+#include "util/text_file.h"
 
 namespace ardel {
 namespace {
@@ -66,6 +67,16 @@ TLogLine TLinkLog::Line(std::size_t index) const {
 }
 
 void TLinkLog::Append(TLogKind kind, std::string_view text, bool scroll) {
+  // A line break inside a text (an error's CR between what failed and why) goes on in
+  // the next line of the log. Two passes of memchr: most texts have none.
+  if (text.find('\r') != std::string_view::npos || text.find('\n') != std::string_view::npos) {
+    for (const std::string& line : SplitLines(text)) AppendOne(kind, line, scroll);
+    return;
+  }
+  AppendOne(kind, text, scroll);
+}
+
+void TLinkLog::AppendOne(TLogKind kind, std::string_view text, bool scroll) {
   observers_.Notify([&](auto& o) { o.BeforeAppend(store_.Count()); });
   store_.Append(kind, clock_(), text);
   observers_.Notify([&](auto& o) { o.AfterAppend(scroll); });

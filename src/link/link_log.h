@@ -106,6 +106,7 @@ class TLinkLog {
 
  private:
   void Append(TLogKind kind, std::string_view text, bool scroll);
+  void AppendOne(TLogKind kind, std::string_view text, bool scroll);
   void ReportStoreFailures();
 
   TClock clock_;

@@ -63,7 +63,8 @@ TCaptureFile::~TCaptureFile() {
 
 bool TCaptureFile::Open(const std::string& path) {
   path_ = path;
-  fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  // Without blocking: a FIFO or a device would wait in open() for a writer.
+  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
   if (fd_ < 0) {
     error_ = "cannot open " + path + ": " + std::strerror(errno);
     return false;
@@ -73,11 +74,14 @@ bool TCaptureFile::Open(const std::string& path) {
     error_ = "cannot open " + path + ": not a file";
     return false;
   }
+  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
   ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
   std::string buffer;
   std::string carry;  // the start of a line that the last read cut
   std::uint64_t offset = 0;  // of buffer[0] in the file, counting carry
-  std::string_view lastTime;
+  bool skipping = false;  // in a line too long to keep, up to its end
+  bool newPage = true;
+  std::size_t inPage = 0;
   for (;;) {
     buffer.assign(carry);
     const std::size_t kept = buffer.size();
@@ -94,12 +98,35 @@ bool TCaptureFile::Open(const std::string& path) {
     if (n == 0) break;
     std::string_view rest(buffer);
     std::uint64_t at = offset;
+    if (skipping) {
+      const std::size_t stop = rest.find('\n');
+      if (stop == std::string_view::npos) {
+        offset += buffer.size();
+        carry.clear();
+        continue;
+      }
+      at += stop + 1;
+      rest.remove_prefix(stop + 1);
+      skipping = false;
+    }
     for (std::size_t stop; (stop = rest.find('\n')) != std::string_view::npos;) {
       std::string_view line = rest.substr(0, stop);
       if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
       TCaptureLine parsed;
-      if (ParseCaptureLine(line, parsed)) {
-        if (count_ % kLinesPerPage == 0) pageStart_.push_back(at);
+      if (stop > kLongestLine) {
+        // A page never reaches over it, so no read holds it.
+        ++unreadable_;
+        newPage = true;
+      } else if (ParseCaptureLine(line, parsed)) {
+        if (newPage || inPage == kLinesPerPage) {
+          pageStart_.push_back(at);
+          pageEnd_.push_back(at);
+          pageFirst_.push_back(count_);
+          newPage = false;
+          inPage = 0;
+        }
+        ++inPage;
+        pageEnd_.back() = at + stop + 1;
         if (count_ == 0) firstTime_.assign(parsed.time);
         lastTime_.assign(parsed.time);
         ++count_;
@@ -109,14 +136,29 @@ bool TCaptureFile::Open(const std::string& path) {
       at += stop + 1;
       rest.remove_prefix(stop + 1);
     }
-    end_ = at;
-    carry.assign(rest);
-    offset = at;
+    if (rest.size() > kLongestLine) {
+      ++unreadable_;
+      newPage = true;
+      skipping = true;
+      carry.clear();
+      offset = at + rest.size();
+    } else {
+      carry.assign(rest);
+      offset = at;
+    }
   }
   // A last line without its line break was cut while it was written.
   if (!carry.empty()) ++unreadable_;
   cache_.reserve(kCachedPages);
   return true;
+}
+
+std::size_t TCaptureFile::PageOf(std::size_t index) const {
+  return static_cast<std::size_t>(std::upper_bound(pageFirst_.begin(), pageFirst_.end(), index) - pageFirst_.begin()) - 1;
+}
+
+std::size_t TCaptureFile::LinesIn(std::size_t page) const {
+  return (page + 1 < pageFirst_.size() ? pageFirst_[page + 1] : count_) - pageFirst_[page];
 }
 
 bool TCaptureFile::Read(std::uint64_t from, std::uint64_t to, std::string& into) const {
@@ -145,14 +187,13 @@ const TCaptureFile::TPage& TCaptureFile::LoadPage(std::size_t page) const {
                                          [](const TPage& a, const TPage& b) { return a.used < b.used; });
   slot->page = page;
   slot->used = ++useCounter_;
-  const std::uint64_t to = page + 1 < pageStart_.size() ? pageStart_[page + 1] : end_;
-  Read(pageStart_[page], to, slot->bytes);
+  Read(pageStart_[page], pageEnd_[page], slot->bytes);
+  const std::size_t expected = LinesIn(page);
   slot->lines.clear();
   ForEachLine(slot->bytes, [&](const TCaptureLine& line) {
-    if (slot->lines.size() < kLinesPerPage) slot->lines.push_back(line);
+    if (slot->lines.size() < expected) slot->lines.push_back(line);
   });
   // A file changed under us leaves its lines empty rather than shifting the rest.
-  const std::size_t expected = std::min(kLinesPerPage, count_ - page * kLinesPerPage);
   while (slot->lines.size() < expected) slot->lines.push_back(TCaptureLine{{}, lkError, "(cannot read this line)"});
   return *slot;
 }
@@ -160,7 +201,8 @@ const TCaptureFile::TPage& TCaptureFile::LoadPage(std::size_t page) const {
 const TCaptureLine& TCaptureFile::Peek(std::size_t index) const {
   static const TCaptureLine kNone;
   if (index >= count_) return kNone;
-  return LoadPage(index / kLinesPerPage).lines[index % kLinesPerPage];
+  const std::size_t page = PageOf(index);
+  return LoadPage(page).lines[index - pageFirst_[page]];
 }
 
 void TCaptureFile::Scan(std::size_t from, std::size_t to, const TVisit& visit) const { ScanLines(from, to, visit); }
@@ -175,14 +217,19 @@ void TCaptureFile::ScanLines(std::size_t from, std::size_t to, F&& visit) const 
   to = std::min(to, count_);
   if (from >= to) return;
   const std::size_t pagesPerRead = 4096 / kLinesPerPage;
-  std::size_t page = from / kLinesPerPage;
-  std::size_t line = page * kLinesPerPage;
+  std::size_t page = PageOf(from);
+  std::size_t line = pageFirst_[page];
   while (line < to) {
-    // No page past the one of the last line asked for: a search's chunk reads no more.
-    const std::size_t lastPage = std::min({pageStart_.size(), page + pagesPerRead, (to - 1) / kLinesPerPage + 1});
-    const std::uint64_t end = lastPage < pageStart_.size() ? pageStart_[lastPage] : end_;
-    const std::size_t readEnd = std::min(to, lastPage * kLinesPerPage);
-    Read(pageStart_[page], end, scanBuffer_);
+    // Pages that follow each other on disk, and no page past the one of the last line
+    // asked for: a search's chunk reads no more, and no read spans a line left out as
+    // too long.
+    std::size_t lastPage = page + 1;
+    while (lastPage < pageStart_.size() && lastPage < page + pagesPerRead && pageFirst_[lastPage] < to &&
+           pageStart_[lastPage] == pageEnd_[lastPage - 1]) {
+      ++lastPage;
+    }
+    const std::size_t readEnd = std::min(to, lastPage < pageFirst_.size() ? pageFirst_[lastPage] : count_);
+    Read(pageStart_[page], pageEnd_[lastPage - 1], scanBuffer_);
     ForEachLine(scanBuffer_, [&](const TCaptureLine& parsed) {
       if (line >= from && line < readEnd) visit(line, parsed.kind, parsed.text);
       ++line;

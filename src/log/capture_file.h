@@ -30,6 +30,8 @@ bool ParseCaptureLine(std::string_view line, TCaptureLine& into);
 class TCaptureFile : public ILogLineSource {
  public:
   static constexpr std::size_t kLinesPerPage = 256;
+  // A longer line is left out, counted as unreadable, and never held whole.
+  static constexpr std::size_t kLongestLine = 1u << 20;
 
   TCaptureFile() = default;
   ~TCaptureFile() override;
@@ -54,7 +56,9 @@ class TCaptureFile : public ILogLineSource {
   const std::string& FirstTime() const { return firstTime_; }
   const std::string& LastTime() const { return lastTime_; }
   // Bytes of index memory, for the benchmarks.
-  std::size_t IndexBytes() const { return pageStart_.capacity() * sizeof(std::uint64_t); }
+  std::size_t IndexBytes() const {
+    return (pageStart_.capacity() + pageEnd_.capacity()) * sizeof(std::uint64_t) + pageFirst_.capacity() * sizeof(std::size_t);
+  }
 
  private:
   struct TPage {
@@ -65,6 +69,8 @@ class TCaptureFile : public ILogLineSource {
   };
   bool Read(std::uint64_t from, std::uint64_t to, std::string& into) const;
   const TPage& LoadPage(std::size_t page) const;
+  std::size_t PageOf(std::size_t index) const;
+  std::size_t LinesIn(std::size_t page) const;
   // Calls visit for each readable line of the bytes, which hold whole lines.
   template <typename F>
   static void ForEachLine(std::string_view bytes, F&& visit);
@@ -74,10 +80,13 @@ class TCaptureFile : public ILogLineSource {
   int fd_ = -1;
   std::string path_;
   std::string error_;
-  std::uint64_t end_ = 0;  // after the last whole line
   std::size_t count_ = 0;
   std::size_t unreadable_ = 0;
+  // A page holds up to kLinesPerPage readable lines; one ends early before a line too
+  // long to read, so that no read of a page holds that line.
   std::vector<std::uint64_t> pageStart_;
+  std::vector<std::uint64_t> pageEnd_;  // after the page's last readable line
+  std::vector<std::size_t> pageFirst_;  // the number of its first line
   std::string firstTime_, lastTime_;
   mutable std::vector<TPage> cache_;
   mutable std::uint64_t useCounter_ = 0;

@@ -15,19 +15,27 @@
 
 namespace ardel {
 
-// One file of lines. Bytes from `written` on are still in memory; a file without a
+// One file of lines, in four parts: [0, written) on its own file; once that failed,
+// `spilled` bytes in a private file of the temporary folder; then `lost` bytes that no
+// disk took and memory gave up; the rest, `pending`, in memory. A file without a
 // descriptor holds everything in memory.
 struct TLogStore::TFile {
   int fd = -1;
+  int spillFd = -1;
   std::string path;  // empty for the private file
   bool capture = false;
   bool closed = false;  // takes no more lines
+  bool failed = false;  // its own file takes no more bytes
   std::uint64_t written = 0;
+  std::uint64_t spilled = 0;
+  std::uint64_t lost = 0;
   std::string pending;
 
-  std::uint64_t Size() const { return written + pending.size(); }
+  std::uint64_t Kept() const { return written + spilled + lost; }
+  std::uint64_t Size() const { return Kept() + pending.size(); }
   ~TFile() {
     if (fd >= 0) ::close(fd);
+    if (spillFd >= 0) ::close(spillFd);
   }
 };
 
@@ -71,6 +79,28 @@ int OpenUnlinked(const std::string& directory) {
   return fd;
 }
 
+// Writes all of bytes at offset; on a failure the bytes written are cut back to the last
+// whole line, so that no reader meets half a line. The bytes kept, and the error.
+std::size_t WriteWholeLines(int fd, std::uint64_t offset, std::string_view bytes, int& error) {
+  std::size_t done = 0;
+  error = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) {
+      error = n < 0 ? errno : ENOSPC;
+      break;
+    }
+    done += static_cast<std::size_t>(n);
+  }
+  if (error != 0 && done > 0) {
+    const std::size_t lineEnd = bytes.rfind('\n', done - 1);
+    const std::size_t whole = lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
+    if (whole < done && ::ftruncate(fd, static_cast<off_t>(offset + whole)) == 0) done = whole;
+  }
+  return done;
+}
+
 std::string TempDirectory() {
   const char* env = std::getenv("TMPDIR");
   std::string directory = env != nullptr && *env != '\0' ? env : "/tmp";
@@ -101,11 +131,11 @@ void TLogStore::StartCapture(const TCaptureSettings& settings, TTime runStart) {
   runName_ = name;
   if (!settings_.capture || settings_.folder.empty()) return;
   std::shared_ptr<TFile> capture = OpenCapture(runStart);
-  if (current_ != nullptr) current_->closed = true;
+  if (current_ != nullptr && capture == nullptr) Close(*current_, runStart);
   if (capture == nullptr) return;
   // The lines from before, still in memory, become the start of the first file, so the
   // capture holds the run from its first line.
-  if (current_ != nullptr && current_->fd < 0 && current_->written == 0 && !current_->pending.empty()) {
+  if (current_ != nullptr && current_->fd < 0 && current_->Kept() == 0 && !current_->pending.empty()) {
     current_->fd = capture->fd;
     current_->path = capture->path;
     current_->capture = true;
@@ -114,6 +144,7 @@ void TLogStore::StartCapture(const TCaptureSettings& settings, TTime runStart) {
     Write(*current_, runStart);
     return;
   }
+  if (current_ != nullptr) Close(*current_, runStart);
   current_ = std::move(capture);
 }
 
@@ -146,7 +177,7 @@ std::shared_ptr<TLogStore::TFile> TLogStore::OpenCapture(TTime when) {
 }
 
 void TLogStore::OpenPrivate(TFile& file, TTime when) {
-  if (file.fd >= 0 || file.written != 0 || when < privateRetryAt_) return;
+  if (file.fd >= 0 || file.Kept() != 0 || when < privateRetryAt_) return;
   std::string directory = settings_.folder;
   int fd = -1;
   if (!directory.empty()) {
@@ -166,31 +197,74 @@ void TLogStore::OpenPrivate(TFile& file, TTime when) {
 
 bool TLogStore::Write(TFile& file, TTime when) {
   lastWrite_ = when;
-  if (file.fd < 0 || file.pending.empty()) return true;
-  std::size_t done = 0;
+  if (file.pending.empty()) return true;
+  if (file.failed) return Spill(file, when);
+  if (file.fd < 0) return true;
   int error = 0;
-  while (done < file.pending.size()) {
-    const ssize_t n = ::write(file.fd, file.pending.data() + done, file.pending.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) {
-      error = n < 0 ? errno : ENOSPC;
-      break;
-    }
-    done += static_cast<std::size_t>(n);
-  }
+  // A cut line on disk reads as garbage to every reader of the capture: the file goes
+  // back to its last whole line, and the rest stays in memory.
+  const std::size_t done = WriteWholeLines(file.fd, file.written, file.pending, error);
   file.written += done;
   file.pending.erase(0, done);
   if (error == 0) return true;
   Failed(file, error, when);
+  Spill(file, when);
   return false;
 }
 
-void TLogStore::Failed(TFile& file, int error, TTime when) {
-  // What did not reach the disk stays in memory, so the view keeps every line.
+bool TLogStore::Spill(TFile& file, TTime when) {
+  // Behind lines already given up there is no place in the file's order.
+  if (file.pending.empty() || file.lost > 0) return file.pending.empty();
+  if (file.spillFd < 0 || spillFailed_) {
+    if (when < spillRetryAt_) return false;
+    spillFailed_ = false;
+  }
+  // Not the folder that just failed: the temporary folder is most often another disk.
+  if (file.spillFd < 0) file.spillFd = OpenUnlinked(TempDirectory());
+  int error = file.spillFd < 0 ? errno : 0;
+  if (file.spillFd >= 0) {
+    const std::size_t done = WriteWholeLines(file.spillFd, file.spilled, file.pending, error);
+    file.spilled += done;
+    file.pending.erase(0, done);
+  }
+  if (error == 0) return true;
+  spillFailed_ = true;
+  spillRetryAt_ = when + options_.retryAfter;
+  return false;
+}
+
+void TLogStore::GiveUpOldest(TFile& file, std::size_t keep) {
+  if (file.pending.size() <= keep) return;
+  // Whole lines only, from the oldest on.
+  const std::size_t cut = file.pending.find('\n', file.pending.size() - keep - 1);
+  if (cut == std::string::npos) return;
+  const std::size_t bytes = cut + 1;
+  lostLines_ += static_cast<std::size_t>(std::count(file.pending.begin(), file.pending.begin() + static_cast<std::ptrdiff_t>(bytes), '\n'));
+  file.lost += bytes;
+  file.pending.erase(0, bytes);
+}
+
+void TLogStore::Close(TFile& file, TTime when) {
+  if (file.fd < 0 && !file.failed && file.Kept() == 0 && !file.pending.empty()) {
+    privateRetryAt_ = {};
+    OpenPrivate(file, when);
+  }
+  Write(file, when);
+  // A closed file's lines that no disk took leave memory: only the current file may hold
+  // any, so that memory stays bounded however long the disks stay full.
+  if (file.failed || file.fd < 0) GiveUpOldest(file, 0);
   file.closed = true;
+}
+
+void TLogStore::Failed(TFile& file, int error, TTime when) {
+  // What did not reach the disk goes to the temporary folder, else stays in memory, so
+  // the view keeps every line it can.
+  file.failed = true;
   if (file.capture) {
-    failures_.push_back("cannot write the capture " + file.path + ": " + Reason(error) +
-                        "; capturing pauses and starts a new file in a minute");
+    std::string text = "cannot write the capture " + file.path + ": " + Reason(error);
+    // No empty file left behind for every try while the disk is full.
+    if (file.written == 0 && ::unlink(file.path.c_str()) == 0) text += " (removed, as it held nothing)";
+    failures_.push_back(text + "; capturing pauses and starts a new file in a minute");
     capturePaused_ = true;
     retryAt_ = when + options_.retryAfter;
   } else {
@@ -200,10 +274,10 @@ void TLogStore::Failed(TFile& file, int error, TTime when) {
 
 TLogStore::TFile& TLogStore::Target(TTime when) {
   if (current_ != nullptr && !current_->closed) {
-    if (!current_->capture || current_->Size() < settings_.maxFileBytes) return *current_;
+    // A failed file takes the lines until the pause is over.
+    if (!current_->capture || current_->failed || current_->Size() < settings_.maxFileBytes) return *current_;
     // Past its limit: the file is finished and the next one takes the line.
-    Write(*current_, when);
-    current_->closed = true;
+    Close(*current_, when);
   }
   current_ = nullptr;
   if (started_ && settings_.capture && !settings_.folder.empty() && !capturePaused_) current_ = OpenCapture(when);
@@ -266,10 +340,14 @@ void TLogStore::Append(TLogKind kind, TTime when, std::string_view text) {
   }
   if (tail != nullptr) tail->lines.push_back(TStoredLine{std::string(text), kind});
 
-  if (file.fd >= 0) {
+  if (file.fd >= 0 || file.failed) {
     if (file.pending.size() >= options_.writeBytes) Write(file, when);
   } else if (!file.capture && file.pending.size() >= options_.memoryBytes) {
     OpenPrivate(file, when);
+  }
+  // No disk takes them: the oldest leave memory, half of it at a time.
+  if (file.pending.size() >= options_.memoryBytes && (file.failed || file.fd < 0)) {
+    GiveUpOldest(file, options_.memoryBytes / 2);
   }
 }
 
@@ -302,25 +380,31 @@ TLogStore::TPage& TLogStore::CachePage(std::uint64_t segment, std::size_t page) 
 bool TLogStore::ReadBytes(const TSegment& segment, std::uint64_t from, std::uint64_t to, std::string& bytes) const {
   const TFile& file = *segment.file;
   bytes.clear();
-  bool readFailed = false;
-  if (from < file.written) {
-    const std::size_t onDisk = static_cast<std::size_t>(std::min(to, file.written) - from);
-    bytes.resize(onDisk);
+  // Appends [from, min(to, end)) of a file that holds the bytes from `base` on.
+  auto readFile = [&](int fd, std::uint64_t base, std::uint64_t end) {
+    if (from >= end || from >= to) return true;
+    const std::size_t want = static_cast<std::size_t>(std::min(to, end) - from);
+    const std::size_t at = bytes.size();
+    bytes.resize(at + want);
     std::size_t got = 0;
-    while (got < onDisk) {
-      const ssize_t n = ::pread(file.fd, bytes.data() + got, onDisk - got, static_cast<off_t>(from + got));
+    while (got < want) {
+      const ssize_t n = ::pread(fd, bytes.data() + at + got, want - got, static_cast<off_t>(from - base + got));
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       got += static_cast<std::size_t>(n);
     }
-    readFailed = got < onDisk;
-    bytes.resize(got);
+    bytes.resize(at + got);
+    from += got;
+    return got == want;
+  };
+  if (!readFile(file.fd, 0, file.written)) return false;
+  if (!readFile(file.spillFd, file.written, file.written + file.spilled)) return false;
+  // Lines given up: the reader marks them.
+  if (from < file.Kept() && from < to) return false;
+  if (to > from) {
+    bytes.append(file.pending, static_cast<std::size_t>(from - file.Kept()), static_cast<std::size_t>(to - from));
   }
-  if (to > file.written && !readFailed) {
-    const std::uint64_t start = std::max(from, file.written);
-    bytes.append(file.pending, static_cast<std::size_t>(start - file.written), static_cast<std::size_t>(to - start));
-  }
-  return !readFailed;
+  return true;
 }
 
 void TLogStore::Scan(std::size_t from, std::size_t to, const TVisit& visit) const { ScanLines(from, to, visit); }
@@ -350,10 +434,11 @@ void TLogStore::ScanLines(std::size_t from, std::size_t to, F&& visit) const {
       const std::uint64_t end = lastPage < segment.pageStart.size() ? segment.pageStart[lastPage] : segment.end;
       std::size_t line = segment.firstLine + page * options_.linesPerPage;
       const std::size_t readEnd = std::min(segmentEnd, segment.firstLine + lastPage * options_.linesPerPage);
-      std::string_view rest;
-      if (ReadBytes(segment, begin, end, scanBuffer_)) rest = scanBuffer_;
+      // What cannot be read back, or was given up, reads as marked lines.
+      ReadBytes(segment, begin, end, scanBuffer_);
+      std::string_view rest = scanBuffer_;
       while (line < readEnd) {
-        std::string_view text = "(cannot read this line back)";
+        std::string_view text = TLogStore::kMissingLine;
         TLogKind kind = lkError;
         if (!rest.empty()) {
           const std::size_t stop = rest.find('\n');
@@ -393,7 +478,7 @@ void TLogStore::ReadPage(const TSegment& segment, std::size_t page, TPage& into)
     into.lines.push_back(std::move(stored));
   }
   // A file that cannot be read back leaves its lines empty rather than shifting the rest.
-  while (into.lines.size() < expected) into.lines.push_back(TStoredLine{"(cannot read this line back)", lkError});
+  while (into.lines.size() < expected) into.lines.push_back(TStoredLine{std::string(TLogStore::kMissingLine), lkError});
 }
 
 const TStoredLine& TLogStore::Peek(std::size_t index) const {
@@ -423,18 +508,25 @@ const TStoredLine& TLogStore::Peek(std::size_t index) const {
 void TLogStore::Poll(TTime now) {
   if (capturePaused_ && now >= retryAt_) {
     capturePaused_ = false;
-    if (current_ != nullptr) current_->closed = true;
+    if (current_ != nullptr) Close(*current_, now);
     current_ = nullptr;
     Target(now);
   }
-  if (current_ != nullptr && current_->fd >= 0 && !current_->pending.empty() &&
+  if (current_ != nullptr && (current_->fd >= 0 || current_->failed) && !current_->pending.empty() &&
       (now - lastWrite_ >= std::chrono::seconds(1) || now < lastWrite_)) {
     Write(*current_, now);
+  }
+  // One line for all given up since the last one, at most once per pause.
+  if (lostLines_ > 0 && (now >= lostReportAt_ || now + options_.retryAfter < lostReportAt_)) {
+    failures_.push_back(std::to_string(lostLines_) + (lostLines_ == 1 ? " line" : " lines") +
+                        " of the log not kept: no disk took them; the view marks where they are missing");
+    lostLines_ = 0;
+    lostReportAt_ = now + options_.retryAfter;
   }
 }
 
 void TLogStore::Flush() {
-  if (current_ != nullptr && current_->fd >= 0) Write(*current_, std::chrono::system_clock::now());
+  if (current_ != nullptr && (current_->fd >= 0 || current_->failed)) Write(*current_, std::chrono::system_clock::now());
 }
 
 std::vector<std::string> TLogStore::TakeFailures() {
@@ -444,7 +536,19 @@ std::vector<std::string> TLogStore::TakeFailures() {
 }
 
 std::string TLogStore::CaptureFile() const {
-  return current_ != nullptr && current_->capture && !current_->closed ? current_->path : std::string();
+  return current_ != nullptr && current_->capture && !current_->closed && !current_->failed ? current_->path
+                                                                                          : std::string();
+}
+
+std::size_t TLogStore::PendingBytes() const {
+  std::size_t bytes = 0;
+  const TFile* last = nullptr;
+  for (const TSegment& segment : segments_) {
+    if (segment.file.get() != last) bytes += segment.file->pending.size();
+    last = segment.file.get();
+  }
+  if (current_ != nullptr && current_.get() != last) bytes += current_->pending.size();
+  return bytes;
 }
 
 std::size_t TLogStore::IndexBytes() const {

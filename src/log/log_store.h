@@ -31,7 +31,8 @@ struct TLogStoreOptions {
   std::size_t cachedPages = 32;
   // Bytes that wait for one write; larger waits are written at once.
   std::size_t writeBytes = 256u << 10;
-  // Lines kept in memory until a private file takes them, while nothing is captured.
+  // Lines kept in memory until a private file takes them, while nothing is captured;
+  // while no disk takes them, the most that memory holds.
   std::size_t memoryBytes = 1u << 20;
   // How long capturing pauses after a failed write.
   std::chrono::seconds retryAfter{60};
@@ -40,6 +41,8 @@ struct TLogStoreOptions {
 class TLogStore : public ILogLineSource {
  public:
   using TTime = std::chrono::system_clock::time_point;
+  // Read back in place of a line that no disk took, or that cannot be read back.
+  static constexpr std::string_view kMissingLine = "(line missing: not kept, or cannot be read back)";
 
   explicit TLogStore(TLogStoreOptions options = {});
   ~TLogStore() override;
@@ -77,6 +80,8 @@ class TLogStore : public ILogLineSource {
   std::string CaptureFile() const;
   // Bytes of index memory, for the benchmarks.
   std::size_t IndexBytes() const;
+  // Bytes of lines held in memory because no disk has taken them yet.
+  std::size_t PendingBytes() const;
 
  private:
   struct TFile;
@@ -99,6 +104,11 @@ class TLogStore : public ILogLineSource {
   std::shared_ptr<TFile> OpenCapture(TTime when);
   void OpenPrivate(TFile& file, TTime when);
   bool Write(TFile& file, TTime when);
+  // The pending bytes of a failed file into its private file in the temporary folder.
+  bool Spill(TFile& file, TTime when);
+  // The oldest pending lines leave memory, down to keep bytes, counted.
+  void GiveUpOldest(TFile& file, std::size_t keep);
+  void Close(TFile& file, TTime when);
   void Failed(TFile& file, int error, TTime when);
   void FormatLine(std::string& out, TTime when, TLogKind kind, std::string_view text);
   template <typename F>
@@ -117,6 +127,10 @@ class TLogStore : public ILogLineSource {
   TTime retryAt_{};
   TTime lastWrite_{};
   TTime privateRetryAt_{};
+  bool spillFailed_ = false;
+  TTime spillRetryAt_{};
+  std::size_t lostLines_ = 0;  // given up and not yet reported
+  TTime lostReportAt_{};
 
   std::shared_ptr<TFile> current_;
   std::vector<TSegment> segments_;

@@ -199,6 +199,9 @@ void TCommThread::HandleEvent() {
     if (errno == EIO) MarkLost(SystemErrorText(errno));
     waiting = 0;
   }
+  // A socket's buffer can hold megabytes: taken whole, it would keep the main thread
+  // from its timers for seconds. The rest stays readable and comes with the next turn.
+  waiting = std::min(waiting, 64 << 10);
   if (mask & comm_events::kRxChar) {
     // A copy: the callback may close the port, which empties the slots.
     auto onReceive = OnReceive;

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "util/text_encoding.h"
+#include "util/text_file.h"
 
 namespace ardel::ui {
 
@@ -13,7 +14,7 @@ void TMessageBoxErrorDialog::ShowError(QWidget* parent, const QString& text) {
 
 void TStandardErrorDialog::ShowError(QWidget*, const QString& text) {
   // Qt's local 8-bit encoding is always UTF-8 here; the terminal may have another.
-  std::fprintf(stderr, "ardel: %s\n", Utf8ToLocale(text.toStdString()).c_str());
+  std::fprintf(stderr, "ardel: %s\n", Utf8ToLocale(WithLineFeeds(text.toStdString())).c_str());
 }
 
 }  // namespace ardel::ui

@@ -35,7 +35,21 @@ TDirectoryLock::~TDirectoryLock() {
 bool TDirectoryLock::Acquire(const std::string& directory) {
   directory_ = directory;
   holder_ = 0;
+  strange_ = "";
   const std::string path = directory + kFileName;
+  // Something else than a file under the lock's name (a link, a FIFO, a folder) is
+  // someone else's: locking around it would let two programs share the folder.
+  auto refuse = [&](const char* what) {
+    strange_ = what;
+    return false;
+  };
+  struct stat named {};
+  if (::lstat(path.c_str(), &named) == 0 && !S_ISREG(named.st_mode)) {
+    return refuse(S_ISLNK(named.st_mode)    ? "a symbolic link"
+                  : S_ISFIFO(named.st_mode) ? "a FIFO"
+                  : S_ISDIR(named.st_mode)  ? "a directory"
+                                            : "not a regular file");
+  }
   bool writable = true;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
   if (fd < 0 && (errno == EACCES || errno == EROFS)) {
@@ -45,14 +59,15 @@ bool TDirectoryLock::Acquire(const std::string& directory) {
     fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0 && errno == ENOENT) fd = ::open(directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   }
+  // Put there between the look and the open.
+  if (fd < 0 && (errno == ELOOP || errno == EISDIR || errno == ENXIO)) return refuse("not a regular file");
   if (fd < 0) {
     throw EFileError("cannot lock " + LocaleToUtf8(directory) + ": " + SystemErrorText(errno));
   }
   struct stat st {};
-  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || S_ISDIR(st.st_mode))) {
+  if (::fstat(fd, &st) != 0 || !(S_ISREG(st.st_mode) || (S_ISDIR(st.st_mode) && !writable))) {
     ::close(fd);
-    throw EFileError("cannot lock " + LocaleToUtf8(directory) + ": " + LocaleToUtf8(path) +
-                     " is not a regular file");
+    return refuse("not a regular file");
   }
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
     const int error = errno;
@@ -72,6 +87,11 @@ bool TDirectoryLock::Acquire(const std::string& directory) {
 }
 
 std::string TDirectoryLock::RefusalText() const {
+  if (*strange_ != '\0') {
+    return "The program directory " + LocaleToUtf8(directory_) + " cannot be locked: " +
+           LocaleToUtf8(directory_ + kFileName) + " is " + strange_ +
+           "; remove it, or start Ardel on another directory.";
+  }
   std::string text = "The program directory " + LocaleToUtf8(directory_) + " is in use by another Ardel";
   if (holder_ > 0) text += " (process " + std::to_string(holder_) + ")";
   return text + "; only one Ardel at a time may keep its files there.";

@@ -18,8 +18,9 @@ class TDirectoryLock {
   TDirectoryLock& operator=(const TDirectoryLock&) = delete;
 
   // Takes the lock of the directory (with its trailing "/"), without waiting. False when
-  // another process holds it; then Holder() and RefusalText() say who. Throws
-  // EFileError when the directory cannot be locked at all.
+  // another process holds it, or when the lock's name holds something else than a
+  // regular file; RefusalText() then says which. Throws EFileError when the file system
+  // cannot lock at all.
   bool Acquire(const std::string& directory);
   bool Held() const { return fd_ >= 0; }
 
@@ -32,6 +33,7 @@ class TDirectoryLock {
   int fd_ = -1;
   pid_t holder_ = 0;
   std::string directory_;
+  const char* strange_ = "";  // what holds the lock's name instead of a file
 };
 
 }  // namespace ardel

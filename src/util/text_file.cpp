@@ -234,6 +234,19 @@ std::vector<std::string> SplitLines(std::string_view text) {
   return lines;
 }
 
+std::string WithLineFeeds(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] != '\r') {
+      out.push_back(text[i]);
+    } else if (i + 1 == text.size() || text[i + 1] != '\n') {
+      out.push_back('\n');
+    }
+  }
+  return out;
+}
+
 std::string JoinLinesCrLf(const std::vector<std::string>& lines) {
   std::size_t total = 0;
   for (const auto& line : lines) total += line.size() + 2;

@@ -33,6 +33,10 @@ void WriteFileAtomically(const std::string& path, std::string_view bytes);
 // empty line.
 std::vector<std::string> SplitLines(std::string_view text);
 
+// The text for a terminal: every line end (CR LF, a lone CR) a LF, so that no part of
+// a message overwrites another.
+std::string WithLineFeeds(std::string_view text);
+
 // Lines joined by CR LF, the last one ended too.
 std::string JoinLinesCrLf(const std::vector<std::string>& lines);
 

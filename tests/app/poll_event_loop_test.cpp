@@ -6,6 +6,8 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <functional>
 
 #include <string>
 #include <thread>
@@ -103,6 +105,55 @@ TEST(PollEventLoop, WatchesServeReadableDescriptorsUntilRemoved) {
   EXPECT_EQ(loop.Run(), 5);
   ::close(fds[0]);
   ::close(fds[1]);
+}
+
+// A sender that hands over without pause (a network port flooding answers) slows the
+// tick, never stops it: each turn runs what waited when it began, then the due timers.
+TEST(PollEventLoop, AFloodOfHandOversCannotStarveTheTimers) {
+  enum TFlood { fdOtherThread, fdJobWakesJob };
+  for (const TFlood flood : {fdOtherThread, fdJobWakesJob}) {
+    SCOPED_TRACE(flood == fdOtherThread ? "another thread" : "a job that wakes the next");
+    TPollEventLoop loop;
+    std::atomic<bool> flooding{true};
+    std::atomic<std::uint64_t> handed{0};
+    const auto giveUp = std::chrono::steady_clock::now() + 3s;
+    int ticksInFlood = 0;
+    auto tick = loop.NewTimer(tkRepeating, [&] {
+      if (flooding && ++ticksInFlood == 5) loop.Quit(0);
+    });
+    tick->Start(10ms);
+    std::thread producer;
+    std::function<void()> next = [&] {
+      ++handed;
+      if (std::chrono::steady_clock::now() > giveUp) {
+        flooding = false;
+        loop.Quit(1);
+      } else if (flood == fdJobWakesJob) {
+        loop.Wake(next);
+      }
+    };
+    if (flood == fdOtherThread) {
+      producer = std::thread([&] {
+        while (flooding) {
+          loop.Wake([&] { ++handed; });
+          if (std::chrono::steady_clock::now() > giveUp) flooding = false;
+        }
+      });
+      // Quits once the flood is over, if the timer never got its turn.
+      auto late = loop.NewTimer(tkRepeating, [&] {
+        if (!flooding) loop.Quit(1);
+      });
+      late->Start(50ms);
+      EXPECT_EQ(loop.Run(), 0);
+      flooding = false;
+      producer.join();
+    } else {
+      loop.Wake(next);
+      EXPECT_EQ(loop.Run(), 0);
+    }
+    EXPECT_EQ(ticksInFlood, 5);
+    EXPECT_GT(handed.load(), 5u);
+  }
 }
 
 }  // namespace

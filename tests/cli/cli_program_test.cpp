@@ -4,11 +4,13 @@
 
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <optional>
 #include <string>
 #include <thread>
@@ -41,9 +43,19 @@ class TCli {
     WriteFileAtomically(files_.ConfigFile(), "[Ports]\nCOM1=" + bus.Path() + "\n");
   }
 
+  // Starts it through a shell that first sets the file-size limit, in kilobytes.
+  void LimitFileSize(int kilobytes) { fileLimit_ = kilobytes; }
+
   pid_t Start(std::vector<std::string> arguments, const std::string& input = "") {
     WriteFileAtomically(files_.File("in.txt"), input);
     std::vector<std::string> argv{ARDEL_CLI_PATH, "--dir", files_.Path()};
+    if (fileLimit_ > 0) {
+      // bash counts the limit in kilobytes. The output goes through a pipe to a cat that
+      // has no limit, so only the capture meets it.
+      argv.insert(argv.begin(), {"/bin/bash", "-c",
+                                 "exec > >(exec cat); ulimit -f " + std::to_string(fileLimit_) + " && exec \"$@\"",
+                                 "bash"});
+    }
     argv.insert(argv.end(), arguments.begin(), arguments.end());
     std::vector<char*> argp;
     for (std::string& a : argv) argp.push_back(a.data());
@@ -83,6 +95,7 @@ class TCli {
   const TProgramDirectory& files_;
   TSteady::time_point started_;
   double seconds_ = 0;
+  int fileLimit_ = 0;
 };
 
 // Station 0 (FFFFFF80) and station 1 (FFFFFF00) in the table as the bus has them.
@@ -322,8 +335,81 @@ TEST(CliWithoutTheBus, CannotRunEndsWithStatusTwoAndOneLine) {
     EXPECT_EQ(cli.Run(c.arguments), 2) << cli.Said();
     const std::string err = cli.Err();
     EXPECT_NE(err.find(c.inErrors), std::string::npos) << cli.Said();
-    EXPECT_EQ(CountOf(err, "\n"), c.name == std::string("bad policy") || c.name == std::string("bad station") ? 2u : 1u)
+    // The port's failure names the port, and on its own line the reason; a carriage
+    // return would let the reason overwrite the first part on a terminal.
+    const std::string name = c.name;
+    EXPECT_EQ(CountOf(err, "\n"), name == "bad policy" || name == "bad station" || name == "no such port" ? 2u : 1u)
         << cli.Said();
+    EXPECT_EQ(err.find('\r'), std::string::npos) << cli.Said();
+  }
+}
+
+// A capture that reaches the file-size limit fails a write; the program says so in a
+// red line, keeps its link and still saves its files at the end.
+TEST(CliAgainstTheBus, AFileSizeLimitCostsARedLineNotTheRun) {
+  TBusProcess bus;
+  bus.Start({"--stations", "1", "--quiet", "--sender-interval", "5"});
+  TProgramDirectory files;
+  WriteStations(files, "/ kept\n");
+  TCli cli(files);
+  cli.UseBus(bus);
+  cli.LimitFileSize(64);
+  const pid_t pid = cli.Start({});
+  const auto end = TSteady::now() + 15s;
+  while (cli.Out().find("cannot write the capture") == std::string::npos && TSteady::now() < end &&
+         ::waitpid(pid, nullptr, WNOHANG) == 0) {
+    std::this_thread::sleep_for(50ms);
+  }
+  const std::string out = cli.Out();
+  const std::size_t red = out.find("cannot write the capture");
+  ASSERT_NE(red, std::string::npos) << cli.Said();
+  EXPECT_NE(out.find("File too large", red), std::string::npos) << cli.Said();
+  // The link goes on after the failure.
+  const std::size_t before = CountOf(cli.Out(), "6B 05");
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(CountOf(cli.Out(), "6B 05"), before) << cli.Said();
+  ::kill(pid, SIGTERM);
+  EXPECT_EQ(WaitForExit(pid), 0) << cli.Said();
+  // Saved as the shut-down saves: the rule set in its own line ends.
+  EXPECT_EQ(ReadWholeFile(files.RuleSetFile()), "/ kept\r\n");
+  EXPECT_NE(ReadWholeFile(files.ConfigFile()).find("[Link]\nComport=1\n"), std::string::npos);
+  // The capture ends with its last whole line.
+  std::size_t captures = 0;
+  for (const auto& entry : std::filesystem::directory_iterator(files.Path() + "log")) {
+    const std::string text = ReadWholeFile(entry.path().string());
+    if (text.empty()) continue;
+    ++captures;
+    EXPECT_EQ(text.back(), '\n') << entry.path();
+  }
+  EXPECT_GE(captures, 1u);
+}
+
+// A lock name that holds something else than a file refuses the start, naming it.
+TEST(CliWithoutTheBus, ALockNameTakenBySomethingElseRefusesTheStart) {
+  struct TCase {
+    const char* name;
+    bool fifo;
+    const char* said;
+  } const cases[] = {
+      {"FIFO", true, "ardel.lock is a FIFO"},
+      {"symbolic link", false, "ardel.lock is a symbolic link"},
+  };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    TProgramDirectory files;
+    WriteStations(files);
+    const std::string lock = files.Path() + TDirectoryLock::kFileName;
+    if (c.fifo) {
+      ASSERT_EQ(::mkfifo(lock.c_str(), 0600), 0);
+    } else {
+      std::filesystem::create_symlink(files.StationFile(), lock);
+    }
+    TCli cli(files);
+    EXPECT_EQ(cli.Run({"--port", "/dev/ardel-no-such-device"}), 2) << cli.Said();
+    const std::string err = cli.Err();
+    EXPECT_NE(err.find(c.said), std::string::npos) << cli.Said();
+    EXPECT_EQ(err.find("going on without the lock"), std::string::npos) << cli.Said();
+    EXPECT_EQ(CountOf(err, "\n"), 1u) << cli.Said();
   }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <stdlib.h>
+#include <sys/mount.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <time.h>
@@ -11,6 +12,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <optional>
 #include <random>
 #include <thread>
 #include <string>
@@ -92,9 +94,12 @@ TEST_F(LogStoreTest, EveryKindWritesItsWordBetweenTabs) {
   log.LogTelegram(lkRx, ' ', body, "");
   const std::string telegram = log.Line(log.Count() - 1).text;
   expected += "2026-12-09T02:41:22.179\trx\t" + telegram + "\n";
-  // A line break inside a text stays one line.
-  log.AppendLine(lkInfo, "two\nparts");
+  // A line break inside a stored text stays one line; the log's own texts go on in the
+  // next line.
+  log.Store().Append(lkInfo, now, "two\nparts");
   expected += "2026-12-09T02:41:22.179\tinfo\ttwo parts\n";
+  log.AppendLine(lkInfo, "three\rparts");
+  expected += "2026-12-09T02:41:22.179\tinfo\tthree\n2026-12-09T02:41:22.179\tinfo\tparts\n";
   log.Poll();
   ASSERT_EQ(Files(), std::vector<std::string>{"ardel-20261209-024121.log"});
   EXPECT_EQ(Read(Files()[0]), expected);
@@ -244,6 +249,10 @@ TEST_F(LogStoreTest, AFullFileSystemCostsOneRedLineAndNothingElse) {
       if (log.Line(i).text == "telegram " + std::to_string(seen) + std::string(40, '.')) ++seen;
     }
     if (seen != 3000) ::_exit(13);
+    // The file ends with its last whole line, and holds the first lines in order.
+    const std::string kept = ReadWholeFile(file);
+    if (kept.empty() || kept.back() != '\n') ::_exit(16);
+    if (kept.find("\trx\ttelegram 0.") == std::string::npos) ::_exit(17);
     // The minute is over: a new file.
     now += 61s;
     log.Poll();
@@ -297,6 +306,177 @@ TEST_F(LogStoreTest, AKilledFloodLeavesWholeLines) {
       }
     }
     EXPECT_GT(lines, 1u);
+  }
+}
+
+// A tmpfs of 64 KiB mounted for a test: a real full file system. Needs the right to
+// mount; without it the test is skipped.
+class TSmallDisk {
+ public:
+  explicit TSmallDisk(std::string path) : path_(std::move(path)) {
+    fs::create_directories(path_);
+    mounted_ = ::mount("tmpfs", path_.c_str(), "tmpfs", MS_NOSUID | MS_NODEV, "size=64k") == 0;
+  }
+  ~TSmallDisk() {
+    if (mounted_) ::umount2(path_.c_str(), MNT_DETACH);
+  }
+  bool Mounted() const { return mounted_; }
+
+ private:
+  std::string path_;
+  bool mounted_ = false;
+};
+
+// The private files of this process in a folder: the places its lines went to.
+std::size_t OpenFilesIn(const std::string& folder) {
+  std::size_t found = 0;
+  for (const auto& entry : fs::directory_iterator("/proc/self/fd")) {
+    std::error_code error;
+    const std::string target = fs::read_symlink(entry.path(), error).string();
+    if (!error && target.rfind(folder, 0) == 0) ++found;
+  }
+  return found;
+}
+
+// While the capture's disk takes no more bytes, the lines go to the temporary folder;
+// when that takes none either, the oldest leave memory with a red line that counts
+// them, and the view marks each. The files keep whole lines only, and no empty capture
+// file is left for a retry.
+TEST_F(LogStoreTest, ADiskThatTakesNoMoreKeepsWholeLinesAndBoundedMemory) {
+  struct TCase {
+    const char* name;
+    bool fullCapture;  // the capture folder on a small tmpfs
+    bool fullTemp;     // the temporary folder on another one
+    int limitKb;       // a file-size limit instead
+    bool linesLost;
+  } const cases[] = {
+      {"a file-size limit", false, false, 64, true},
+      {"a full capture disk, room in the temporary folder", true, false, 0, false},
+      {"a full capture disk and a full temporary folder", true, true, 0, true},
+  };
+  constexpr std::size_t kMemory = 32u << 10;
+  constexpr int kLines = 6000;
+  auto text = [](int i) { return "telegram " + std::to_string(i) + " " + std::string(50, '.'); };
+  for (const TCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string captureDir = dir_ + c.name + "/log/";
+    const std::string tempDir = dir_ + c.name + "/tmp/";
+    fs::create_directories(captureDir);
+    fs::create_directories(tempDir);
+    std::optional<TSmallDisk> captureDisk, tempDisk;
+    if (c.fullCapture) captureDisk.emplace(captureDir);
+    if (c.fullTemp) tempDisk.emplace(tempDir);
+    if ((captureDisk && !captureDisk->Mounted()) || (tempDisk && !tempDisk->Mounted())) {
+      GTEST_SKIP() << "cannot mount a tmpfs here";
+    }
+    const std::string why = dir_ + "why.txt";
+    const pid_t pid = ::fork();
+    ASSERT_GE(pid, 0);
+    if (pid == 0) {
+      auto fail = [&](const std::string& reason) {
+        WriteFileAtomically(why, reason);
+        ::_exit(1);
+      };
+      ::signal(SIGXFSZ, SIG_IGN);
+      if (c.limitKb > 0) {
+        const rlimit limit{static_cast<rlim_t>(c.limitKb) << 10, static_cast<rlim_t>(c.limitKb) << 10};
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0) fail("setrlimit");
+      }
+      ::setenv("TMPDIR", tempDir.c_str(), 1);
+      TTime now = kStart;
+      // Few pages decoded, so that the view reads its lines back.
+      TLinkLog log([&] { return now; },
+                   TLogStoreOptions{.linesPerPage = 64, .cachedPages = 2, .writeBytes = 4096, .memoryBytes = kMemory});
+      log.StartCapture(TCaptureSettings{true, captureDir, 256u << 20});
+      const std::string first = log.Store().CaptureFile();
+      std::size_t mostHeld = 0;
+      for (int i = 0; i < kLines; ++i) {
+        log.AppendLine(lkRx, text(i));
+        if (i % 100 == 0) now += 1s, log.Poll();
+        mostHeld = std::max(mostHeld, log.Store().PendingBytes());
+      }
+      if (mostHeld > kMemory + 4096) fail("memory held " + std::to_string(mostHeld));
+      if (OpenFilesIn(tempDir) == 0) fail("no private file in the temporary folder");
+      // The pause is over: a new capture file is tried, and the losses are counted.
+      // The newest lines are the ones memory keeps.
+      for (std::size_t back = 1; back <= 100; ++back) {
+        const std::string line = log.Line(log.Count() - back).text;
+        if (line.rfind("telegram ", 0) == 0 && line != text(kLines - static_cast<int>(back))) fail("newest: " + line);
+      }
+      for (int retry = 0; retry < 2; ++retry) {
+        now += 61s;
+        log.Poll();
+        log.AppendLine(lkInfo, "after a pause");
+        log.Store().Flush();
+      }
+      // The capture holds whole lines, the first ones in order.
+      const std::string kept = ReadWholeFile(first);
+      if (!kept.empty() && kept.back() != '\n') fail("a cut line ends the capture");
+      if (kept.find("\trx\t" + text(0) + "\n") == std::string::npos) fail("the capture lacks its first line");
+      for (const auto& entry : fs::directory_iterator(captureDir)) {
+        if (fs::is_regular_file(entry) && fs::file_size(entry) == 0) fail("empty capture " + entry.path().string());
+      }
+      // Every line is there or marked, in order; the marks are what the red lines count.
+      int next = 0;
+      std::size_t marked = 0, counted = 0, seen = 0;
+      for (std::size_t i = 0; i < log.Count(); ++i) {
+        const TLogLine line = log.Line(i);
+        if (line.text == TLogStore::kMissingLine) {
+          ++marked;
+        } else if (const std::size_t at = line.text.find(" of the log not kept"); at != std::string::npos) {
+          const std::size_t number = line.text.rfind(' ', line.text.rfind(' ', at - 1) - 1) + 1;
+          counted += std::stoul(line.text.substr(number));
+        } else if (line.text.rfind("telegram ", 0) == 0) {
+          const int n = std::stoi(line.text.substr(9));
+          if (n < next || line.text != text(n)) fail("out of order: " + line.text);
+          next = n + 1;
+          ++seen;
+        }
+      }
+      if (seen + marked < kLines) fail(std::to_string(seen) + " seen, " + std::to_string(marked) + " marked");
+      if (!c.linesLost && seen != kLines) fail(std::to_string(seen) + " seen");
+      if (c.linesLost != (marked > 0)) fail("marked " + std::to_string(marked));
+      // A red line that counts may itself leave memory later, counted by the next one.
+      if (c.linesLost && (counted == 0 || counted > marked)) {
+        fail("marked " + std::to_string(marked) + ", counted " + std::to_string(counted));
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(pid, &status, 0), pid);
+    ASSERT_TRUE(WIFEXITED(status)) << "the child died of signal " << WTERMSIG(status);
+    EXPECT_EQ(WEXITSTATUS(status), 0) << (fs::exists(why) ? ReadWholeFile(why) : "");
+    fs::remove(why);
+  }
+}
+
+// An error text's line break goes on in the log's next line, with the same colour.
+TEST_F(LogStoreTest, ALineBreakInATextContinuesOnTheNextLine) {
+  struct TCase {
+    std::string text;
+    std::vector<std::string> lines;
+  } const cases[] = {
+      {"TCOMPORT : cannot open COM1\r/dev/zero: not a terminal", {"TCOMPORT : cannot open COM1", "/dev/zero: not a terminal"}},
+      {"one\r\ntwo\nthree", {"one", "two", "three"}},
+      {"no break", {"no break"}},
+  };
+  for (const TCase& c : cases) {
+    TTime now = kStart;
+    TLinkLog log([&] { return now; });
+    log.StartCapture(Settings());
+    log.AppendLine(lkError, c.text);
+    // After the column guide.
+    ASSERT_EQ(log.Count(), 1 + c.lines.size()) << c.text;
+    for (std::size_t i = 0; i < c.lines.size(); ++i) {
+      EXPECT_EQ(log.Line(1 + i).text, c.lines[i]);
+      EXPECT_EQ(log.Line(1 + i).kind, lkError);
+    }
+    log.Store().Flush();
+    const std::string file = Read(Files().at(0));
+    std::size_t red = 0;
+    for (std::size_t at = file.find("\terror\t"); at != std::string::npos; at = file.find("\terror\t", at + 1)) ++red;
+    EXPECT_EQ(red, c.lines.size()) << file;
+    fs::remove_all(dir_ + "log");
   }
 }
 

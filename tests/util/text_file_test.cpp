@@ -31,6 +31,18 @@ TEST(SplitLines, AcceptsEveryLineEnd) {
   for (const auto& c : cases) EXPECT_EQ(SplitLines(c.text), c.lines) << c.text;
 }
 
+// A message for a terminal: a lone CR would let its second part overwrite the first.
+TEST(WithLineFeeds, EveryLineEndBecomesALineFeed) {
+  const std::pair<std::string, std::string> cases[] = {
+      {"TCOMPORT : cannot open COM1\r/dev/zero: not a serial device",
+       "TCOMPORT : cannot open COM1\n/dev/zero: not a serial device"},
+      {"a\r\nb", "a\nb"},
+      {"a\n\rb\r", "a\n\nb\n"},
+      {"plain", "plain"},
+  };
+  for (const auto& [text, shown] : cases) EXPECT_EQ(WithLineFeeds(text), shown) << text;
+}
+
 class TextFileTest : public ::testing::Test {
  protected:
   void SetUp() override {
