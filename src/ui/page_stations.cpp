@@ -148,7 +148,7 @@ TPageStations::TPageStations(TArdelApp& app, IErrorSink& errors, QWidget* parent
   bottomLayout->addLayout(buttons);
   layout->addWidget(bottom);
 
-  // The commands and "read INFI" come last, after the rest of the page.
+  // Made last, so the Tab key reaches them after the rest of the page.
   new TStationCommands(app_, Errors(), stationCommandsArea, stationCommandsLayout, Bindings());
   auto* Button11 = new QPushButton(QStringLiteral("read INFI"), ListBox1->parentWidget());
   Button11->setObjectName(QStringLiteral("Button11"));

@@ -16,15 +16,17 @@ class TRecordingErrorDialog : public IErrorDialog {
   QStringList shown;
 };
 
-// Gives the name it holds, and counts the questions.
+// Gives the name it holds, and counts the questions and keeps the window that asked.
 class TFixedSaveFileDialog : public ISaveFileDialog {
  public:
-  QString GetSaveFileName(QWidget*, const QString&, const QString&) override {
+  QString GetSaveFileName(QWidget* parent, const QString&, const QString&) override {
     ++asked;
+    askedBy = parent;
     return answer;
   }
   QString answer;
   int asked = 0;
+  QWidget* askedBy = nullptr;
 };
 
 }  // namespace ardel::ui

@@ -49,6 +49,8 @@ TEST(LogPage, SetupShowsTheCaptureAndSaveWritesTheViewOrTheSelection) {
   saveButton->click();
   EXPECT_EQ(ReadWholeFile(files.File("saved.txt")), "first\nthird\n");
   EXPECT_EQ(save.asked, 2);
+  // Over the window, not over a page that may be hidden.
+  EXPECT_EQ(save.askedBy, &form);
 
   // The poll timer writes within a second.
   ASSERT_TRUE(testing::PumpUntil([&] { return ReadWholeFile(capture).find("\ttx\tfirst\n") != std::string::npos; }, 3000));

@@ -293,6 +293,8 @@ TEST(CaptureWindow, ShowsTheKindsColoursAndCountsWhatItCannotRead) {
   auto* window = form.findChild<TCaptureWindow*>("CaptureWindow");
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isWindow());
+  // It goes with the main window, and stays on top of it.
+  EXPECT_EQ(window->parentWidget(), &form);
   EXPECT_EQ(window->windowTitle(),
             "ardel-20261209-024121.log: 2026-12-09T02:41:21.123 to 2026-12-09T02:42:00.000 (read-only)");
   EXPECT_EQ(window->Note()->text(), "2 lines could not be read");
