@@ -42,7 +42,7 @@ int main(int argc, char** argv) {
   ::fcntl(master, F_SETFL, ::fcntl(master, F_GETFL) | O_NONBLOCK);
   std::size_t handed = 0;
   for (long i = 0; i < prefill; ++i) {
-    form.LinkLog().AppendLine(ardel::colors::kSent,
+    form.App().LinkLog().AppendLine(ardel::colors::kSent,
                               "  08.12.2026 18:45:12   6B 05 30000000 FFFFFF80 30   filler line of the log");
   }
   QApplication::processEvents();
@@ -100,12 +100,12 @@ int main(int argc, char** argv) {
 
   // The lines already there hold no received telegram; reading them back would be the
   // benchmark's cost, not the program's.
-  std::size_t lastLines = form.LinkLog().Count();
+  std::size_t lastLines = form.App().LinkLog().Count();
   std::uint64_t received = 0;
   // The log is cleared now and then so the figure is the path's, not the log's memory;
   // blue lines are counted before each clear.
   auto countAndClear = [&] {
-    ardel::TLinkLog& log = form.LinkLog();
+    ardel::TLinkLog& log = form.App().LinkLog();
     for (std::size_t i = lastLines; i < log.Count(); ++i) received += log.Line(i).color == ardel::colors::kReceived;
     if (rate == 0) {
       log.Clear();
@@ -123,15 +123,15 @@ int main(int argc, char** argv) {
   clock.start();
   const double cpuBefore = ardel::bench::CpuSeconds();
   const long rssBefore = ardel::bench::ResidentBytes();
-  const std::size_t linesBefore = form.LinkLog().Count();
+  const std::size_t linesBefore = form.App().LinkLog().Count();
   QTimer::singleShot(seconds * 1000, &app, &QApplication::quit);
   QTimer sample;
   std::uint64_t lastReceived = 0;
   QObject::connect(&sample, &QTimer::timeout, [&] {
     countAndClear();
     std::printf("  %5.1f s: %8.0f telegrams/s, answer list %zu, command queue %zu\n", clock.elapsed() / 1000.0,
-                static_cast<double>(received - lastReceived) / 10.0, form.Queues().Answers().Count(),
-                form.Queues().Commands().Count());
+                static_cast<double>(received - lastReceived) / 10.0, form.App().Queues().Answers().Count(),
+                form.App().Queues().Commands().Count());
     std::fflush(stdout);
     lastReceived = received;
   });
@@ -142,20 +142,20 @@ int main(int argc, char** argv) {
   const double cpu = ardel::bench::CpuSeconds() - cpuBefore;
   stop = true;
   peer.join();
-  handed = received - form.Queues().Answers().Count();
+  handed = received - form.App().Queues().Answers().Count();
   std::printf("telegrams received and logged: %llu in %.1f s = %.0f per second\n",
               static_cast<unsigned long long>(received), elapsed, static_cast<double>(received) / elapsed);
   std::printf("acknowledgements read back:    %llu\n", static_cast<unsigned long long>(acks.load()));
   std::printf("handed to the tick:            %zu (left in the answer list: %zu)\n", handed,
-              form.Queues().Answers().Count());
+              form.App().Queues().Answers().Count());
   std::printf("process CPU: %.2f s (%.2f %% of one core)\n", cpu, 100.0 * cpu / elapsed);
   std::printf("errors shown: %lld\n", static_cast<long long>(window.Errors().shown.size()));
   const long rssAfter = ardel::bench::ResidentBytes();
   std::printf("resident memory: %.1f MB", rssAfter / 1e6);
-  if (rate > 0 && form.LinkLog().Count() > linesBefore) {
+  if (rate > 0 && form.App().LinkLog().Count() > linesBefore) {
     std::printf(", growth %.0f bytes per log line over %zu new lines",
-                static_cast<double>(rssAfter - rssBefore) / static_cast<double>(form.LinkLog().Count() - linesBefore),
-                form.LinkLog().Count() - linesBefore);
+                static_cast<double>(rssAfter - rssBefore) / static_cast<double>(form.App().LinkLog().Count() - linesBefore),
+                form.App().LinkLog().Count() - linesBefore);
   }
   std::printf("\n");
   return 0;

@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   cfmakeraw(&raw);
   tcsetattr(echoSlave, TCSANOW, &raw);
   for (long i = 0; i < prefill; ++i) {
-    form.LinkLog().AppendLine(ardel::lkTx, i % 2 == 0 ? "  08.12.2026 18:45:12   6B 05 30000000 FFFFFF80 30   station 3"
+    form.App().LinkLog().AppendLine(ardel::lkTx, i % 2 == 0 ? "  08.12.2026 18:45:12   6B 05 30000000 FFFFFF80 30   station 3"
                                                       : "  08.12.2026 18:45:12   AB AC 30000000 FFFFFF80 30   ");
   }
   QApplication::processEvents();

@@ -24,11 +24,11 @@ void BM_LinkLogAppendThroughView(benchmark::State& state) {
   TForm1 form;
   form.show();
   auto* view = form.findChild<QAbstractItemView*>("RichEdit1");
-  form.LinkLog().Clear();
+  form.App().LinkLog().Clear();
   const long before = ardel::bench::ResidentBytes();
   std::size_t appended = 0;
   for (auto _ : state) {
-    for (int i = 0; i < 64; ++i) form.LinkLog().AppendLine(colors::kReceived, kLine);
+    for (int i = 0; i < 64; ++i) form.App().LinkLog().AppendLine(colors::kReceived, kLine);
     appended += 64;
     QApplication::processEvents();
   }

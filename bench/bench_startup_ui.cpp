@@ -15,6 +15,7 @@
 #include "process_stats.h"
 
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 int main(int argc, char** argv) {
@@ -39,7 +40,7 @@ int main(int argc, char** argv) {
   std::printf("application object: %lld ms\n", static_cast<long long>(app_ms));
   std::printf("window created (start-up sequence included): %lld ms\n", static_cast<long long>(created_ms));
   std::printf("window shown and painted: %lld ms\n", static_cast<long long>(shown_ms));
-  std::printf("port open: %s, errors shown: %lld\n", form.ComPort().IsOpen() ? "yes" : "no",
+  std::printf("port open: %s, errors shown: %lld\n", form.App().ComPort().IsOpen() ? "yes" : "no",
               static_cast<long long>(dialog.shown.size()));
   std::printf("resident memory with an empty log: %.1f MB\n", (ardel::bench::ResidentBytes() / 1024) / 1024.0);
   return 0;

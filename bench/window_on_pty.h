@@ -10,6 +10,7 @@
 #include <string>
 
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::bench {
@@ -33,7 +34,7 @@ class TWindowOnPty {
 
   // False, having said why, when the port did not open.
   bool Ready() const {
-    if (form_ && form_->ComPort().IsOpen()) return true;
+    if (form_ && form_->App().ComPort().IsOpen()) return true;
     std::fprintf(stderr, "port did not open\n");
     return false;
   }

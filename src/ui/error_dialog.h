@@ -1,8 +1,7 @@
 #pragma once
-// The modal error dialog with one OK button, behind an interface so tests can record it.
+// The modal error dialog with one OK button, behind an interface so another can stand in.
 
 #include <QString>
-#include <QStringList>
 
 class QWidget;
 
@@ -23,13 +22,6 @@ class TMessageBoxErrorDialog : public IErrorDialog {
 class TStandardErrorDialog : public IErrorDialog {
  public:
   void ShowError(QWidget* parent, const QString& text) override;
-};
-
-// Keeps what would have been shown.
-class TRecordingErrorDialog : public IErrorDialog {
- public:
-  void ShowError(QWidget*, const QString& text) override { shown << text; }
-  QStringList shown;
 };
 
 }  // namespace ardel::ui

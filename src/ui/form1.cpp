@@ -6,14 +6,20 @@
 #include <QTabWidget>
 #include <QVBoxLayout>
 
-#include "ui/models.h"
-#include "ui/station_models.h"
+#include "ui/page_data.h"
+#include "ui/page_queue.h"
+#include "ui/page_ruleset.h"
+#include "ui/page_setup.h"
+#include "ui/page_stations.h"
+#include "ui/page_test.h"
 #include "ui/status_bar.h"
 
 namespace ardel::ui {
 
 TForm1::TForm1(TFormOptions options, QWidget* parent)
     : QWidget(parent), runSequences_(options.runSequences) {
+  ISaveFileDialog* saveFileDialog = options.saveFileDialog;
+  IOpenFileDialog* openFileDialog = options.openFileDialog;
   app_ = std::make_unique<TArdelApp>(loop_, static_cast<IErrorSink&>(*this), std::move(options));
   setObjectName(QStringLiteral("Form1"));
   setWindowTitle(QStringLiteral("Ardel V0.1"));
@@ -29,42 +35,31 @@ TForm1::TForm1(TFormOptions options, QWidget* parent)
   PageControl1->setObjectName(QStringLiteral("PageControl1"));
   layout->addWidget(PageControl1);
 
-  BuildStationsPage(NewPage(QStringLiteral("Stations"), QStringLiteral("TabSheet1")));
-  BuildStationCommands();
-  BuildRuleSetPage(NewPage(QStringLiteral("RuleSet"), QStringLiteral("TabSheet2")));
-  BuildTestPage(NewPage(QStringLiteral("Test"), QStringLiteral("TabSheet3")));
-  BuildDataPage(NewPage(QStringLiteral("Data"), QStringLiteral("TabSheet4")));
-  BuildQueuePage(NewPage(QStringLiteral("Command / replay -queue"), QStringLiteral("TabSheet5")));
-  BuildSetupPage(NewPage(QStringLiteral("Setup"), QStringLiteral("TabSheet6")));
+  IErrorSink& errors = *this;
+  AddPage(new TPageStations(*app_, errors, PageControl1), QStringLiteral("Stations"));
+  AddPage(new TPageRuleset(*app_, errors, PageControl1), QStringLiteral("RuleSet"));
+  AddPage(new TPageTest(*app_, errors, saveFileDialog, openFileDialog, PageControl1),
+          QStringLiteral("Test"));
+  AddPage(new TPageData(*app_, errors, PageControl1), QStringLiteral("Data"));
+  AddPage(new TPageQueue(*app_, errors, PageControl1), QStringLiteral("Command / replay -queue"));
+  setupPage_ = new TPageSetup(*app_, errors, PageControl1);
+  AddPage(setupPage_, QStringLiteral("Setup"));
   PageControl1->setCurrentIndex(0);
   layout->addWidget(NewPortStatusBar(*app_, this, bindings_.get()));
 
-  if (runSequences_) FormCreate();
-  ShowLogCapture();
+  if (runSequences_) app_->FormCreate();
+  setupPage_->ShowLogCapture();
 }
 
 TForm1::~TForm1() {
   if (runSequences_) FormDestroy();
-  // The rule editor's view reads the editor as it lets go of the rule set, so it goes
-  // while the editor is still there.
-  ruleSetEditor_.reset();
-  messageFieldView_.reset();
-  // The widgets and models watch the program's objects, which go before QObject's
+  // The pages and the status bar watch the program's objects, which go before QObject's
   // children do.
-  app_->Queues().SetRepeatCntrChanged(nullptr);
-  bindings_.reset();
   delete PageControl1;
-  delete linkLogModel_;
-  delete commandModel_;
-  delete answerModel_;
+  bindings_.reset();
 }
 
-QWidget* TForm1::NewPage(const QString& caption, const QString& objectName) {
-  auto* page = new QWidget(PageControl1);
-  page->setObjectName(objectName);
-  PageControl1->addTab(page, caption);
-  return page;
-}
+void TForm1::AddPage(QWidget* page, const QString& caption) { PageControl1->addTab(page, caption); }
 
 void TForm1::showEvent(QShowEvent* event) {
   QWidget::showEvent(event);

@@ -1,4 +1,4 @@
-// Page "RuleSet": the rule editor above a movable divider, the message field below.
+#include "ui/page_ruleset.h"
 
 #include <QCheckBox>
 #include <QHBoxLayout>
@@ -8,18 +8,20 @@
 #include <QSplitter>
 #include <QVBoxLayout>
 
+#include "app/ardel_app.h"
 #include "ui/fonts.h"
-#include "ui/form1.h"
 #include "ui/models.h"
 #include "ui/rule_highlighter.h"
 #include "ui/station_models.h"
+#include "ui/text_views.h"
 #include "ui/value_views.h"
 
 namespace ardel::ui {
 
-void TForm1::BuildRuleSetPage(QWidget* page) {
-  auto* layout = new QVBoxLayout(page);
-  Splitter1 = new QSplitter(Qt::Vertical, page);
+TPageRuleset::TPageRuleset(TArdelApp& app, IErrorSink& errors, QWidget* parent)
+    : TPage(app, errors, QStringLiteral("TabSheet2"), parent) {
+  auto* layout = new QVBoxLayout(this);
+  auto* Splitter1 = new QSplitter(Qt::Vertical, this);
   Splitter1->setObjectName(QStringLiteral("Splitter1"));
   Splitter1->setChildrenCollapsible(false);
   layout->addWidget(Splitter1);
@@ -27,16 +29,16 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   auto* upper = new QWidget(Splitter1);
   auto* upperLayout = new QVBoxLayout(upper);
   upperLayout->setContentsMargins(0, 0, 0, 0);
-  Label19 = new QLabel(QStringLiteral("Ruleset:"), upper);
+  auto* Label19 = new QLabel(QStringLiteral("Ruleset:"), upper);
   Label19->setObjectName(QStringLiteral("Label19"));
-  CheckBox5 = new QCheckBox(QStringLiteral("process Ruleset"), upper);
+  auto* CheckBox5 = new QCheckBox(QStringLiteral("process Ruleset"), upper);
   CheckBox5->setObjectName(QStringLiteral("CheckBox5"));
-  CheckBox5->setChecked(app_->RuleEngine().ProcessRuleset());
-  connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) { app_->RuleEngine().SetProcessRuleset(on); });
-  Button9 = new QPushButton(QStringLiteral("save Ruleset"), upper);
+  CheckBox5->setChecked(app_.RuleEngine().ProcessRuleset());
+  connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) { app_.RuleEngine().SetProcessRuleset(on); });
+  auto* Button9 = new QPushButton(QStringLiteral("save Ruleset"), upper);
   Button9->setObjectName(QStringLiteral("Button9"));
   connect(Button9, &QPushButton::clicked, this, [this] { Guarded([this] { Button9Click(); }); });
-  Memo2 = new QPlainTextEdit(upper);
+  auto* Memo2 = new QPlainTextEdit(upper);
   Memo2->setObjectName(QStringLiteral("Memo2"));
   Memo2->setFont(CourierNew(10));
   Memo2->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -46,11 +48,11 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   new TRuleLineHighlighter(Memo2);
   Memo2->setToolTip(RuleLineKey());
   // Says whether and where "save Ruleset" wrote the file.
-  Label24 = new QLabel(upper);
+  auto* Label24 = new QLabel(upper);
   Label24->setObjectName(QStringLiteral("Label24"));
   Label24->setAccessibleName(QStringLiteral("Ruleset saved"));
   Label24->setTextInteractionFlags(Qt::TextSelectableByMouse);
-  new TTextFieldLabel(app_->RuleSetSaved(), Label24, bindings_.get(), true);
+  new TTextFieldLabel(app_.RuleSetSaved(), Label24, Bindings(), true);
   upperLayout->addWidget(Label19);
   upperLayout->addWidget(CheckBox5, 0, Qt::AlignLeft);
   upperLayout->addWidget(Button9, 0, Qt::AlignLeft);
@@ -61,9 +63,9 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   auto* lowerLayout = new QVBoxLayout(lower);
   lowerLayout->setContentsMargins(0, 0, 0, 0);
   auto* heading = new QHBoxLayout;
-  Label20 = new QLabel(QStringLiteral("Message Field:"), lower);
+  auto* Label20 = new QLabel(QStringLiteral("Message Field:"), lower);
   Label20->setObjectName(QStringLiteral("Label20"));
-  Button10 = new QPushButton(QStringLiteral("clr"), lower);
+  auto* Button10 = new QPushButton(QStringLiteral("clr"), lower);
   Button10->setObjectName(QStringLiteral("Button10"));
   Button10->setAccessibleDescription(QStringLiteral("Empties the message field"));
   connect(Button10, &QPushButton::clicked, this, [this] { Guarded([this] { Button10Click(); }); });
@@ -71,7 +73,7 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   heading->addWidget(Button10);
   heading->addStretch(1);
   // The messages are the rules' output: the operator reads and copies them.
-  Memo3 = new QPlainTextEdit(lower);
+  auto* Memo3 = new QPlainTextEdit(lower);
   Memo3->setObjectName(QStringLiteral("Memo3"));
   Memo3->setReadOnly(true);
   Memo3->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard);
@@ -83,12 +85,17 @@ void TForm1::BuildRuleSetPage(QWidget* page) {
   Splitter1->setStretchFactor(0, 3);
   Splitter1->setStretchFactor(1, 1);
 
-  ruleSetEditor_ = std::make_unique<TRuleSetEditorView>(Memo2, app_->RuleSet());
-  messageFieldView_ = std::make_unique<TTextLinesPlainText>(app_->MessageField(), Memo3);
+  ruleSetEditor_ = std::make_unique<TRuleSetEditorView>(Memo2, app_.RuleSet());
+  messageFieldView_ = std::make_unique<TTextLinesPlainText>(app_.MessageField(), Memo3);
 }
 
-void TForm1::Button9Click() { app_->SaveRuleSetFile(); }
+TPageRuleset::~TPageRuleset() {
+  ruleSetEditor_.reset();
+  messageFieldView_.reset();
+}
 
-void TForm1::Button10Click() { app_->MessageField().Clear(); }
+void TPageRuleset::Button9Click() { app_.SaveRuleSetFile(); }
+
+void TPageRuleset::Button10Click() { app_.MessageField().Clear(); }
 
 }  // namespace ardel::ui

@@ -1,7 +1,8 @@
-// Page "Setup": the tick interval and the settings of the next start.
+#include "ui/page_setup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDesktopServices>
 #include <QFrame>
 #include <QHeaderView>
 #include <QLineEdit>
@@ -11,12 +12,16 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QVBoxLayout>
+#include <QPushButton>
 #include <QSpinBox>
+#include <QTimer>
+#include <QUrl>
 #include <functional>
 #include <string>
 
+#include "app/ardel_app.h"
 #include "stations/configuration.h"
-#include "ui/form1.h"
+#include "util/text_file.h"
 #include "ui/models.h"
 #include "ui/value_views.h"
 
@@ -122,34 +127,38 @@ class TPortsTableView : public QObject {
   QCheckBox* checks_[kComportMax] = {};
 };
 
+// Paths are in the locale's encoding, UTF-8 here.
+QString FromPath(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
+
 }  // namespace
 
-void TForm1::BuildSetupPage(QWidget* page) {
-  setupLayout_ = new QGridLayout(page);
-  auto* intervalLabel = new QLabel(QStringLiteral("Interval Time (ms)"), page);
+TPageSetup::TPageSetup(TArdelApp& app, IErrorSink& errors, QWidget* parent)
+    : TPage(app, errors, QStringLiteral("TabSheet6"), parent) {
+  auto* layout = new QGridLayout(this);
+  auto* intervalLabel = new QLabel(QStringLiteral("Interval Time (ms)"), this);
   intervalLabel->setObjectName(QStringLiteral("Label13"));
-  SpinEdit1 = new QSpinBox(page);
+  auto* SpinEdit1 = new QSpinBox(this);
   SpinEdit1->setObjectName(QStringLiteral("SpinEdit1"));
   SpinEdit1->setRange(kTickIntervalMin, kTickIntervalMax);
   SpinEdit1->setSingleStep(25);
   intervalLabel->setBuddy(SpinEdit1);
-  new TValueSpinBox(app_->TickInterval(), SpinEdit1, [this](const QString& text) { SpinEdit1Change(text); },
-                    bindings_.get());
-  setupLayout_->addWidget(intervalLabel, 0, 0);
-  setupLayout_->addWidget(SpinEdit1, 0, 1);
+  new TValueSpinBox(app_.TickInterval(), SpinEdit1, [this](const QString& text) { SpinEdit1Change(text); },
+                    Bindings());
+  layout->addWidget(intervalLabel, 0, 0);
+  layout->addWidget(SpinEdit1, 0, 1);
 
   // The port for the next start.
-  auto* portLabel = new QLabel(QStringLiteral("ComPort (1..4):"), page);
+  auto* portLabel = new QLabel(QStringLiteral("ComPort (1..4):"), this);
   portLabel->setObjectName(QStringLiteral("Label14"));
-  SpinEdit2 = new QSpinBox(page);
+  auto* SpinEdit2 = new QSpinBox(this);
   SpinEdit2->setObjectName(QStringLiteral("SpinEdit2"));
   SpinEdit2->setRange(kComportMin, kComportMax);
   SpinEdit2->setSingleStep(1);
   portLabel->setBuddy(SpinEdit2);
-  new TValueSpinBox(app_->PortNumber(), SpinEdit2,
-                    [this](const QString& text) { Guarded([&] { SpinEdit2Change(text); }); }, bindings_.get());
-  Label18 = new QLabel(
-      QStringLiteral("you must close and reopen the application to activate the new comport !!!"), page);
+  new TValueSpinBox(app_.PortNumber(), SpinEdit2,
+                    [this](const QString& text) { Guarded([&] { SpinEdit2Change(text); }); }, Bindings());
+  auto* Label18 = new QLabel(
+      QStringLiteral("you must close and reopen the application to activate the new comport !!!"), this);
   Label18->setObjectName(QStringLiteral("Label18"));
   QFont warningFont = Label18->font();
   warningFont.setBold(true);
@@ -160,40 +169,40 @@ void TForm1::BuildSetupPage(QWidget* page) {
   Label18->setPalette(warningPalette);
   Label18->setAutoFillBackground(true);
   Label18->setMargin(2);
-  new TValueVisibility(app_->PortWarning(), Label18, bindings_.get());
-  setupLayout_->addWidget(portLabel, 1, 0);
-  setupLayout_->addWidget(SpinEdit2, 1, 1);
-  setupLayout_->addWidget(Label18, 1, 2, 1, 2, Qt::AlignLeft);
+  new TValueVisibility(app_.PortWarning(), Label18, Bindings());
+  layout->addWidget(portLabel, 1, 0);
+  layout->addWidget(SpinEdit2, 1, 1);
+  layout->addWidget(Label18, 1, 2, 1, 2, Qt::AlignLeft);
 
   // What the port uses; a label only.
-  auto* interfaceBox = new QGroupBox(QStringLiteral("Interface"), page);
+  auto* interfaceBox = new QGroupBox(QStringLiteral("Interface"), this);
   interfaceBox->setObjectName(QStringLiteral("GroupBox1"));
   auto* interfaceLayout = new QVBoxLayout(interfaceBox);
   auto* lineSettings = new QLabel(QStringLiteral("9600baud   8data   1stp   noparity"), interfaceBox);
   lineSettings->setObjectName(QStringLiteral("Label21"));
   interfaceLayout->addWidget(lineSettings);
-  setupLayout_->addWidget(interfaceBox, 2, 0, 1, 3);
+  layout->addWidget(interfaceBox, 2, 0, 1, 3);
 
-  BuildLogSetup(page, 3);
-  BuildPortsTable(page, 5);
+  BuildLogSetup(layout, 3);
+  BuildPortsTable(layout, 5);
 
-  auto* buildBox = new QFrame(page);
+  auto* buildBox = new QFrame(this);
   buildBox->setObjectName(QStringLiteral("Panel1"));
   buildBox->setFrameShape(QFrame::StyledPanel);
   auto* buildLayout = new QHBoxLayout(buildBox);
   auto* build = new QLabel(QStringLiteral("Build 13.10.07"), buildBox);
   build->setObjectName(QStringLiteral("Label22"));
   buildLayout->addWidget(build);
-  setupLayout_->addWidget(buildBox, 11, 0, 1, 4);
+  layout->addWidget(buildBox, 11, 0, 1, 4);
 
-  setupLayout_->setColumnStretch(3, 1);
-  setupLayout_->setRowStretch(10, 1);
+  layout->setColumnStretch(3, 1);
+  layout->setRowStretch(10, 1);
 }
 
-void TForm1::BuildPortsTable(QWidget* page, int row) {
-  auto* caption = new QLabel(QStringLiteral("Ports"), page);
+void TPageSetup::BuildPortsTable(QGridLayout* layout, int row) {
+  auto* caption = new QLabel(QStringLiteral("Ports"), this);
   caption->setObjectName(QStringLiteral("LabelPorts"));
-  auto* table = new QTableWidget(kComportMax, 3, page);
+  auto* table = new QTableWidget(kComportMax, 3, this);
   table->setObjectName(QStringLiteral("PortsTable"));
   table->setAccessibleName(QStringLiteral("Ports"));
   caption->setBuddy(table);
@@ -204,18 +213,62 @@ void TForm1::BuildPortsTable(QWidget* page, int row) {
   table->horizontalHeader()->setSectionResizeMode(1, QHeaderView::Stretch);
   table->horizontalHeader()->setSectionResizeMode(2, QHeaderView::ResizeToContents);
   new TPortsTableView(
-      *app_, table,
-      [this](int number, const std::string& device) { Guarded([&] { app_->ChoosePortDevice(number, device); }); },
-      [this](int number, bool on) { Guarded([&] { app_->ChoosePortRs485(number, on); }); }, bindings_.get());
+      app_, table,
+      [this](int number, const std::string& device) { Guarded([&] { app_.ChoosePortDevice(number, device); }); },
+      [this](int number, bool on) { Guarded([&] { app_.ChoosePortRs485(number, on); }); }, Bindings());
   int height = table->horizontalHeader()->sizeHint().height() + 2 * table->frameWidth();
   for (int r = 0; r < kComportMax; ++r) height += table->rowHeight(r);
   table->setFixedHeight(height);
-  setupLayout_->addWidget(caption, row, 0, Qt::AlignTop);
-  setupLayout_->addWidget(table, row, 1, 1, 3);
+  layout->addWidget(caption, row, 0, Qt::AlignTop);
+  layout->addWidget(table, row, 1, 1, 3);
 }
 
-void TForm1::SpinEdit1Change(const QString& text) { app_->SpinEdit1Change(ToBytes(text)); }
+void TPageSetup::BuildLogSetup(QGridLayout* layout, int row) {
+  auto* folderLabel = new QLabel(QStringLiteral("Log folder:"), this);
+  folderLabel->setObjectName(QStringLiteral("LabelLogFolder"));
+  EditLogFolder = new QLineEdit(this);
+  EditLogFolder->setObjectName(QStringLiteral("EditLogFolder"));
+  EditLogFolder->setReadOnly(true);
+  folderLabel->setBuddy(EditLogFolder);
+  auto* ButtonLogFolder = new QPushButton(QStringLiteral("open Log folder"), this);
+  ButtonLogFolder->setObjectName(QStringLiteral("ButtonLogFolder"));
+  connect(ButtonLogFolder, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonLogFolderClick(); }); });
+  auto* fileLabel = new QLabel(QStringLiteral("Log file:"), this);
+  fileLabel->setObjectName(QStringLiteral("LabelLogFile"));
+  EditLogFile = new QLineEdit(this);
+  EditLogFile->setObjectName(QStringLiteral("EditLogFile"));
+  EditLogFile->setReadOnly(true);
+  fileLabel->setBuddy(EditLogFile);
+  layout->addWidget(folderLabel, row, 0);
+  layout->addWidget(EditLogFolder, row, 1, 1, 2);
+  layout->addWidget(ButtonLogFolder, row, 3, Qt::AlignLeft);
+  layout->addWidget(fileLabel, row + 1, 0);
+  layout->addWidget(EditLogFile, row + 1, 1, 1, 2);
 
-void TForm1::SpinEdit2Change(const QString& text) { app_->SpinEdit2Change(ToBytes(text)); }
+  auto* logShowTimer = new QTimer(this);
+  connect(logShowTimer, &QTimer::timeout, this, [this] { ShowLogCapture(); });
+  logShowTimer->start(1000);
+}
+
+void TPageSetup::ShowLogCapture() {
+  const TLogStore& store = app_.LinkLog().Store();
+  const QString folder = FromPath(store.Settings().capture ? store.Settings().folder : std::string());
+  if (EditLogFolder->text() != folder) EditLogFolder->setText(folder);
+  const std::string path = store.CaptureFile();
+  const QString file = FromPath(path.substr(path.rfind('/') + 1));
+  if (EditLogFile->text() != file) EditLogFile->setText(file);
+}
+
+void TPageSetup::ButtonLogFolderClick() {
+  const std::string& folder = app_.LinkLog().Store().Settings().folder;
+  if (folder.empty()) throw EFileError("no log folder is known");
+  if (!QDesktopServices::openUrl(QUrl::fromLocalFile(FromPath(folder)))) {
+    throw EFileError("cannot open " + folder + " in the file manager");
+  }
+}
+
+void TPageSetup::SpinEdit1Change(const QString& text) { app_.SpinEdit1Change(ToBytes(text)); }
+
+void TPageSetup::SpinEdit2Change(const QString& text) { app_.SpinEdit2Change(ToBytes(text)); }
 
 }  // namespace ardel::ui

@@ -1,5 +1,4 @@
-// Page "Stations": the station command groups beside the displayed station and
-// "read INFI" under its INFI list.
+#include "ui/page_station_commands.h"
 
 #include <QAbstractButton>
 #include <QGridLayout>
@@ -11,9 +10,11 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "app/ardel_app.h"
 #include "ui/fonts.h"
-#include "ui/form1.h"
 #include "ui/models.h"
+#include "ui/page.h"
+#include "ui/page_stations.h"
 #include "ui/station_models.h"
 #include "ui/value_views.h"
 
@@ -57,8 +58,9 @@ QLineEdit* NewHexField(const char* objectName, QWidget* parent) {
 
 }  // namespace
 
-void TForm1::BuildStationCommands() {
-  QWidget* area = stationCommandsArea_;
+TStationCommands::TStationCommands(TArdelApp& app, IErrorSink& errors, QWidget* area, QVBoxLayout* areaLayout,
+                                   QObject* bindings)
+    : QObject(area), app_(app), errors_(errors) {
   QPushButton* buttons[kStationCommandButtons.size()] = {};
   for (std::size_t i = 0; i < kStationCommandButtons.size(); ++i) {
     const TStationCommandButton& command = kStationCommandButtons[i];
@@ -66,30 +68,30 @@ void TForm1::BuildStationCommands() {
     button->setObjectName(QString::fromLatin1(kButtonNames[i].objectName));
     button->setProperty(kTemplateProperty, QString::fromLatin1(command.commandTemplate));
     button->setProperty(kTagProperty, command.tag);
-    connect(button, &QPushButton::clicked, this, [this, button] { Guarded([&] { Button12Click(button); }); });
+    connect(button, &QPushButton::clicked, this, [this, button] { Guarded(errors_, [&] { Button12Click(button); }); });
     buttons[i] = button;
   }
 
   // "LED Out 0": the three buttons side by side.
-  ledOutGroup_ = new QGroupBox(QStringLiteral("LED Out 0"), area);
-  ledOutGroup_->setObjectName(QStringLiteral("GroupBoxLedOut0"));
-  auto* ledLayout = new QHBoxLayout(ledOutGroup_);
+  auto* ledOutGroup = new QGroupBox(QStringLiteral("LED Out 0"), area);
+  ledOutGroup->setObjectName(QStringLiteral("GroupBoxLedOut0"));
+  auto* ledLayout = new QHBoxLayout(ledOutGroup);
   for (int i = 0; i < 3; ++i) ledLayout->addWidget(buttons[i]);
 
   // "change Base ID": the new SBI field over "change now", the note beside them.
-  changeBaseIdGroup_ = new QGroupBox(QStringLiteral("change Base ID"), area);
-  changeBaseIdGroup_->setObjectName(QStringLiteral("GroupBoxChangeBaseId"));
-  auto* changeLayout = new QGridLayout(changeBaseIdGroup_);
-  auto* newSbiLabel = new QLabel(QStringLiteral("to NEW SBI (Station Base ID):"), changeBaseIdGroup_);
+  auto* changeBaseIdGroup = new QGroupBox(QStringLiteral("change Base ID"), area);
+  changeBaseIdGroup->setObjectName(QStringLiteral("GroupBoxChangeBaseId"));
+  auto* changeLayout = new QGridLayout(changeBaseIdGroup);
+  auto* newSbiLabel = new QLabel(QStringLiteral("to NEW SBI (Station Base ID):"), changeBaseIdGroup);
   newSbiLabel->setObjectName(QStringLiteral("LabelNewSbi"));
-  Edit4 = NewHexField("Edit4", changeBaseIdGroup_);
+  QLineEdit* Edit4 = NewHexField("Edit4", changeBaseIdGroup);
   newSbiLabel->setBuddy(Edit4);
-  new TTextFieldLineEdit(app_->StationTab().StationCommandFields().newSbi, Edit4, bindings_.get());
-  connect(Edit4, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit3Change(Edit4); }); });
-  Edit3Change(Edit4);
+  new TTextFieldLineEdit(app_.StationTab().StationCommandFields().newSbi, Edit4, bindings);
+  connect(Edit4, &QLineEdit::textChanged, this, [this, Edit4] { Guarded(errors_, [Edit4] { ShowSbiValidity(Edit4); }); });
+  ShowSbiValidity(Edit4);
   auto* note = new QLabel(
       QStringLiteral("don't forget to bring Station in LRN Mode and check Info field at the bottom for feedback"),
-      changeBaseIdGroup_);
+      changeBaseIdGroup);
   note->setObjectName(QStringLiteral("LabelChangeBaseIdNote"));
   note->setWordWrap(true);
   changeLayout->addWidget(newSbiLabel, 0, 0);
@@ -100,15 +102,15 @@ void TForm1::BuildStationCommands() {
 
   // "simulate a TRT-Command of PTM": the offset on the left; the O button of each
   // column above its I button; "Release_all" beneath all four columns.
-  simulateTrtGroup_ = new QGroupBox(QStringLiteral("simulate a TRT-Command of PTM"), area);
-  simulateTrtGroup_->setObjectName(QStringLiteral("GroupBoxSimulateTrt"));
-  auto* trtLayout = new QGridLayout(simulateTrtGroup_);
-  auto* offsetLabel = new QLabel(QStringLiteral("Offset (hex 0..7F)"), simulateTrtGroup_);
+  auto* simulateTrtGroup = new QGroupBox(QStringLiteral("simulate a TRT-Command of PTM"), area);
+  simulateTrtGroup->setObjectName(QStringLiteral("GroupBoxSimulateTrt"));
+  auto* trtLayout = new QGridLayout(simulateTrtGroup);
+  auto* offsetLabel = new QLabel(QStringLiteral("Offset (hex 0..7F)"), simulateTrtGroup);
   offsetLabel->setObjectName(QStringLiteral("LabelOffset"));
-  Edit2 = NewHexField("Edit2", simulateTrtGroup_);
+  Edit2 = NewHexField("Edit2", simulateTrtGroup);
   offsetLabel->setBuddy(Edit2);
-  new TTextFieldLineEdit(app_->StationTab().StationCommandFields().offset, Edit2, bindings_.get());
-  connect(Edit2, &QLineEdit::textChanged, this, [this] { Guarded([this] { Edit2Change(); }); });
+  new TTextFieldLineEdit(app_.StationTab().StationCommandFields().offset, Edit2, bindings);
+  connect(Edit2, &QLineEdit::textChanged, this, [this] { Guarded(errors_, [this] { Edit2Change(); }); });
   Edit2Change();
   trtLayout->addWidget(offsetLabel, 0, 0);
   trtLayout->addWidget(Edit2, 1, 0);
@@ -121,27 +123,19 @@ void TForm1::BuildStationCommands() {
   trtLayout->setColumnMinimumWidth(0, offsetLabel->sizeHint().width());
 
   int at = 0;
-  for (QGroupBox* group : {ledOutGroup_, changeBaseIdGroup_, simulateTrtGroup_}) {
-    stationCommandsLayout_->insertWidget(at++, group);
+  for (QGroupBox* group : {ledOutGroup, changeBaseIdGroup, simulateTrtGroup}) {
+    areaLayout->insertWidget(at++, group);
   }
-
-  Button11 = new QPushButton(QStringLiteral("read INFI"), ListBox1->parentWidget());
-  Button11->setObjectName(QStringLiteral("Button11"));
-  connect(Button11, &QPushButton::clicked, this, [this] { Guarded([this] { Button11Click(); }); });
-  readInfiArea_->addWidget(Button11);
 }
 
-void TForm1::Button12Click(QAbstractButton* button) {
+void TStationCommands::Button12Click(QAbstractButton* button) {
   // The failure only warns: the command goes out with target address 00000000.
-  app_->StationTab().Button12Click(ToBytes(button->text()),
-                                   ToBytes(button->property(kTemplateProperty).toString()),
-                                   button->property(kTagProperty).toInt(),
-                                   [this] { ShowError(kCannotCalcTargetAddress, teLatin1); });
+  app_.StationTab().Button12Click(ToBytes(button->text()), ToBytes(button->property(kTemplateProperty).toString()),
+                      button->property(kTagProperty).toInt(),
+                      [this] { errors_.ShowError(kCannotCalcTargetAddress, teLatin1); });
 }
 
-void TForm1::Button11Click() { app_->StationTab().Button11Click(); }
-
-void TForm1::Edit2Change() {
+void TStationCommands::Edit2Change() {
   ShowFieldValidity(Edit2, IsOffsetInRange(ToBytes(Edit2->text())), QStringLiteral("offset not below 80"));
 }
 

@@ -1,11 +1,11 @@
-// Page "Test": the link log with its switches, the ACK policy, the command line with
-// its presets. Nothing here writes to the port: operator actions go through the queue.
+#include "ui/page_test.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
+#include <QItemSelectionModel>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -13,38 +13,53 @@
 #include <QRadioButton>
 #include <QTextDocumentFragment>
 #include <QVBoxLayout>
+#include <algorithm>
+#include <utility>
+#include <vector>
 
+#include "app/ardel_app.h"
+#include "log/log_save.h"
 #include "ui/capture_window.h"
-#include "ui/find_bar.h"
 #include "ui/fonts.h"
-#include "ui/form1.h"
 #include "ui/models.h"
 #include "ui/station_models.h"
 #include "ui/value_views.h"
 
 namespace ardel::ui {
 
-void TForm1::BuildTestPage(QWidget* page) {
-  testLayout_ = new QVBoxLayout(page);
+namespace {
+
+// Paths are in the locale's encoding, UTF-8 here.
+QString FromPath(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
+
+}  // namespace
+
+TPageTest::TPageTest(TArdelApp& app, IErrorSink& errors, ISaveFileDialog* saveFileDialog,
+                     IOpenFileDialog* openFileDialog, QWidget* parent)
+    : TPage(app, errors, QStringLiteral("TabSheet3"), parent),
+      saveFileDialog_(saveFileDialog != nullptr ? saveFileDialog : &defaultSaveFileDialog_),
+      openFileDialog_(openFileDialog != nullptr ? openFileDialog : &defaultOpenFileDialog_) {
+  auto* layout = new QVBoxLayout(this);
 
   // Header: the log switches and "clear Log".
   auto* header = new QHBoxLayout;
-  auto makeSwitch = [&](QCheckBox*& box, const char* name, const char* caption, bool& flag) {
-    box = new QCheckBox(QString::fromLatin1(caption), page);
+  auto makeSwitch = [&](const char* name, const char* caption, bool& flag) {
+    auto* box = new QCheckBox(QString::fromLatin1(caption), this);
     box->setObjectName(QString::fromLatin1(name));
     box->setChecked(flag);
     connect(box, &QCheckBox::toggled, this, [&flag](bool on) { flag = on; });
     header->addWidget(box);
+    return box;
   };
-  TLinkLogSwitches& switches = app_->LinkLog().Switches();
-  makeSwitch(CheckBox1, "CheckBox1", "raw reception", switches.rawReception);
-  makeSwitch(CheckBox2, "CheckBox2", "Stop Loging", switches.stopLogging);
-  makeSwitch(CheckBox4, "CheckBox4", "Debug Info", switches.debugInfo);
-  makeSwitch(CheckBox6, "CheckBox6", "ms", switches.milliseconds);
+  TLinkLogSwitches& switches = app_.LinkLog().Switches();
+  QCheckBox* CheckBox1 = makeSwitch("CheckBox1", "raw reception", switches.rawReception);
+  makeSwitch("CheckBox2", "Stop Loging", switches.stopLogging);
+  makeSwitch("CheckBox4", "Debug Info", switches.debugInfo);
+  QCheckBox* CheckBox6 = makeSwitch("CheckBox6", "ms", switches.milliseconds);
   CheckBox6->setAccessibleName(QStringLiteral("milliseconds in the time stamps"));
   CheckBox6->setToolTip(QStringLiteral("Time stamps of new lines carry milliseconds"));
   // Raw reception bypasses the framer, so everything that works on whole telegrams stops.
-  Label23 = new QLabel(QStringLiteral("raw reception: framing, acknowledgements and rules are paused"), page);
+  auto* Label23 = new QLabel(QStringLiteral("raw reception: framing, acknowledgements and rules are paused"), this);
   Label23->setObjectName(QStringLiteral("Label23"));
   Label23->setStyleSheet(QStringLiteral("QLabel { color: rgb(255, 0, 0); }"));
   // Wrapped rather than widening the window.
@@ -53,48 +68,48 @@ void TForm1::BuildTestPage(QWidget* page) {
   Label23->setVisible(CheckBox1->isChecked());
   connect(CheckBox1, &QCheckBox::toggled, Label23, &QWidget::setVisible);
   header->addWidget(Label23, 1);
-  Button4 = new QPushButton(QStringLiteral("clear Log"), page);
+  auto* Button4 = new QPushButton(QStringLiteral("clear Log"), this);
   Button4->setObjectName(QStringLiteral("Button4"));
   connect(Button4, &QPushButton::clicked, this, [this] { Guarded([this] { Button4Click(); }); });
   header->addWidget(Button4);
-  ButtonSaveLog = new QPushButton(QStringLiteral("save Log as..."), page);
+  auto* ButtonSaveLog = new QPushButton(QStringLiteral("save Log as..."), this);
   ButtonSaveLog->setObjectName(QStringLiteral("ButtonSaveLog"));
   connect(ButtonSaveLog, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonSaveLogClick(); }); });
   header->addWidget(ButtonSaveLog);
-  ButtonOpenCapture = new QPushButton(QStringLiteral("open capture..."), page);
+  auto* ButtonOpenCapture = new QPushButton(QStringLiteral("open capture..."), this);
   ButtonOpenCapture->setObjectName(QStringLiteral("ButtonOpenCapture"));
   connect(ButtonOpenCapture, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonOpenCaptureClick(); }); });
   header->addWidget(ButtonOpenCapture);
-  testLayout_->addLayout(header);
+  layout->addLayout(header);
 
   // The ACK policy, left to right.
-  auto* ackGroup = new QGroupBox(QStringLiteral("send ACK"), page);
+  auto* ackGroup = new QGroupBox(QStringLiteral("send ACK"), this);
   ackGroup->setObjectName(QStringLiteral("RadioGroup1"));
   auto* ackLayout = new QHBoxLayout(ackGroup);
-  ackPolicyButtons_ = new QButtonGroup(this);
+  auto* ackPolicyButtons = new QButtonGroup(this);
   const char* policyCaptions[] = {"always", "randomly (50%)", "never upon 1st TG", "never"};
   const TAckPolicy policies[] = {apAlways, apRandomly, apNeverUponFirst, apNever};
   for (int i = 0; i < 4; ++i) {
     auto* radio = new QRadioButton(QString::fromLatin1(policyCaptions[i]), ackGroup);
     radio->setObjectName(QStringLiteral("RadioButton%1").arg(i + 1));
-    radio->setChecked(policies[i] == app_->TransmitPath().Policy());
-    ackPolicyButtons_->addButton(radio, policies[i]);
+    radio->setChecked(policies[i] == app_.TransmitPath().Policy());
+    ackPolicyButtons->addButton(radio, policies[i]);
     ackLayout->addWidget(radio);
   }
   ackLayout->addStretch(1);
-  connect(ackPolicyButtons_, &QButtonGroup::idClicked, this,
-          [this](int id) { app_->TransmitPath().SetPolicy(static_cast<TAckPolicy>(id)); });
-  testLayout_->addWidget(ackGroup);
+  connect(ackPolicyButtons, &QButtonGroup::idClicked, this,
+          [this](int id) { app_.TransmitPath().SetPolicy(static_cast<TAckPolicy>(id)); });
+  layout->addWidget(ackGroup);
 
   // The date and time field left of the command line; "send" and the presets under it.
   auto* sendGrid = new QGridLayout;
-  Edit1 = new QLineEdit(page);
+  auto* Edit1 = new QLineEdit(this);
   Edit1->setObjectName(QStringLiteral("Edit1"));
   Edit1->setReadOnly(true);
-  new TTextFieldLineEdit(app_->DateTime(), Edit1, bindings_.get(), ftUtf8);
+  new TTextFieldLineEdit(app_.DateTime(), Edit1, Bindings(), ftUtf8);
   Edit1->setAccessibleName(QStringLiteral("Date Time"));
   Edit1->setMinimumWidth(150);
-  ComboBox1 = new QComboBox(page);
+  ComboBox1 = new QComboBox(this);
   ComboBox1->setObjectName(QStringLiteral("ComboBox1"));
   ComboBox1->setEditable(true);
   ComboBox1->setInsertPolicy(QComboBox::NoInsert);
@@ -104,10 +119,10 @@ void TForm1::BuildTestPage(QWidget* page) {
   ComboBox1->setFont(CourierNew(9, true));
   ComboBox1->setStyleSheet(QStringLiteral("QComboBox { color: rgb(0, 128, 0); }"));
   ComboBox1->setAccessibleName(QStringLiteral("command line"));
-  for (const std::string& entry : app_->ManualSend().List()) ComboBox1->addItem(FromBytes(entry));
+  for (const std::string& entry : app_.ManualSend().List()) ComboBox1->addItem(FromBytes(entry));
   ComboBox1->setCurrentIndex(0);
-  new TTextFieldLineEdit(app_->CommandLine(), ComboBox1->lineEdit(), bindings_.get());
-  Button6 = new QPushButton(QStringLiteral("send"), page);
+  new TTextFieldLineEdit(app_.CommandLine(), ComboBox1->lineEdit(), Bindings());
+  auto* Button6 = new QPushButton(QStringLiteral("send"), this);
   Button6->setObjectName(QStringLiteral("Button6"));
   connect(Button6, &QPushButton::clicked, this, [this] { Guarded([this] { Button6Click(); }); });
   // Enter in the command line sends, as the button does.
@@ -119,20 +134,18 @@ void TForm1::BuildTestPage(QWidget* page) {
   const char* presetNames[] = {"Button5", "Button3", "Button2"};
   const char* setNames[] = {"Button1", "Button7", "Button8"};
   for (int i = 0; i < TManualSend::kPresetCount; ++i) {
-    auto* preset = new QPushButton(page);
+    auto* preset = new QPushButton(this);
     preset->setObjectName(QString::fromLatin1(presetNames[i]));
     // The start-up may bring the preset back from the configuration file.
-    new TTextFieldButton(app_->ManualSend().PresetField(i), preset, bindings_.get());
+    new TTextFieldButton(app_.ManualSend().PresetField(i), preset, Bindings());
     preset->setFont(CourierNew(8));
     preset->setStyleSheet(QStringLiteral("text-align: left; padding-left: 4px;"));
     connect(preset, &QPushButton::clicked, this, [this, i] { Guarded([this, i] { PresetClick(i); }); });
-    auto* set = new QPushButton(QStringLiteral("<-"), page);
+    auto* set = new QPushButton(QStringLiteral("<-"), this);
     set->setObjectName(QString::fromLatin1(setNames[i]));
     set->setAccessibleName(QStringLiteral("set preset %1 from the command line").arg(i + 1));
     set->setMaximumWidth(32);
     connect(set, &QPushButton::clicked, this, [this, i] { Guarded([this, i] { PresetSetClick(i); }); });
-    presetButtons_[i] = preset;
-    presetSetButtons_[i] = set;
     auto* row = new QHBoxLayout;
     row->setSpacing(0);
     row->addWidget(preset, 1);
@@ -140,50 +153,72 @@ void TForm1::BuildTestPage(QWidget* page) {
     sendGrid->addLayout(row, 1 + i, 1, 1, 2);
   }
   sendGrid->setColumnStretch(1, 1);
-  testLayout_->addLayout(sendGrid);
+  layout->addLayout(sendGrid);
 
   // The link log fills the rest.
-  auto* label = new QLabel(QStringLiteral("RS485 Link Log"), page);
+  auto* label = new QLabel(QStringLiteral("RS485 Link Log"), this);
   label->setObjectName(QStringLiteral("Label1"));
-  linkLogModel_ = new TLinkLogModel(app_->LinkLog(), this);
-  RichEdit1 = new TLinkLogView(page);
+  auto* linkLogModel = new TLinkLogModel(app_.LinkLog(), this);
+  RichEdit1 = new TLinkLogView(this);
   RichEdit1->setObjectName(QStringLiteral("RichEdit1"));
   RichEdit1->setFont(CourierNewPixels(11, true));
-  RichEdit1->setModel(linkLogModel_);
+  RichEdit1->setModel(linkLogModel);
   RichEdit1->setToolTip(LinkLogColourKey());
   RichEdit1->setAccessibleDescription(QTextDocumentFragment::fromHtml(LinkLogColourKey()).toPlainText());
   label->setBuddy(RichEdit1);
-  testLayout_->addWidget(label);
-  findBar_ = new TFindBar(app_->LinkLog().Store(), linkLogModel_, RichEdit1, page);
-  testLayout_->addWidget(findBar_);
-  testLayout_->addWidget(RichEdit1, 1);
+  layout->addWidget(label);
+  auto* findBar = new TFindBar(app_.LinkLog().Store(), linkLogModel, RichEdit1, this);
+  layout->addWidget(findBar);
+  layout->addWidget(RichEdit1, 1);
 }
 
-void TForm1::ButtonOpenCaptureClick() {
-  const QString folder = QString::fromStdString(app_->LinkLog().Store().Settings().folder);
-  const QString path = openFileDialog_->GetOpenFileName(this, QStringLiteral("open capture"), folder);
+void TPageTest::ButtonOpenCaptureClick() {
+  const QString folder = QString::fromStdString(app_.LinkLog().Store().Settings().folder);
+  const QString path = openFileDialog_->GetOpenFileName(window(), QStringLiteral("open capture"), folder);
   if (path.isEmpty()) return;
   QString error;
-  TCaptureWindow* window = TCaptureWindow::Open(path, error, this);
-  if (window == nullptr) {
-    ShowError(error.toStdString(), teUtf8);
+  TCaptureWindow* capture = TCaptureWindow::Open(path, error, window());
+  if (capture == nullptr) {
+    Errors().ShowError(error.toStdString(), teUtf8);
     return;
   }
-  window->show();
+  capture->show();
 }
 
-void TForm1::Button4Click() { app_->LinkLog().Clear(); }
+void TPageTest::ButtonSaveLogClick() {
+  const QString path = saveFileDialog_->GetSaveFileName(window(), QStringLiteral("save Log as"),
+                                                        FromPath(app_.LinkLog().Store().Settings().folder));
+  if (path.isEmpty()) return;
+  std::vector<std::pair<std::size_t, std::size_t>> ranges;
+  for (const QItemSelectionRange& range : RichEdit1->selectionModel()->selection()) {
+    ranges.emplace_back(static_cast<std::size_t>(range.top()), static_cast<std::size_t>(range.bottom()));
+  }
+  // Selected lines in the order of the log, each once.
+  std::sort(ranges.begin(), ranges.end());
+  std::vector<std::pair<std::size_t, std::size_t>> merged;
+  for (const auto& range : ranges) {
+    if (!merged.empty() && range.first <= merged.back().second + 1) {
+      merged.back().second = std::max(merged.back().second, range.second);
+    } else {
+      merged.push_back(range);
+    }
+  }
+  const QByteArray name = path.toUtf8();
+  SaveLogText(app_.LinkLog().Store(), merged, std::string(name.constData(), static_cast<std::size_t>(name.size())));
+}
 
-void TForm1::Button6Click() {
-  const QString typed = FromBytes(app_->CommandLine().Text());
-  if (app_->SendCommandLine()) ComboBox1->addItem(typed);
+void TPageTest::Button4Click() { app_.LinkLog().Clear(); }
+
+void TPageTest::Button6Click() {
+  const QString typed = FromBytes(app_.CommandLine().Text());
+  if (app_.SendCommandLine()) ComboBox1->addItem(typed);
   // Adding an item must not replace what the operator typed.
   ComboBox1->setEditText(typed);
 }
 
-void TForm1::PresetClick(int preset) { app_->Queues().EnqueueCommand(app_->ManualSend().Preset(preset)); }
+void TPageTest::PresetClick(int preset) { app_.Queues().EnqueueCommand(app_.ManualSend().Preset(preset)); }
 
-void TForm1::PresetSetClick(int preset) { app_->SetPreset(preset, app_->CommandLine().Text()); }
+void TPageTest::PresetSetClick(int preset) { app_.SetPreset(preset, app_.CommandLine().Text()); }
 
 QString LinkLogColourKey() {
   struct TKey {

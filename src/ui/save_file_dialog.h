@@ -1,5 +1,5 @@
 #pragma once
-// The standard file dialog for a file to write, behind an interface so tests can answer it.
+// The standard file dialog for a file to write, behind an interface so another can answer.
 
 #include <QString>
 
@@ -17,17 +17,6 @@ class ISaveFileDialog {
 class TQtSaveFileDialog : public ISaveFileDialog {
  public:
   QString GetSaveFileName(QWidget* parent, const QString& caption, const QString& directory) override;
-};
-
-// Gives the name it holds, and counts the questions.
-class TFixedSaveFileDialog : public ISaveFileDialog {
- public:
-  QString GetSaveFileName(QWidget*, const QString&, const QString&) override {
-    ++asked;
-    return answer;
-  }
-  QString answer;
-  int asked = 0;
 };
 
 }  // namespace ardel::ui

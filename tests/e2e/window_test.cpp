@@ -20,6 +20,7 @@
 #include "support/processes.h"
 #include "link/telegram.h"
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -58,7 +59,7 @@ class EndToEnd : public ::testing::Test {
     form_->SetErrorDialog(&errors_);
     form_->resize(1000, 750);
     form_->show();
-    ASSERT_TRUE(form_->ComPort().IsOpen()) << Errors();
+    ASSERT_TRUE(form_->App().ComPort().IsOpen()) << Errors();
     Find<QSpinBox>("SpinEdit1")->setValue(kTickMs);
     Pump(50ms);
     ASSERT_TRUE(errors_.shown.isEmpty()) << Errors();
@@ -91,7 +92,7 @@ class EndToEnd : public ::testing::Test {
   // Link log lines in this colour that hold the text.
   std::size_t LogCount(TColor color, std::string_view text) const {
     std::size_t count = 0;
-    const TLinkLog& log = form_->LinkLog();
+    const TLinkLog& log = form_->App().LinkLog();
     for (std::size_t i = 0; i < log.Count(); ++i) {
       if (log.Line(i).color == color && log.Line(i).text.find(text) != std::string::npos) ++count;
     }
@@ -99,12 +100,12 @@ class EndToEnd : public ::testing::Test {
   }
   std::string LogText() const {
     std::string text;
-    const TLinkLog& log = form_->LinkLog();
+    const TLinkLog& log = form_->App().LinkLog();
     for (std::size_t i = 0; i < log.Count(); ++i) text += log.Line(i).text + "\n";
     return text;
   }
   std::string Errors() const { return errors_.shown.join(" | ").toStdString(); }
-  bool QueueEmpty() const { return form_->Queues().Commands().Count() == 0; }
+  bool QueueEmpty() const { return form_->App().Queues().Commands().Count() == 0; }
 
   // Destroyed in this order: the window writes its files before the bus and the
   // directory go.
@@ -131,10 +132,10 @@ TEST_F(EndToEnd, ReadInfiFillsTheTableAndTheFileWrittenAtExit) {
   ShowStationTab(2);
   ASSERT_EQ(Find<QLineEdit>("Edit3")->text(), "FFFFFE80");
   Click("Button11");
-  EXPECT_EQ(form_->Queues().Commands().Count(), 16u);
+  EXPECT_EQ(form_->App().Queues().Commands().Count(), 16u);
   auto column = [&] {
     std::vector<std::string> cells;
-    for (int i = 0; i < 16; ++i) cells.push_back(form_->StationTable().Cell(StationColumn(2), InfiRow(i)));
+    for (int i = 0; i < 16; ++i) cells.push_back(form_->App().StationTable().Cell(StationColumn(2), InfiRow(i)));
     return cells;
   };
   ASSERT_TRUE(PumpUntil([&] { return column() == entries && QueueEmpty(); }))
@@ -172,21 +173,21 @@ TEST_F(EndToEnd, ChangeNowReportsTheStationsAnswerInPlainWords) {
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.station);
-    form_->Information().Clear();
+    form_->App().Information().Clear();
     ShowStationTab(c.station);
     QLineEdit* newSbi = Find<QLineEdit>("Edit4");
     newSbi->selectAll();
     QTest::keyClicks(newSbi, QString::fromLatin1(c.newSbi));
     ASSERT_EQ(newSbi->text(), c.newSbi);
     Click("ButtonChangeNow");
-    ASSERT_TRUE(PumpUntil([&] { return form_->Information().Lines().size() >= 3 && QueueEmpty(); }))
+    ASSERT_TRUE(PumpUntil([&] { return form_->App().Information().Lines().size() >= 3 && QueueEmpty(); }))
         << LogText() << bus_.Output();
-    const std::vector<std::string>& lines = form_->Information().Lines();
+    const std::vector<std::string>& lines = form_->App().Information().Lines();
     EXPECT_EQ(std::vector<std::string>(lines.begin(), lines.begin() + 3), c.lines);
   }
   // The station in LRN-Mode took its new SBI; the table keeps the old one.
   EXPECT_EQ(bus_.CountInOutput("SBI is now FF800100"), 1u) << bus_.Output();
-  EXPECT_EQ(form_->StationTable().Cell(StationColumn(1), kSbiRow), "FFFFFF00");
+  EXPECT_EQ(form_->App().StationTable().Cell(StationColumn(1), kSbiRow), "FFFFFF00");
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
 }
 
@@ -225,7 +226,7 @@ TEST_F(EndToEnd, TheDemosRuleSetSwitchesSignalOnAtAPressOnly) {
   EXPECT_LE(bus_.CountInOutput("<- AB C0 "), presses) << bus_.Output();
   EXPECT_GE(bus_.CountInOutput("<- AB C0 ") + 1, presses) << bus_.Output();
   EXPECT_EQ(bus_.CountInOutput("<- AB C0 "), bus_.CountInOutput("<- " + signalOn)) << bus_.Output();
-  const std::vector<std::string>& messages = form_->MessageField().Lines();
+  const std::vector<std::string>& messages = form_->App().MessageField().Lines();
   auto said = [&](const std::string& text) {
     return std::count_if(messages.begin(), messages.end(),
                          [&](const std::string& line) { return line.find(text) != std::string::npos; });
@@ -246,7 +247,7 @@ TEST_F(EndToEnd, CommandToASilentStationIsSentThreeTimesThenDropped) {
   EXPECT_EQ(LogCount(colors::kPurple, "repeat it"), 2u) << LogText();
   EXPECT_EQ(LogCount(colors::kError, "time out"), 1u) << LogText();
   EXPECT_TRUE(QueueEmpty());
-  EXPECT_EQ(form_->Queues().RepeatCntr(), 3);
+  EXPECT_EQ(form_->App().Queues().RepeatCntr(), 3);
   // All three reached the bus, where the station kept quiet.
   ASSERT_TRUE(PumpUntil([&] { return bus_.CountInOutput("<- " + command + "   station 1 is silent") >= 3; }))
       << bus_.Output();
@@ -254,7 +255,7 @@ TEST_F(EndToEnd, CommandToASilentStationIsSentThreeTimesThenDropped) {
   EXPECT_EQ(bus_.CountInOutput("<- " + command), 3u) << bus_.Output();
   EXPECT_EQ(LogCount(colors::kSent, command), 3u) << LogText();
   // The tab "Stations" says so too.
-  EXPECT_EQ(form_->Information().Lines(),
+  EXPECT_EQ(form_->App().Information().Lines(),
             std::vector<std::string>{"Signal_On to FFFFFF00: no answer after three transmissions, dropped"});
 }
 
@@ -284,7 +285,7 @@ TEST_F(EndToEnd, UnderAlwaysEverySenderTelegramIsAcknowledgedOnceAndNeverRepeate
   EXPECT_EQ(bus_.CountInOutput("no ACK: repeat"), 0u) << bus_.Output();
   // Each acknowledgement names the telegram it answers: header AB, org AC, the rest as
   // received.
-  const TLinkLog& log = form_->LinkLog();
+  const TLinkLog& log = form_->App().LinkLog();
   for (std::size_t i = 0; i < log.Count(); ++i) {
     const std::string& text = log.Line(i).text;
     const std::size_t at = text.find("6B 05 ");

@@ -40,8 +40,8 @@ TEST(Form1, DeliveredTelegramShowsBlueAndTopsTheAnswerList) {
   auto* answers = Find<QListView>(form, "ListBox3");
   ASSERT_TRUE(log && answers);
   ASSERT_EQ(log->model()->rowCount(), 1);  // the column guide
-  form.ComPort1ReceiveCallBack(kVersionWire);
-  form.ComPort1ReceiveCallBack(std::string("\xA5\x5A\x8B\xB4\x00\x00\x00\x00\xFF\xFF\xFF\x80\x03\xBF", 14));
+  form.App().ReceivePath().ComPort1ReceiveCallBack(kVersionWire);
+  form.App().ReceivePath().ComPort1ReceiveCallBack(std::string("\xA5\x5A\x8B\xB4\x00\x00\x00\x00\xFF\xFF\xFF\x80\x03\xBF", 14));
   ASSERT_EQ(log->model()->rowCount(), 3);
   const QModelIndex first = log->model()->index(1, 0);
   EXPECT_TRUE(first.data().toString().contains("   AB B0 00000000 FFFFFF80 00   "));
@@ -65,14 +65,14 @@ TEST(Form1, SwitchesClearAndCopy) {
   clear->click();
   EXPECT_EQ(log->model()->rowCount(), 0);
   raw->click();
-  form.ComPort1ReceiveCallBack(std::string("\xA5\xFF", 2));
+  form.App().ReceivePath().ComPort1ReceiveCallBack(std::string("\xA5\xFF", 2));
   raw->click();
   stop->click();
-  form.ComPort1ReceiveCallBack(kVersionWire);
+  form.App().ReceivePath().ComPort1ReceiveCallBack(kVersionWire);
   EXPECT_EQ(log->model()->rowCount(), 2);
-  EXPECT_EQ(form.Queues().Answers().Count(), 1u);
+  EXPECT_EQ(form.App().Queues().Answers().Count(), 1u);
   debug->click();
-  EXPECT_TRUE(form.LinkLog().Switches().debugInfo);
+  EXPECT_TRUE(form.App().LinkLog().Switches().debugInfo);
 
   log->selectAll();
   log->setFocus();
@@ -92,17 +92,17 @@ TEST(Form1, TransmitControls) {
   EXPECT_TRUE(repeat->text().startsWith("normal commands processed from bottom"));
   // Set by the start-up sequence, which has not run.
   EXPECT_TRUE(repeat->text().endsWith("RepeatCntr: 0"));
-  EXPECT_FALSE(form.Queues().TransmitPermit());
+  EXPECT_FALSE(form.App().Queues().TransmitPermit());
   autoTransmit->click();
   autoTransmit->click();
-  EXPECT_TRUE(form.Queues().TransmitPermit());
+  EXPECT_TRUE(form.App().Queues().TransmitPermit());
   autoTransmit->click();
-  EXPECT_FALSE(form.Queues().TransmitPermit());
+  EXPECT_FALSE(form.App().Queues().TransmitPermit());
   single->click();
-  EXPECT_TRUE(form.Queues().TransmitPermit());
-  form.Queues().SetRepeatCntr(1);
+  EXPECT_TRUE(form.App().Queues().TransmitPermit());
+  form.App().Queues().SetRepeatCntr(1);
   EXPECT_TRUE(repeat->text().endsWith("RepeatCntr: 1"));
-  form.Queues().EnqueueCommand("AB B0 00000000 FFFFFF80 00");
+  form.App().Queues().EnqueueCommand("AB B0 00000000 FFFFFF80 00");
   auto* commands = Find<QListView>(form, "ListBox2");
   ASSERT_NE(commands, nullptr);
   EXPECT_EQ(commands->model()->rowCount(), 1);

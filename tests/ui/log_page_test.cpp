@@ -7,6 +7,7 @@
 
 #include "support/event_loop.h"
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 #include "ui/models.h"
 #include "util/text_file.h"
@@ -19,9 +20,10 @@ TEST(LogPage, SetupShowsTheCaptureAndSaveWritesTheViewOrTheSelection) {
   files.WriteDataFiles();
   TRecordingErrorDialog errors;
   TFixedSaveFileDialog save;
-  TForm1 form(files.Options({{"COM1", files.File("no-such-device")}}));
+  TFormOptions options = files.Options({{"COM1", files.File("no-such-device")}});
+  options.saveFileDialog = &save;
+  TForm1 form(options);
   form.SetErrorDialog(&errors);
-  form.SetSaveFileDialog(&save);
   auto* folder = form.findChild<QLineEdit*>("EditLogFolder");
   auto* file = form.findChild<QLineEdit*>("EditLogFile");
   auto* saveButton = form.findChild<QPushButton*>("ButtonSaveLog");
@@ -34,9 +36,9 @@ TEST(LogPage, SetupShowsTheCaptureAndSaveWritesTheViewOrTheSelection) {
   EXPECT_TRUE(std::filesystem::exists(capture));
 
   clear->click();
-  form.LinkLog().AppendLine(lkTx, "first");
-  form.LinkLog().AppendLine(lkRx, "second");
-  form.LinkLog().AppendLine(lkRx, "third");
+  form.App().LinkLog().AppendLine(lkTx, "first");
+  form.App().LinkLog().AppendLine(lkRx, "second");
+  form.App().LinkLog().AppendLine(lkRx, "third");
   save.answer = QString::fromStdString(files.File("saved.txt"));
   saveButton->click();
   EXPECT_EQ(ReadWholeFile(files.File("saved.txt")), "first\nsecond\nthird\n");
@@ -47,6 +49,8 @@ TEST(LogPage, SetupShowsTheCaptureAndSaveWritesTheViewOrTheSelection) {
   saveButton->click();
   EXPECT_EQ(ReadWholeFile(files.File("saved.txt")), "first\nthird\n");
   EXPECT_EQ(save.asked, 2);
+  // Over the window, not over a page that may be hidden.
+  EXPECT_EQ(save.askedBy, &form);
 
   // The poll timer writes within a second.
   ASSERT_TRUE(testing::PumpUntil([&] { return ReadWholeFile(capture).find("\ttx\tfirst\n") != std::string::npos; }, 3000));

@@ -17,7 +17,7 @@ namespace {
 
 std::vector<std::string> Commands(TForm1& form) {
   std::vector<std::string> out;
-  for (std::size_t i = 0; i < form.Queues().Commands().Count(); ++i) out.push_back(form.Queues().Commands().At(i));
+  for (std::size_t i = 0; i < form.App().Queues().Commands().Count(); ++i) out.push_back(form.App().Queues().Commands().At(i));
   return out;
 }
 
@@ -109,7 +109,7 @@ TEST(TestPage, RawReceptionHintAndMillisecondSwitch) {
   raw->click();
   EXPECT_TRUE(hint->isHidden());
   ms->click();
-  EXPECT_TRUE(form.LinkLog().Switches().milliseconds);
+  EXPECT_TRUE(form.App().LinkLog().Switches().milliseconds);
   // The log's key names every colour it uses.
   const QString key = form.findChild<QWidget*>("RichEdit1")->toolTip();
   for (const char* colour : {"rgb(0, 128, 0)", "rgb(0, 0, 255)", "rgb(255, 0, 0)", "rgb(0, 255, 0)",
@@ -128,13 +128,13 @@ TEST(TestPage, AckPolicyRadios) {
   TForm1 form;
   const char* captions[] = {"always", "randomly (50%)", "never upon 1st TG", "never"};
   const TAckPolicy policies[] = {apAlways, apRandomly, apNeverUponFirst, apNever};
-  EXPECT_EQ(form.TransmitPath().Policy(), apAlways);
+  EXPECT_EQ(form.App().TransmitPath().Policy(), apAlways);
   for (int i = 3; i >= 0; --i) {
     auto* radio = form.findChild<QRadioButton*>(QStringLiteral("RadioButton%1").arg(i + 1));
     ASSERT_NE(radio, nullptr);
     EXPECT_EQ(radio->text(), captions[i]);
     radio->click();
-    EXPECT_EQ(form.TransmitPath().Policy(), policies[i]);
+    EXPECT_EQ(form.App().TransmitPath().Policy(), policies[i]);
   }
 }
 

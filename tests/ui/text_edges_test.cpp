@@ -15,6 +15,7 @@
 
 #include "support/locales.h"
 #include "ui/error_dialog.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -72,8 +73,8 @@ TEST(TextEdges, CommandLineSendsWhatWasTyped) {
   QTest::keyClicks(combo->lineEdit(), "AB B0");
   EXPECT_EQ(combo->currentText(), "AB B0");
   form.findChild<QPushButton*>("Button6")->click();
-  ASSERT_EQ(form.Queues().Commands().Count(), 1u);
-  EXPECT_EQ(form.Queues().Commands().At(0), "AB B0");
+  ASSERT_EQ(form.App().Queues().Commands().Count(), 1u);
+  EXPECT_EQ(form.App().Queues().Commands().At(0), "AB B0");
 }
 
 // Log lines, the date and time field, the message field and error texts are UTF-8 from
@@ -83,21 +84,21 @@ TEST(TextEdges, TimeStampsCommentsAndErrorTextsReadRight) {
   TForm1 form;
   TRecordingErrorDialog errors;
   form.SetErrorDialog(&errors);
-  form.RuleSet().SetText("if   *\nthen say caf\xE9");
-  form.LinkLog().LogTelegram(colors::kSent, ' ', TTelegramBody{}, "caf\xE9");
-  form.RuleCheck("8B B0 00000000 FFFFFF80 00");
-  form.Timer1Timer();
+  form.App().RuleSet().SetText("if   *\nthen say caf\xE9");
+  form.App().LinkLog().LogTelegram(colors::kSent, ' ', TTelegramBody{}, "caf\xE9");
+  form.App().RuleEngine().RuleCheck("8B B0 00000000 FFFFFF80 00");
+  form.App().Timer1Timer();
 
-  const QString stamp = QString::fromUtf8(form.LinkLog().TimeStamp());
+  const QString stamp = QString::fromUtf8(form.App().LinkLog().TimeStamp());
   auto* log = form.findChild<QAbstractItemView*>("RichEdit1");
-  const QString line = log->model()->index(static_cast<int>(form.LinkLog().Count()) - 1, 0).data().toString();
+  const QString line = log->model()->index(static_cast<int>(form.App().LinkLog().Count()) - 1, 0).data().toString();
   EXPECT_TRUE(line.endsWith(QString::fromUtf8("caf\xC3\xA9"))) << line.toStdString();
   EXPECT_TRUE(line.contains(stamp)) << line.toStdString();
   EXPECT_EQ(form.findChild<QLineEdit*>("Edit1")->text(), stamp);
   EXPECT_EQ(form.findChild<QPlainTextEdit*>("Memo3")->toPlainText(), stamp + QString::fromUtf8("   caf\xC3\xA9"));
   if (japanese) EXPECT_TRUE(stamp.contains(QString::fromUtf8("\xE5\xB9\xB4"))) << stamp.toStdString();
 
-  form.SetProgramDirectory("/nonexistent/\xE6\x97\xA5\xE6\x9C\xAC/");
+  form.App().SetProgramDirectory("/nonexistent/\xE6\x97\xA5\xE6\x9C\xAC/");
   form.findChild<QPushButton*>("Button9")->click();  // save Ruleset
   ASSERT_EQ(errors.shown.size(), 1);
   EXPECT_TRUE(errors.shown[0].contains(QString::fromUtf8("/\xE6\x97\xA5\xE6\x9C\xAC/veskRuleset.txt")))

@@ -20,6 +20,7 @@
 #include "support/program_directory.h"
 #include "ui/capture_window.h"
 #include "ui/find_bar.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 #include "ui/models.h"
 #include "ui/qt_event_loop.h"
@@ -38,8 +39,14 @@ struct TWindowWithoutPort {
   testing::TProgramDirectory files;
   bool written = (files.WriteDataFiles(), true);
   TRecordingErrorDialog errors;
-  TForm1 form{files.Options({{"COM1", files.File("no-such-device")}})};
+  TFixedOpenFileDialog openDialog;
+  TForm1 form{WithOpenDialog(files.Options({{"COM1", files.File("no-such-device")}}), openDialog)};
   TWindowWithoutPort() { form.SetErrorDialog(&errors); }
+
+  static TFormOptions WithOpenDialog(TFormOptions options, IOpenFileDialog& dialog) {
+    options.openFileDialog = &dialog;
+    return options;
+  }
 };
 
 bool Finished(TFindBar& bar) {
@@ -57,7 +64,7 @@ TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
   TWindowWithoutPort window;
   TForm1& form = window.form;
   form.findChild<QPushButton*>("Button4")->click();
-  TLinkLog& log = form.LinkLog();
+  TLinkLog& log = form.App().LinkLog();
   log.AppendLine(lkRx, "R 09.12.2026 02:41:21   8B B4 00000000 FFFFFF80 00   Station 0");  // 0
   log.AppendLine(lkInfo, "nothing here");                                                   // 1
   log.AppendLine(lkTx, "S 09.12.2026 02:41:22   AB B0 00000000 FFFFFE80 00   station 3");    // 2
@@ -153,7 +160,7 @@ TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
 TEST(FindBar, AHitStaysInViewWhileNewLinesArrive) {
   TWindowWithoutPort window;
   TForm1& form = window.form;
-  TLinkLog& log = form.LinkLog();
+  TLinkLog& log = form.App().LinkLog();
   auto* view = form.findChild<TLinkLogView*>("RichEdit1");
   auto* bar = form.findChild<TFindBar*>("FindBar");
   form.show();
@@ -182,7 +189,7 @@ TEST(FindBar, AHitStaysInViewWhileNewLinesArrive) {
 TEST(FindBar, ALargeLogIsSearchedInSlicesBetweenOtherEvents) {
   TWindowWithoutPort window;
   TForm1& form = window.form;
-  TLinkLog& log = form.LinkLog();
+  TLinkLog& log = form.App().LinkLog();
   for (int i = 0; i < 500000; ++i) log.AppendLineNoScroll(lkRx, i == 499999 ? "the needle" : "R hay and more hay");
   auto* bar = form.findChild<TFindBar*>("FindBar");
   bar->Open();
@@ -250,8 +257,8 @@ TEST(FindBar, TheLogViewIsAnAccessibleList) {
   TWindowWithoutPort window;
   TForm1& form = window.form;
   form.findChild<QPushButton*>("Button4")->click();
-  form.LinkLog().AppendLine(lkRx, "R first line");
-  form.LinkLog().AppendLine(lkTx, "S second line");
+  form.App().LinkLog().AppendLine(lkRx, "R first line");
+  form.App().LinkLog().AppendLine(lkTx, "S second line");
   form.show();
   auto* view = form.findChild<TLinkLogView*>("RichEdit1");
   QAccessibleInterface* list = QAccessible::queryAccessibleInterface(view);
@@ -267,7 +274,7 @@ TEST(FindBar, TheLogViewIsAnAccessibleList) {
   EXPECT_FALSE(second->state().selected);
   view->selectionModel()->select(view->model()->index(1, 0), QItemSelectionModel::Select);
   EXPECT_TRUE(second->state().selected);
-  form.LinkLog().AppendLine(lkInfo, "third");
+  form.App().LinkLog().AppendLine(lkInfo, "third");
   EXPECT_EQ(list->childCount(), 3);
 }
 
@@ -281,13 +288,13 @@ TEST(CaptureWindow, ShowsTheKindsColoursAndCountsWhatItCannotRead) {
                                            "2026-12-09T02:41:23.000\terror\tE checksum error\n"
                                            "2026-12-09T02:42:00.000\ttx\tS AB B0 base\n"
                                            "2026-12-09T02:43:00.000\trx\tR cut in the mid";
-  TFixedOpenFileDialog dialog;
-  dialog.answer = QString::fromStdString(path);
-  form.SetOpenFileDialog(&dialog);
+  host.openDialog.answer = QString::fromStdString(path);
   form.findChild<QPushButton*>("ButtonOpenCapture")->click();
   auto* window = form.findChild<TCaptureWindow*>("CaptureWindow");
   ASSERT_NE(window, nullptr);
   EXPECT_TRUE(window->isWindow());
+  // It goes with the main window, and stays on top of it.
+  EXPECT_EQ(window->parentWidget(), &form);
   EXPECT_EQ(window->windowTitle(),
             "ardel-20261209-024121.log: 2026-12-09T02:41:21.123 to 2026-12-09T02:42:00.000 (read-only)");
   EXPECT_EQ(window->Note()->text(), "2 lines could not be read");

@@ -14,6 +14,7 @@
 #include <cstdlib>
 #include <filesystem>
 
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 #include "util/text_file.h"
 
@@ -38,7 +39,7 @@ class RuleSetPageTest : public ::testing::Test {
     TFormOptions options;
     options.clock = [] { return kNow; };
     auto form = std::make_unique<TForm1>(options);
-    form->SetProgramDirectory(std::move(programDirectory));
+    form->App().SetProgramDirectory(std::move(programDirectory));
     form->SetErrorDialog(&errors_);
     return form;
   }
@@ -82,7 +83,7 @@ TEST_F(RuleSetPageTest, ControlsAsTheOperatorSeesThem) {
 
   if (const char* grabDir = std::getenv("ARDEL_GRAB_DIR")) {
     memo2->setPlainText("/ answers of station 0\nif   8B B4 *\nthen say INFI entry read\nthen lamp 1");
-    form->RuleCheck("8B B4 00000000 00000000 00");
+    form->App().RuleEngine().RuleCheck("8B B4 00000000 00000000 00");
     form->show();
     Find<QTabWidget>(*form, "PageControl1")->setCurrentWidget(page);
     QApplication::processEvents();
@@ -99,9 +100,9 @@ TEST_F(RuleSetPageTest, EditEvaluateClearAndSave) {
   auto* memo3 = Find<QPlainTextEdit>(*form, "Memo3");
   const std::string T = TimeStampText(kNow);
 
-  form->LoadRuleSet(path_);
+  form->App().LoadRuleSet(path_);
   EXPECT_EQ(memo2->toPlainText(), QString::fromLatin1("if   AB B0 *\nthen say caf\xE9 ok\n\n/ end\n"));
-  form->RuleCheck(kAB);
+  form->App().RuleEngine().RuleCheck(kAB);
   EXPECT_EQ(memo3->toPlainText(), QString::fromLatin1(T + "   caf\xE9 ok"));
 
   // Saving what was loaded gives the file back byte for byte.
@@ -112,20 +113,20 @@ TEST_F(RuleSetPageTest, EditEvaluateClearAndSave) {
   // An edit acts on the next telegram, without saving.
   memo2->moveCursor(QTextCursor::Start);
   memo2->insertPlainText("if   *\nthen AB B1 00000000 00000001 00\n");
-  form->RuleCheck(kAB);
+  form->App().RuleEngine().RuleCheck(kAB);
   EXPECT_EQ(memo3->document()->blockCount(), 2);
-  ASSERT_EQ(form->Queues().Commands().Count(), 1u);
-  EXPECT_EQ(form->Queues().Commands().At(0), "AB B1 00000000 00000001 00");
+  ASSERT_EQ(form->App().Queues().Commands().Count(), 1u);
+  EXPECT_EQ(form->App().Queues().Commands().At(0), "AB B1 00000000 00000001 00");
 
   Find<QCheckBox>(*form, "CheckBox5")->click();
-  form->RuleCheck(kAB);
+  form->App().RuleEngine().RuleCheck(kAB);
   EXPECT_EQ(memo3->document()->blockCount(), 2);
-  EXPECT_EQ(form->Queues().Commands().Count(), 1u);
+  EXPECT_EQ(form->App().Queues().Commands().Count(), 1u);
 
   auto* clr = Find<QPushButton>(*form, "Button10");
   clr->click();
   EXPECT_TRUE(memo3->toPlainText().isEmpty());
-  EXPECT_EQ(form->MessageField().Count(), 0u);
+  EXPECT_EQ(form->App().MessageField().Count(), 0u);
   clr->click();
   EXPECT_TRUE(memo3->toPlainText().isEmpty());
   EXPECT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join('\n').toStdString();

@@ -18,6 +18,7 @@
 #include "serial/pty_fixture.h"
 #include "support/event_loop.h"
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 #include "util/text_file.h"
 
@@ -102,7 +103,7 @@ TEST(TForm1Ports, TheTableChoosesTheDeviceAndTheStatusBarFollows) {
   EXPECT_TRUE(dialog.shown.isEmpty()) << dialog.shown.join("\n").toStdString();
   EXPECT_EQ(ReadWholeFile(files.ConfigFile()),
             "[Link]\nComport=1\n[Ports]\n; the bench adapter\nCOM1=" + link + "\n");
-  EXPECT_EQ(form.ComPort().Device(), link);
+  EXPECT_EQ(form.App().ComPort().Device(), link);
   EXPECT_EQ(Label(form, "StatusBarDevice"), QString::fromStdString(link));
   EXPECT_EQ(Label(form, "StatusBarState"), "open");
 

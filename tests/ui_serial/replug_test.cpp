@@ -11,6 +11,7 @@
 #include "serial/pty_fixture.h"
 #include "support/event_loop.h"
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -45,7 +46,7 @@ TEST(TForm1Serial, PulledAndReplugged100Times) {
   TForm1 form(options);
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
-  ASSERT_TRUE(form.ComPort().IsOpen());
+  ASSERT_TRUE(form.App().ComPort().IsOpen());
 
   const TTelegramBody body{0x8B, 0xB0, 1, 0, 0, 0, 0xFF, 0xFF, 0xFF, 0x80, 0};
   const TWireTelegram wire = EncodeTelegram(body);
@@ -55,7 +56,7 @@ TEST(TForm1Serial, PulledAndReplugged100Times) {
     // another program, and the retries must not reach into it.
     ::unlink(link.c_str());
     pty.reset();
-    ASSERT_TRUE(PumpUntil([&] { return !form.ComPort().IsOpen(); })) << round;
+    ASSERT_TRUE(PumpUntil([&] { return !form.App().ComPort().IsOpen(); })) << round;
     // Away for a while: the retries must not spin.
     const double cpuBefore = CpuSeconds();
     QElapsedTimer away;
@@ -66,12 +67,12 @@ TEST(TForm1Serial, PulledAndReplugged100Times) {
 
     pty = std::make_unique<TPty>();
     ASSERT_EQ(::symlink(pty->Path().c_str(), link.c_str()), 0);
-    ASSERT_TRUE(PumpUntil([&] { return form.ComPort().IsOpen(); })) << round;
-    const std::size_t before = form.LinkLog().Count();
+    ASSERT_TRUE(PumpUntil([&] { return form.App().ComPort().IsOpen(); })) << round;
+    const std::size_t before = form.App().LinkLog().Count();
     pty->Write(bytes);
     ASSERT_TRUE(PumpUntil([&] {
-      return form.LinkLog().Count() > before &&
-             form.LinkLog().Line(form.LinkLog().Count() - 1).color == colors::kReceived;
+      return form.App().LinkLog().Count() > before &&
+             form.App().LinkLog().Line(form.App().LinkLog().Count() - 1).color == colors::kReceived;
     })) << round;
   }
   EXPECT_TRUE(dialog.shown.isEmpty());

@@ -10,6 +10,7 @@
 #include "serial/pty_fixture.h"
 #include "support/event_loop.h"
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -48,7 +49,7 @@ TEST(TForm1Serial, TelegramsFromTheMappedPortShowInTheLinkLog) {
   TForm1 form(files.Options({{"COM1", pty.Path()}}));
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
-  TComPort& port = form.ComPort();
+  TComPort& port = form.App().ComPort();
   EXPECT_EQ(port.Port, "COM1");
   EXPECT_EQ(port.ReceiveMode, rmRAW);
   ASSERT_TRUE(port.IsOpen());
@@ -61,7 +62,7 @@ TEST(TForm1Serial, TelegramsFromTheMappedPortShowInTheLinkLog) {
   pty.Write(wire.substr(5));
   const std::string text = FormatTelegramText(kAnswer);
   ASSERT_TRUE(PumpUntil([&] {
-    const auto blue = LinesIn(form.LinkLog(), colors::kReceived);
+    const auto blue = LinesIn(form.App().LinkLog(), colors::kReceived);
     return !blue.empty() && Contains(blue.back(), text);
   }));
   EXPECT_TRUE(dialog.shown.isEmpty());
@@ -87,10 +88,10 @@ TEST(TForm1Serial, APortThatCannotOpenGoesToTheErrorDialogAndTheWindowCarriesOn)
       EXPECT_TRUE(dialog.shown[0].startsWith(QStringLiteral("TCOMPORT : cannot open COM1\r")));
       EXPECT_TRUE(dialog.shown[0].contains(QStringLiteral("/dev/ardel-no-such-device")));
     }
-    EXPECT_FALSE(form.ComPort().IsOpen());
+    EXPECT_FALSE(form.App().ComPort().IsOpen());
     // Tried again as a lost port is, once the start-up has tried it.
     EXPECT_EQ(form.App().PortRetryTimer().IsActive(), c.openPort);
-    form.ComPort().SendString("nowhere");
+    form.App().ComPort().SendString("nowhere");
   }
 }
 
@@ -109,38 +110,38 @@ TEST(TForm1Serial, ALostDeviceIsLoggedOnceAndThePortOpensAgainWhenItIsBack) {
   TForm1 form(options);
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
-  ASSERT_TRUE(form.ComPort().IsOpen());
+  ASSERT_TRUE(form.App().ComPort().IsOpen());
 
   // Pulled; the name goes first, so that no retry reaches a pseudo-terminal number that
   // another program has been given meanwhile.
   ASSERT_EQ(::unlink(link.c_str()), 0);
   first.reset();
-  auto red = [&] { return LinesIn(form.LinkLog(), colors::kError); };
+  auto red = [&] { return LinesIn(form.App().LinkLog(), colors::kError); };
   ASSERT_TRUE(PumpUntil([&] { return !red().empty(); }));
-  EXPECT_FALSE(form.ComPort().IsOpen());
+  EXPECT_FALSE(form.App().ComPort().IsOpen());
   ASSERT_EQ(red().size(), 1u);
   EXPECT_TRUE(Contains(red()[0], "COM1")) << red()[0];
   EXPECT_TRUE(Contains(red()[0], link)) << red()[0];
   // Failed attempts while it is away add nothing.
   PumpFor(300);
   EXPECT_EQ(red().size(), 1u);
-  EXPECT_FALSE(form.ComPort().IsOpen());
+  EXPECT_FALSE(form.App().ComPort().IsOpen());
 
   // The operator's choice for the next start does not change the port that comes back.
-  form.ComPort().Port = "COM2";
+  form.App().ComPort().Port = "COM2";
   TPty second;
   ASSERT_EQ(::symlink(second.Path().c_str(), link.c_str()), 0);
-  auto black = [&] { return LinesIn(form.LinkLog(), colors::kBlack); };
+  auto black = [&] { return LinesIn(form.App().LinkLog(), colors::kBlack); };
   const std::size_t blackBefore = black().size();
   ASSERT_TRUE(PumpUntil([&] { return black().size() > blackBefore; }));
   EXPECT_TRUE(Contains(black().back(), "COM1")) << black().back();
   EXPECT_TRUE(Contains(black().back(), "back")) << black().back();
-  EXPECT_TRUE(form.ComPort().IsOpen());
-  EXPECT_EQ(form.ComPort().Port, "COM2");
+  EXPECT_TRUE(form.App().ComPort().IsOpen());
+  EXPECT_EQ(form.App().ComPort().Port, "COM2");
   EXPECT_FALSE(form.App().PortRetryTimer().IsActive());
 
   second.Write(Wire(kAnswer));
-  ASSERT_TRUE(PumpUntil([&] { return !LinesIn(form.LinkLog(), colors::kReceived).empty(); }));
+  ASSERT_TRUE(PumpUntil([&] { return !LinesIn(form.App().LinkLog(), colors::kReceived).empty(); }));
   EXPECT_EQ(red().size(), 1u);
   EXPECT_TRUE(dialog.shown.isEmpty());
   ::unlink(link.c_str());
@@ -161,8 +162,8 @@ TEST(TForm1Serial, AcknowledgementAndCommandOnTheWire) {
   TForm1 form(files.Options({{"COM1", pty.Path()}}));
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
-  ASSERT_TRUE(form.ComPort().IsOpen());
-  form.LinkLog().Clear();
+  ASSERT_TRUE(form.App().ComPort().IsOpen());
+  form.App().LinkLog().Clear();
 
   pty.Write(std::string("\xA5\x5A\x8B\x05\x30\x00\x00\x00\x00\x00\x00\x01\x00\xC1", 14));
   std::string seen;
@@ -171,18 +172,18 @@ TEST(TForm1Serial, AcknowledgementAndCommandOnTheWire) {
     return seen.size() >= 15;
   }));
   EXPECT_EQ(seen, std::string("\xA5\x5A\xAB\xAC\x30\x00\x00\x00\x00\x00\x00\x01\x00\x88\x11", 15));
-  const auto green = LinesIn(form.LinkLog(), colors::kSent);
+  const auto green = LinesIn(form.App().LinkLog(), colors::kSent);
   ASSERT_EQ(green.size(), 1u);
   EXPECT_TRUE(Contains(green[0], "   AB AC 30000000 00000001 00   ")) << green[0];
 
-  form.TransmitPath().SendCommandString(TManualSend::kInitialCommand);
+  form.App().TransmitPath().SendCommandString(TManualSend::kInitialCommand);
   seen.clear();
   ASSERT_TRUE(PumpUntil([&] {
     seen += pty.ReadAvailable();
     return seen.size() >= 15;
   }));
   EXPECT_EQ(seen, std::string("\xA5\x5A\xAB\xB0\x00\x00\x00\x00\xFF\xFF\xFF\x80\x00\xD8\x11", 15));
-  EXPECT_TRUE(Contains(LinesIn(form.LinkLog(), colors::kSent).back(),
+  EXPECT_TRUE(Contains(LinesIn(form.App().LinkLog(), colors::kSent).back(),
                        "AB B0 00000000 FFFFFF80 00   get SW Version of Station with default ID"));
   EXPECT_TRUE(dialog.shown.empty());
 }
@@ -204,13 +205,13 @@ TEST(TForm1Serial, ALostPseudoTerminalIsNotOpenedAgainByItsNumber) {
   TForm1 form(options);
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
-  ASSERT_TRUE(form.ComPort().IsOpen());
+  ASSERT_TRUE(form.App().ComPort().IsOpen());
   pty.reset();
-  ASSERT_TRUE(PumpUntil([&] { return !LinesIn(form.LinkLog(), colors::kError).empty(); }));
-  EXPECT_TRUE(Contains(LinesIn(form.LinkLog(), colors::kError)[0], "not opened again"));
+  ASSERT_TRUE(PumpUntil([&] { return !LinesIn(form.App().LinkLog(), colors::kError).empty(); }));
+  EXPECT_TRUE(Contains(LinesIn(form.App().LinkLog(), colors::kError)[0], "not opened again"));
   EXPECT_FALSE(form.App().PortRetryTimer().IsActive());
   PumpFor(50);
-  EXPECT_FALSE(form.ComPort().IsOpen());
+  EXPECT_FALSE(form.App().ComPort().IsOpen());
 }
 
 }  // namespace

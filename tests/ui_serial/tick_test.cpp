@@ -8,6 +8,7 @@
 
 #include "serial/pty_fixture.h"
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -34,7 +35,7 @@ TEST(TForm1Tick, IntervalEditorDrivesTheTimer) {
     spin->setValue(c.set);
     EXPECT_EQ(form.App().TickTimer().Interval().count(), c.interval) << c.set;
   }
-  form.Timer1Timer();
+  form.App().Timer1Timer();
   EXPECT_NE(form.findChild<QLineEdit*>("Edit1")->text(), "Date Time");
 }
 
@@ -47,9 +48,9 @@ TEST(TForm1Tick, UnansweredCommandIsSentThreeTimes) {
   TForm1 form(files.Options({{"COM1", pty.Path()}}));
   TRecordingErrorDialog dialog;
   form.SetErrorDialog(&dialog);
-  ASSERT_TRUE(form.ComPort().IsOpen());
+  ASSERT_TRUE(form.App().ComPort().IsOpen());
   form.findChild<QSpinBox*>("SpinEdit1")->setValue(50);
-  form.Queues().EnqueueCommand("AB B0 00000000 FFFFFF80 00");
+  form.App().Queues().EnqueueCommand("AB B0 00000000 FFFFFF80 00");
 
   std::vector<qint64> arrivals;
   std::string pending;
@@ -70,7 +71,7 @@ TEST(TForm1Tick, UnansweredCommandIsSentThreeTimes) {
     const qint64 gap = arrivals[i] - arrivals[i - 1];
     EXPECT_GE(gap, 25) << i;  // never two in one run
   }
-  EXPECT_EQ(form.Queues().Commands().Count(), 0u);
+  EXPECT_EQ(form.App().Queues().Commands().Count(), 0u);
   EXPECT_TRUE(dialog.shown.empty());
 }
 

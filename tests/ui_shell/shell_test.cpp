@@ -21,6 +21,7 @@
 
 #include "serial/pty_fixture.h"
 #include "support/program_directory.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -94,17 +95,17 @@ TEST_F(ShellTest, NoConfigurationFileOpensCom1AndCreatesTheFileAtExit) {
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
 
   EXPECT_EQ(Find<QSpinBox>(*form, "SpinEdit2")->value(), 1);
-  EXPECT_EQ(form->ComPort().Port, "COM1");
-  EXPECT_TRUE(form->ComPort().IsOpen());
-  EXPECT_EQ(form->ComPort().Device(), ptys_[0].Path());
+  EXPECT_EQ(form->App().ComPort().Port, "COM1");
+  EXPECT_TRUE(form->App().ComPort().IsOpen());
+  EXPECT_EQ(form->App().ComPort().Device(), ptys_[0].Path());
   EXPECT_FALSE(WarningShown(*form));
-  EXPECT_EQ(form->Queues().RepeatCntr(), 3);
+  EXPECT_EQ(form->App().Queues().RepeatCntr(), 3);
   EXPECT_TRUE(RepeatDisplay(*form).endsWith("RepeatCntr: 3"));
-  EXPECT_TRUE(form->Queues().TransmitPermit());
-  EXPECT_EQ(form->ProgramDirectory(), files_.Path());
-  EXPECT_EQ(form->ConfigFileName(), files_.ConfigFile());
-  EXPECT_EQ(form->StationTable().Cell(StationColumn(15), kHeadingRow), "F");
-  EXPECT_EQ(form->StationTable().Cell(kHeadingColumn, InfiRow(15)), "INFI[F]");
+  EXPECT_TRUE(form->App().Queues().TransmitPermit());
+  EXPECT_EQ(form->App().ProgramDirectory(), files_.Path());
+  EXPECT_EQ(form->App().ConfigFileName(), files_.ConfigFile());
+  EXPECT_EQ(form->App().StationTable().Cell(StationColumn(15), kHeadingRow), "F");
+  EXPECT_EQ(form->App().StationTable().Cell(kHeadingColumn, InfiRow(15)), "INFI[F]");
   EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");
   EXPECT_EQ(Find<QLineEdit>(*form, "Edit3")->text(), "FF800080");
   EXPECT_EQ(Find<QListView>(*form, "ListBox1")->model()->index(0, 0).data().toString(), "FF800081");
@@ -113,7 +114,7 @@ TEST_F(ShellTest, NoConfigurationFileOpensCom1AndCreatesTheFileAtExit) {
   EXPECT_FALSE(Exists(files_.ConfigFile()));  // nothing changed the port number
 
   // What the operator did is in the files after the exit; the interval is not.
-  form->StationTable().SetCell(StationColumn(7), kSbiRow, "FF800380");
+  form->App().StationTable().SetCell(StationColumn(7), kSbiRow, "FF800380");
   Find<QPlainTextEdit>(*form, "Memo2")->appendPlainText("then say more");
   Find<QSpinBox>(*form, "SpinEdit1")->setValue(500);
   // An SBI typed without a station tab switch after it reaches neither table nor file.
@@ -157,9 +158,9 @@ TEST_F(ShellTest, StoredPortNumbers) {
     auto form = Start(files_.Options());  // the devices from the file's [Ports]
     EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
     EXPECT_EQ(Find<QSpinBox>(*form, "SpinEdit2")->value(), c.port);
-    EXPECT_EQ(form->ComPort().Port, "COM" + std::to_string(c.port));
-    EXPECT_TRUE(form->ComPort().IsOpen());
-    EXPECT_EQ(form->ComPort().Device(), ptys_[c.port - 1].Path());
+    EXPECT_EQ(form->App().ComPort().Port, "COM" + std::to_string(c.port));
+    EXPECT_TRUE(form->App().ComPort().IsOpen());
+    EXPECT_EQ(form->App().ComPort().Device(), ptys_[c.port - 1].Path());
     EXPECT_FALSE(WarningShown(*form));
     EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), head + "[Link]\n" + c.afterStart + "\n");
     form.reset();
@@ -175,13 +176,13 @@ TEST_F(ShellTest, PortNumberChangedAndBackWritesTwiceAndKeepsThePortInUse) {
   const ino_t first = Inode(files_.ConfigFile());
   EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=2\n");
   EXPECT_TRUE(WarningShown(*form));
-  EXPECT_EQ(form->ComPort().Port, "COM2");
+  EXPECT_EQ(form->App().ComPort().Port, "COM2");
   spin->setValue(1);
   EXPECT_NE(Inode(files_.ConfigFile()), first);
   EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=1\n");
   EXPECT_TRUE(WarningShown(*form));
-  EXPECT_TRUE(form->ComPort().IsOpen());
-  EXPECT_EQ(form->ComPort().Device(), ptys_[0].Path());
+  EXPECT_TRUE(form->App().ComPort().IsOpen());
+  EXPECT_EQ(form->App().ComPort().Device(), ptys_[0].Path());
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
 
   // A configuration file that cannot be written is reported; the field keeps the value.
@@ -200,7 +201,7 @@ TEST_F(ShellTest, UnreadableConfigurationFileGivesPort1AndIsLeftAlone) {
   auto form = Start();
   ASSERT_EQ(errors_.shown.size(), 1) << Errors();
   EXPECT_TRUE(errors_.shown[0].contains("ardel.INI")) << Errors();
-  EXPECT_EQ(form->ComPort().Device(), ptys_[0].Path());
+  EXPECT_EQ(form->App().ComPort().Device(), ptys_[0].Path());
   EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");  // to the end
   form.reset();
   ASSERT_EQ(errors_.shown.size(), 2) << Errors();  // the write at the exit
@@ -212,12 +213,12 @@ TEST_F(ShellTest, MissingRuleSetFileLeavesStation0UnshownAndTheWindowUsable) {
   auto form = Start();
   ASSERT_EQ(errors_.shown.size(), 1) << Errors();
   EXPECT_TRUE(errors_.shown[0].contains("veskRuleset.txt")) << Errors();
-  EXPECT_EQ(form->StationTable().Cell(StationColumn(0), kSbiRow), "FF800080");  // loaded
+  EXPECT_EQ(form->App().StationTable().Cell(StationColumn(0), kSbiRow), "FF800080");  // loaded
   EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station 0");
   EXPECT_EQ(Find<QLineEdit>(*form, "Edit3")->text(), "FFFFFF80");
   EXPECT_EQ(Find<QListView>(*form, "ListBox1")->model()->rowCount(), 0);
-  EXPECT_TRUE(form->ComPort().IsOpen());
-  EXPECT_TRUE(form->Queues().TransmitPermit());
+  EXPECT_TRUE(form->App().ComPort().IsOpen());
+  EXPECT_TRUE(form->App().Queues().TransmitPermit());
 
   // The operator writes rules; there was no file, so they are kept at exit.
   Find<QPlainTextEdit>(*form, "Memo2")->setPlainText("if   *\nthen say seen");
@@ -236,14 +237,14 @@ TEST_F(ShellTest, PortThatCannotOpenIsShownAndTheStartUpGoesOn) {
   auto form = Start(files_.Options());
   ASSERT_EQ(errors_.shown.size(), 1) << Errors();
   EXPECT_TRUE(errors_.shown[0].startsWith("TCOMPORT : cannot open COM2")) << Errors();
-  EXPECT_FALSE(form->ComPort().IsOpen());
+  EXPECT_FALSE(form->App().ComPort().IsOpen());
   EXPECT_TRUE(form->App().PortRetryTimer().IsActive());
   EXPECT_FALSE(WarningShown(*form));  // the start-up got to its end
-  EXPECT_EQ(form->StationTable().Cell(StationColumn(0), kHeadingRow), "0");
-  EXPECT_EQ(form->Queues().RepeatCntr(), 3);
+  EXPECT_EQ(form->App().StationTable().Cell(StationColumn(0), kHeadingRow), "0");
+  EXPECT_EQ(form->App().Queues().RepeatCntr(), 3);
   EXPECT_TRUE(RepeatDisplay(*form).endsWith("RepeatCntr: 3"));
-  EXPECT_TRUE(form->Queues().TransmitPermit());
-  EXPECT_EQ(form->ProgramDirectory(), files_.Path());
+  EXPECT_TRUE(form->App().Queues().TransmitPermit());
+  EXPECT_EQ(form->App().ProgramDirectory(), files_.Path());
   EXPECT_EQ(Find<QPlainTextEdit>(*form, "Memo2")->toPlainText(), "/ a rule set\nif   8B B4 *\nthen say INFI entry");
   EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");
 
@@ -305,7 +306,7 @@ TEST_F(ShellTest, FailedStartUpNeverWritesOverAFileItDidNotLoad) {
     Find<QLineEdit>(*form, "Edit3")->setText("FF800100");
     tabs->setCurrentIndex(2);
     tabs->setCurrentIndex(0);
-    EXPECT_EQ(form->StationTable().Cell(StationColumn(0), kSbiRow), "FF800100");
+    EXPECT_EQ(form->App().StationTable().Cell(StationColumn(0), kSbiRow), "FF800100");
     EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");
     Find<QPlainTextEdit>(*form, "Memo2")->setPlainText("typed");
     form.reset();
@@ -367,9 +368,9 @@ TEST_F(ShellTest, WithoutTheSequencesNoFileAndNoPortIsTouched) {
   TFormOptions options = files_.Options(PortMap());
   options.runSequences = false;
   auto form = Start(options);
-  EXPECT_FALSE(form->ComPort().IsOpen());
-  EXPECT_EQ(form->ProgramDirectory(), "");
-  EXPECT_EQ(form->ConfigFileName(), "");
+  EXPECT_FALSE(form->App().ComPort().IsOpen());
+  EXPECT_EQ(form->App().ProgramDirectory(), "");
+  EXPECT_EQ(form->App().ConfigFileName(), "");
   EXPECT_TRUE(RepeatDisplay(*form).endsWith("RepeatCntr: 0"));
   form.reset();
   EXPECT_FALSE(Exists(files_.ConfigFile()));

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <map>
 
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -49,9 +50,9 @@ class StationCommandsTest : public ::testing::Test {
 
   // Clicks the button and returns what it put at the top of the command queue.
   std::string Click(const QString& caption) {
-    const std::size_t before = form_->Queues().Commands().Count();
+    const std::size_t before = form_->App().Queues().Commands().Count();
     QTest::mouseClick(ButtonByCaption(caption), Qt::LeftButton);
-    const TLineList& commands = form_->Queues().Commands();
+    const TLineList& commands = form_->App().Queues().Commands();
     EXPECT_EQ(commands.Count(), before + 1) << caption.toStdString();
     return commands.Count() > before ? commands.At(0) : std::string();
   }
@@ -104,7 +105,7 @@ TEST_F(StationCommandsTest, EveryButtonInItsGroupQueuesItsCommandString) {
   }
   EXPECT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join("\n").toStdString();
   // Quick clicks queue in click order: the first one is at the bottom.
-  const TLineList& commands = form_->Queues().Commands();
+  const TLineList& commands = form_->App().Queues().Commands();
   EXPECT_EQ(commands.At(commands.Count() - 1), cases[0].line);
 
   const std::map<const char*, const char*> titles = {
@@ -213,12 +214,12 @@ TEST_F(StationCommandsTest, RedFieldsAreNoObstacle) {
     EXPECT_EQ(Click("change now"), std::string("AB D0 ") + c.newSbi + " FFFFFF80 00") << c.newSbi;
   }
   // A change of base ID leaves the station table alone.
-  EXPECT_EQ(form_->StationTable().Cell(StationColumn(0), kSbiRow), "");
+  EXPECT_EQ(form_->App().StationTable().Cell(StationColumn(0), kSbiRow), "");
   EXPECT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join("\n").toStdString();
 }
 
 TEST_F(StationCommandsTest, ReadInfi) {
-  TStationTable& table = form_->StationTable();
+  TStationTable& table = form_->App().StationTable();
   for (int i = 0; i < kInfiCount; ++i) table.SetCell(StationColumn(0), InfiRow(i), "FF800001");
 
   // The INFI list is empty at start, so every entry becomes "n.a.".
@@ -228,7 +229,7 @@ TEST_F(StationCommandsTest, ReadInfi) {
   EXPECT_EQ(infi_->model()->rowCount(), 0);
   EXPECT_EQ(table.Cell(StationColumn(0), kSbiRow), "FFFFFF00");
   for (int i = 0; i < kInfiCount; ++i) EXPECT_EQ(table.Cell(StationColumn(0), InfiRow(i)), "n.a.") << i;
-  const TLineList& commands = form_->Queues().Commands();
+  const TLineList& commands = form_->App().Queues().Commands();
   ASSERT_EQ(commands.Count(), 16u);
   for (int i = 0; i < kInfiCount; ++i) {
     // Index 00 at the bottom, where the tick takes the oldest command from.
@@ -243,9 +244,9 @@ TEST_F(StationCommandsTest, TakeOverButtonAfter00AndNotAfterF7) {
   auto* info = form_->findChild<QPlainTextEdit*>("Memo1");
   ASSERT_TRUE(takeOver && info);
   EXPECT_FALSE(takeOver->isVisible());
-  form_->Queues().SetRepeatCntr(kRepeatStart);
-  form_->Queues().SetTransmitPermit(true);
-  form_->StationTable().WriteHeadings();
+  form_->App().Queues().SetRepeatCntr(kRepeatStart);
+  form_->App().Queues().SetTransmitPermit(true);
+  form_->App().StationTable().WriteHeadings();
   struct Case {
     const char* code;
     bool offered;
@@ -253,10 +254,10 @@ TEST_F(StationCommandsTest, TakeOverButtonAfter00AndNotAfterF7) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.code);
     Click("change now");
-    form_->Timer1Timer();
-    form_->Queues().EnqueueAnswer(std::string("8B D0 FF800000 FFFFFF80 ") + c.code);
-    form_->Timer1Timer();
-    EXPECT_EQ(form_->Queues().Commands().Count(), 0u);
+    form_->App().Timer1Timer();
+    form_->App().Queues().EnqueueAnswer(std::string("8B D0 FF800000 FFFFFF80 ") + c.code);
+    form_->App().Timer1Timer();
+    EXPECT_EQ(form_->App().Queues().Commands().Count(), 0u);
     EXPECT_EQ(takeOver->isVisible(), c.offered);
     // Beside the information field, whose three lines stay as they are.
     EXPECT_TRUE(info->toPlainText().endsWith(" -> Dont forget to build a new Station-Tab with new SBI..."));
@@ -269,14 +270,14 @@ TEST_F(StationCommandsTest, TakeOverButtonAfter00AndNotAfterF7) {
   // 01 withdrew the offer of the 00 before it; a new 00 brings it back and the press
   // takes it.
   Click("change now");
-  form_->Timer1Timer();
-  form_->Queues().EnqueueAnswer("8B D0 FF800000 FFFFFF80 00");
-  form_->Timer1Timer();
+  form_->App().Timer1Timer();
+  form_->App().Queues().EnqueueAnswer("8B D0 FF800000 FFFFFF80 00");
+  form_->App().Timer1Timer();
   ASSERT_TRUE(takeOver->isVisible());
   takeOver->click();
   EXPECT_FALSE(takeOver->isVisible());
   EXPECT_EQ(sbi_->text(), "FF800000");
-  EXPECT_EQ(form_->StationTable().Cell(StationColumn(0), kSbiRow), "FF800000");
+  EXPECT_EQ(form_->App().StationTable().Cell(StationColumn(0), kSbiRow), "FF800000");
   EXPECT_TRUE(errors_.shown.isEmpty()) << errors_.shown.join("\n").toStdString();
 }
 

@@ -16,6 +16,7 @@
 #include <filesystem>
 
 #include "stations/station_file.h"
+#include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -32,7 +33,7 @@ class StationsPageTest : public ::testing::Test {
 
   std::unique_ptr<TForm1> MakeForm(std::string programDirectory) {
     auto form = std::make_unique<TForm1>();
-    form->SetProgramDirectory(std::move(programDirectory));
+    form->App().SetProgramDirectory(std::move(programDirectory));
     form->SetErrorDialog(&errors_);
     form->show();
     tabs_ = form->findChild<QTabBar*>("TabControl1");
@@ -85,9 +86,9 @@ TEST_F(StationsPageTest, ControlsAtStart) {
 
 TEST_F(StationsPageTest, TabSwitchStoresTheStationAndSavesTheFile) {
   auto form = MakeForm(dir_);
-  form->StationTable().WriteHeadings();
-  form->StationTable().SetCell(StationColumn(5), kSbiRow, "FF800280");
-  form->TabControl1Change();  // what start-up does
+  form->App().StationTable().WriteHeadings();
+  form->App().StationTable().SetCell(StationColumn(5), kSbiRow, "FF800280");
+  form->App().StationTab().TabControl1Change();  // what start-up does
   EXPECT_EQ(heading_->text(), "Station: 0");
 
   tabs_->setCurrentIndex(3);
@@ -95,7 +96,7 @@ TEST_F(StationsPageTest, TabSwitchStoresTheStationAndSavesTheFile) {
   EXPECT_EQ(InfiLines().size(), 16);
   sbi_->setText("FF800180");
   // Five answers have come in since "read INFI" emptied the list.
-  TDisplayedStation& shown = form->DisplayedStation();
+  TDisplayedStation& shown = form->App().StationTab().DisplayedStation();
   shown.infi.Clear();
   for (const char* line : {"FF800001", "FF800002", "FF800003", "FF800004", "FF800005"}) shown.infi.Append(line);
   EXPECT_EQ(InfiLines().size(), 5);
@@ -108,7 +109,7 @@ TEST_F(StationsPageTest, TabSwitchStoresTheStationAndSavesTheFile) {
 
   TStationTable saved;
   LoadStationTable(saved, dir_ + "veskData.txt");
-  for (const TStationTable* table : {&form->StationTable(), &saved}) {
+  for (const TStationTable* table : {&form->App().StationTable(), &saved}) {
     EXPECT_EQ(table->Cell(4, kSbiRow), "FF800180");
     for (int i = 0; i < 16; ++i) {
       EXPECT_EQ(table->Cell(4, InfiRow(i)), i < 5 ? "FF80000" + std::to_string(i + 1) : "n.a.") << i;
@@ -135,10 +136,10 @@ TEST_F(StationsPageTest, SbiFieldColours) {
   for (const auto& c : cases) {
     sbi_->setText(c.text);
     EXPECT_EQ(SbiRed(), c.red) << c.text;
-    EXPECT_EQ(form->DisplayedStation().sbi.Text(), c.text);
+    EXPECT_EQ(form->App().StationTab().DisplayedStation().sbi.Text(), c.text);
   }
   // A change through the core colours the field too.
-  form->DisplayedStation().sbi.SetText("12345678");
+  form->App().StationTab().DisplayedStation().sbi.SetText("12345678");
   EXPECT_EQ(sbi_->text(), "12345678");
   EXPECT_TRUE(SbiRed());
 }
@@ -151,9 +152,9 @@ TEST_F(StationsPageTest, NeverWritesOverAFileItDidNotLoad) {
   EXPECT_EQ(ReadWholeFile(path), "not loaded");
 
   WriteFileAtomically(path, "2\r\n17\r\n,0,1\r\nSBI,FF800080\r\n");
-  form->LoadStationTable(path);
-  form->TabControl1Change();
-  EXPECT_EQ(form->StationTable().RowCount(), 2);
+  form->App().LoadStationTable(path);
+  form->App().StationTab().TabControl1Change();
+  EXPECT_EQ(form->App().StationTable().RowCount(), 2);
   tabs_->setCurrentIndex(0);
   EXPECT_EQ(sbi_->text(), "FF800080");
   EXPECT_EQ(SplitLines(ReadWholeFile(path))[0], "2");  // written, with the file's row count
@@ -171,7 +172,7 @@ TEST_F(StationsPageTest, NeverWritesOverAFileItDidNotLoad) {
 TEST_F(StationsPageTest, FailedSaveIsShownAndTheSwitchGoesOn) {
   const std::string path = dir_ + "veskData.txt";
   auto form = MakeForm(dir_);
-  form->StationTable().WriteHeadings();
+  form->App().StationTable().WriteHeadings();
   tabs_->setCurrentIndex(1);  // creates the file, which is then the table's own
   ASSERT_TRUE(std::filesystem::exists(path));
   std::filesystem::remove(path);
@@ -181,29 +182,29 @@ TEST_F(StationsPageTest, FailedSaveIsShownAndTheSwitchGoesOn) {
   tabs_->setCurrentIndex(2);
   ASSERT_EQ(errors_.shown.size(), 1);
   EXPECT_TRUE(errors_.shown[0].contains("cannot write")) << errors_.shown[0].toStdString();
-  EXPECT_EQ(form->StationTable().Cell(2, kSbiRow), "FF800100");  // stored before the save
+  EXPECT_EQ(form->App().StationTable().Cell(2, kSbiRow), "FF800100");  // stored before the save
   EXPECT_EQ(heading_->text(), "Station: 2");
   EXPECT_TRUE(std::filesystem::is_directory(path));
 }
 
 TEST_F(StationsPageTest, InformationFieldAndClr) {
   auto form = MakeForm("");
-  form->Information().Append("first");
-  form->Information().Append("second \xc3\xa4");  // texts for people are UTF-8
+  form->App().Information().Append("first");
+  form->App().Information().Append("second \xc3\xa4");  // texts for people are UTF-8
   EXPECT_EQ(memo_->toPlainText(), QString::fromUtf8("first\nsecond \xc3\xa4"));
   auto* clr = form->findChild<QPushButton*>("ButtonClrMemo1");
   ASSERT_NE(clr, nullptr);
   clr->click();
   EXPECT_EQ(memo_->toPlainText(), "");
-  EXPECT_EQ(form->Information().Count(), 0u);
+  EXPECT_EQ(form->App().Information().Count(), 0u);
   clr->click();  // on an empty field
-  form->Information().Append("again");
+  form->App().Information().Append("again");
   EXPECT_EQ(memo_->toPlainText(), "again");
 }
 
 TEST_F(StationsPageTest, GridFollowsTheTableBothWays) {
   auto form = MakeForm("");
-  TStationTable& table = form->StationTable();
+  TStationTable& table = form->App().StationTable();
   table.WriteHeadings();
   QAbstractItemModel* model = grid_->model();
   EXPECT_EQ(model->rowCount(), 31);
@@ -234,11 +235,11 @@ TEST_F(StationsPageTest, Screenshots) {
   const char* out = std::getenv("ARDEL_SCREENSHOT_DIR");
   if (out == nullptr) GTEST_SKIP() << "set ARDEL_SCREENSHOT_DIR to keep pictures of both tabs";
   auto form = MakeForm("");
-  form->StationTable().WriteHeadings();
-  form->StationTable().SetCell(1, 1, "FFFFFF80");
-  form->StationTable().SetCell(1, 2, "FF800000");
-  form->TabControl1Change();
-  form->Information().Append("Station FFFFFF80 -> new SBI 00000000");
+  form->App().StationTable().WriteHeadings();
+  form->App().StationTable().SetCell(1, 1, "FFFFFF80");
+  form->App().StationTable().SetCell(1, 2, "FF800000");
+  form->App().StationTab().TabControl1Change();
+  form->App().Information().Append("Station FFFFFF80 -> new SBI 00000000");
   auto* pages = form->findChild<QTabWidget*>("PageControl1");
   QApplication::processEvents();
   EXPECT_TRUE(form->grab().save(QString::fromLatin1(out) + "/stations.png"));
