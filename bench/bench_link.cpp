@@ -1,6 +1,7 @@
 // Hot paths of the link: framing received bytes, and the text forms.
 #include <benchmark/benchmark.h>
 
+#include "log/link_log.h"
 #include "link/receive_path.h"
 #include "queue/queues.h"
 

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "rules/rule_engine.h"
-#include "rules/wild_match.h"
+#include "util/wild_match.h"
 
 namespace ardel {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "app/program_files.h"
 #include "app/quit_signals.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "ui/capture_window.h"
 #include "ui/error_dialog.h"
 #include "ui/form1.h"

@@ -12,7 +12,7 @@
 #include "app/program_files.h"
 #include "log/capture_settings.h"
 #include "serial/port_device.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "util/names.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"

@@ -17,7 +17,7 @@
 #include "app/port_status.h"
 #include "app/queue_tick.h"
 #include "app/station_tab.h"
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
 #include "queue/queues.h"

@@ -1,7 +1,7 @@
 #include "app/capture_choice.h"
 
 #include "log/capture_settings.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "util/text_file.h"
 
 namespace ardel {

@@ -15,12 +15,12 @@
 
 #include "app/event_loop.h"
 #include "app/port_status.h"
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
 #include "serial/com_port.h"
 #include "serial/device_list.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "util/value.h"
 
 namespace ardel {

@@ -5,7 +5,7 @@
 #include <cerrno>
 #include <cstring>
 
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "link/telegram_fields.h"
 #include "link/transmit_path.h"
 #include "queue/queues.h"

@@ -2,7 +2,7 @@
 
 #include <exception>
 
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "util/text_encoding.h"
 
 namespace ardel {

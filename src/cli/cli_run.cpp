@@ -10,7 +10,7 @@
 
 #include "cli/log_output.h"
 #include "link/telegram.h"
-#include "rules/wild_match.h"
+#include "util/wild_match.h"
 #include "stations/station_commands.h"
 #include "stations/station_view.h"
 #include "util/text_encoding.h"

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "util/text_lines.h"
 
 namespace ardel::cli {

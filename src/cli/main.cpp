@@ -19,7 +19,7 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/log_output.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "util/directory_lock.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"

@@ -46,7 +46,7 @@ const TTelegramBody kZeroBody{};
 }  // namespace
 
 void TReceivePath::ComPort1ReceiveCallBack(std::string_view data) {
-  if (log_.Switches().rawReception) {
+  if (log_.RawReception()) {
     for (char c : data) {
       log_.AppendLineNoScroll(lkRaw,
                               "  .. .. .... .. .. ..   .. .. ........ ........ ..    hex:" +

@@ -6,7 +6,7 @@
 #include <functional>
 #include <string_view>
 
-#include "link/link_log.h"
+#include "link/telegram_log.h"
 #include "link/telegram.h"
 #include "util/line_list.h"
 
@@ -55,7 +55,7 @@ class TReceivePath : private TReceiveFramer::TSink {
   using TAckDecision = std::function<void(const TFrame& frame)>;
 
   // Good telegrams' texts enter the answer list at its top.
-  TReceivePath(TLinkLog& log, TLineList& answers) : log_(log), answers_(answers) {}
+  TReceivePath(ITelegramLog& log, TLineList& answers) : log_(log), answers_(answers) {}
 
   // The receive callback: one delivery of bytes in arrival order.
   void ComPort1ReceiveCallBack(std::string_view data);
@@ -74,7 +74,7 @@ class TReceivePath : private TReceiveFramer::TSink {
   void OnGoodTelegram(const TFrame& frame) override;
   void OnChecksumError(std::uint8_t sent, std::uint8_t calculated) override;
 
-  TLinkLog& log_;
+  ITelegramLog& log_;
   TLineList& answers_;
   TReceiveFramer framer_;
   TAckDecision ackDecision_;

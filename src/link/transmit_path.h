@@ -10,7 +10,7 @@
 #include <vector>
 #include <array>
 
-#include "link/link_log.h"
+#include "link/telegram_log.h"
 #include "link/receive_path.h"
 #include "util/text_field.h"
 
@@ -23,7 +23,7 @@ class TTransmitPath {
   // Hands bytes to the serial port; does nothing while the port is closed.
   using TWriter = std::function<void(std::string_view bytes)>;
 
-  TTransmitPath(TLinkLog& log, const TReceivePath& receive) : log_(log), receive_(receive) {}
+  TTransmitPath(ITelegramLog& log, const TReceivePath& receive) : log_(log), receive_(receive) {}
 
   void SetWriter(TWriter writer) { writer_ = std::move(writer); }
 
@@ -45,7 +45,7 @@ class TTransmitPath {
   std::uint64_t AcksSent() const { return acksSent_; }
 
  private:
-  TLinkLog& log_;
+  ITelegramLog& log_;
   const TReceivePath& receive_;
   TWriter writer_;
   TAckPolicy policy_ = apAlways;

@@ -10,7 +10,7 @@
 #include <string_view>
 #include <vector>
 
-#include "log/log_kind.h"
+#include "link/log_kind.h"
 #include "log/log_search.h"
 
 namespace ardel {

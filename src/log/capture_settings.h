@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <string>
 
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 
 namespace ardel {
 

@@ -8,7 +8,7 @@
 #endif
 
 #include "link/telegram_fields.h"
-#include "rules/wild_match.h"
+#include "util/wild_match.h"
 
 namespace ardel {
 namespace {

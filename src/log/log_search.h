@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "log/log_kind.h"
+#include "link/log_kind.h"
 
 namespace ardel {
 

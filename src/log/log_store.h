@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "log/capture_settings.h"
-#include "log/log_kind.h"
+#include "link/log_kind.h"
 #include "log/log_search.h"
 
 namespace ardel {

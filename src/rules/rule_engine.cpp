@@ -4,7 +4,7 @@
 #include <string>
 #include <utility>
 
-#include "rules/wild_match.h"
+#include "util/wild_match.h"
 #include "util/text_encoding.h"
 
 namespace ardel {

@@ -4,7 +4,7 @@
 
 #include <string_view>
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "queue/queues.h"
 #include "rules/rule_set.h"
 #include "util/text_lines.h"

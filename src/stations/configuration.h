@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 
 namespace ardel {
 

@@ -6,7 +6,7 @@
 #include <QLabel>
 #include <QVBoxLayout>
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "ui/find_bar.h"
 #include "ui/fonts.h"
 #include "ui/models.h"

@@ -4,7 +4,7 @@
 #include <QAbstractListModel>
 #include <QAbstractItemView>
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "util/line_list.h"
 
 class QComboBox;

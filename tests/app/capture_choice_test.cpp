@@ -5,7 +5,7 @@
 #include <unistd.h>
 
 #include "log/capture_settings.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "support/program_directory.h"
 #include "util/text_file.h"
 

@@ -17,7 +17,7 @@
 
 #include "queue/queues.h"
 #include "serial/pty_fixture.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 #include "support/fake_event_loop.h"
 #include "util/text_file.h"
 

@@ -8,7 +8,7 @@
 
 #include "fuzz_check.h"
 #include "log/capture_file.h"
-#include "log/log_kind.h"
+#include "link/log_kind.h"
 
 namespace {
 

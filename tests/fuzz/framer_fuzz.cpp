@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "link/receive_path.h"
 #include "queue/queues.h"
 

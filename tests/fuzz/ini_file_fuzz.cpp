@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "fuzz_check.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 
 namespace {
 

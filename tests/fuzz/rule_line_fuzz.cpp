@@ -11,7 +11,7 @@
 #include "fuzz_check.h"
 #include "rules/reference_match.h"
 #include "rules/rule_line.h"
-#include "rules/wild_match.h"
+#include "util/wild_match.h"
 
 namespace {
 

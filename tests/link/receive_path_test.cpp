@@ -1,3 +1,4 @@
+#include "log/link_log.h"
 #include "link/receive_path.h"
 #include "queue/queues.h"
 

@@ -6,6 +6,7 @@
 #include <random>
 #include <string>
 
+#include "log/link_log.h"
 #include "link/receive_path.h"
 #include "queue/queues.h"
 

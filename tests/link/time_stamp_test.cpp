@@ -1,6 +1,6 @@
 #include "link/time_stamp.h"
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 
 #include <gtest/gtest.h>
 

@@ -1,3 +1,4 @@
+#include "log/link_log.h"
 #include "link/transmit_path.h"
 
 #include <gtest/gtest.h>

@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "log/capture_settings.h"
 #include "log/log_save.h"
 #include "log/log_store.h"

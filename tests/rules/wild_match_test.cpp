@@ -1,4 +1,4 @@
-#include "rules/wild_match.h"
+#include "util/wild_match.h"
 
 #include <gtest/gtest.h>
 

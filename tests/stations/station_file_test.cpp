@@ -8,7 +8,7 @@
 #include <random>
 
 #include "rules/rule_set.h"
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 
 namespace ardel {
 namespace {

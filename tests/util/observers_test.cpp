@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "link/link_log.h"
+#include "log/link_log.h"
 #include "util/line_list.h"
 #include "util/text_field.h"
 #include "util/text_lines.h"

@@ -1,4 +1,4 @@
-#include "log/log_kind.h"
+#include "link/log_kind.h"
 
 namespace ardel {
 namespace {

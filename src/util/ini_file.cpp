@@ -1,4 +1,4 @@
-#include "stations/ini_file.h"
+#include "util/ini_file.h"
 
 #include <sys/stat.h>
 #include <unistd.h>

@@ -1,4 +1,4 @@
-#include "link/link_log.h"
+#include "log/link_log.h"
 
 #include <utility>
 

@@ -11,7 +11,8 @@
 #include "link/telegram.h"
 #include "link/time_stamp.h"
 #include "log/capture_settings.h"
-#include "log/log_kind.h"
+#include "link/log_kind.h"
+#include "link/telegram_log.h"
 #include "log/log_store.h"
 
 #include "util/observers.h"
@@ -61,7 +62,7 @@ struct TLinkLogSwitches {
   bool milliseconds = false;
 };
 
-class TLinkLog {
+class TLinkLog : public ITelegramLog {
  public:
   static constexpr const char* kColumnGuide =
       "E dd.nn.yyyy hh.mm.ss   xx xx xxxxxxxx .............";
@@ -74,9 +75,9 @@ class TLinkLog {
   // Appends one line of its kind, in the kind's colour, and asks the view to show the end.
   void AppendLine(TLogKind kind, std::string_view text);
   // Appends without asking the view to scroll (raw reception).
-  void AppendLineNoScroll(TLogKind kind, std::string_view text);
+  void AppendLineNoScroll(TLogKind kind, std::string_view text) override;
   // One telegram log line, unless "Stop Loging" is on.
-  void LogTelegram(TLogKind kind, char letter, const TTelegramBody& body, std::string_view text);
+  void LogTelegram(TLogKind kind, char letter, const TTelegramBody& body, std::string_view text) override;
   // As above, the kind taken from the colour (lime: "ok", or raw without scrolling);
   // writers that know their kind say it instead.
   void AppendLine(TColor color, std::string_view text);
@@ -101,6 +102,7 @@ class TLinkLog {
   // The time stamp text of now; formatted once per second of the clock, with the
   // milliseconds added while that switch is on.
   const std::string& TimeStamp() const;
+  bool RawReception() const override { return switches_.rawReception; }
   TLinkLogSwitches& Switches() { return switches_; }
   const TLinkLogSwitches& Switches() const { return switches_; }
 
