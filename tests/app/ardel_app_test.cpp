@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "app/quit_signals.h"
+#include "port_fixtures.h"
 #include "serial/pty_fixture.h"
 #include "support/fake_event_loop.h"
 #include "support/program_directory.h"
@@ -22,7 +23,10 @@ namespace ardel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::Contains;
+using testing::TDeviceLink;
 using testing::TFakeEventLoop;
+using testing::Wire;
 using testing::TProgramDirectory;
 using testing::TPty;
 using testing::TRecordingErrorSink;
@@ -34,33 +38,6 @@ std::vector<std::string> LinesIn(const TLinkLog& log, TColor color) {
   }
   return lines;
 }
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::string Wire(const TTelegramBody& body) {
-  const TWireTelegram wire = EncodeTelegram(body);
-  return std::string(wire.begin(), wire.end());
-}
-
-// A stable name that follows the device, as udev's by-id links do: a lost device is
-// tried again by this name only.
-class TDeviceLink {
- public:
-  TDeviceLink() {
-    char dir[] = "/tmp/ardel-app-XXXXXX";
-    if (::mkdtemp(dir) == nullptr) throw std::runtime_error("mkdtemp failed");
-    dir_ = dir;
-    path_ = dir_ + "/adapter";
-  }
-  ~TDeviceLink() { std::filesystem::remove_all(dir_); }
-  const std::string& Path() const { return path_; }
-  void PointTo(const std::string& device) const { ASSERT_EQ(::symlink(device.c_str(), path_.c_str()), 0); }
-  void Remove() const { ASSERT_EQ(::unlink(path_.c_str()), 0); }
-
- private:
-  std::string dir_;
-  std::string path_;
-};
 
 class AppTest : public ::testing::Test {
  protected:

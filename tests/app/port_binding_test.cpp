@@ -16,6 +16,7 @@
 #include <memory>
 
 #include "queue/queues.h"
+#include "port_fixtures.h"
 #include "serial/pty_fixture.h"
 #include "util/ini_file.h"
 #include "support/fake_event_loop.h"
@@ -25,29 +26,11 @@ namespace ardel {
 namespace {
 
 using namespace std::chrono_literals;
+using testing::Contains;
+using testing::TDeviceLink;
 using testing::TFakeEventLoop;
+using testing::Wire;
 using testing::TPty;
-
-bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
-std::string Wire(const TTelegramBody& body) {
-  const TWireTelegram wire = EncodeTelegram(body);
-  return std::string(wire.begin(), wire.end());
-}
-
-// A stable name that follows the device, as udev's by-id links do: a lost device is
-// tried again by this name only.
-class TDeviceLink {
- public:
-  explicit TDeviceLink(const std::string& dir) : path_(dir + "/link-adapter") {}
-  ~TDeviceLink() { ::unlink(path_.c_str()); }
-  const std::string& Path() const { return path_; }
-  void PointTo(const std::string& device) const { ASSERT_EQ(::symlink(device.c_str(), path_.c_str()), 0); }
-  void Remove() const { ASSERT_EQ(::unlink(path_.c_str()), 0); }
-
- private:
-  std::string path_;
-};
 
 // A TCP listener on the loopback; closed, its port refuses.
 class TServer {

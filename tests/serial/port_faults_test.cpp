@@ -25,23 +25,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::TPty;
+using testing::TScratch;
 using testing::TTestLoop;
-
-// A folder of its own, also as the lock folder while the test runs.
-struct TScratch {
-  std::string dir;
-  std::string savedLocks = LockFolder();
-  TScratch() {
-    char name[] = "/tmp/ardel-port-XXXXXX";
-    if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
-    dir = name;
-    SetLockFolder(dir);
-  }
-  ~TScratch() {
-    SetLockFolder(savedLocks);
-    std::filesystem::remove_all(dir);
-  }
-};
 
 struct TPort {
   TTestLoop loop;

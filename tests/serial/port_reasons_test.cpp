@@ -28,22 +28,8 @@ namespace {
 
 using namespace std::chrono_literals;
 using testing::TPty;
+using testing::TScratch;
 using testing::TTestLoop;
-
-struct TScratch {
-  std::string dir;
-  std::string savedLocks = LockFolder();
-  TScratch() {
-    char name[] = "/tmp/ardel-reasons-XXXXXX";
-    if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
-    dir = name;
-    SetLockFolder(dir);
-  }
-  ~TScratch() {
-    SetLockFolder(savedLocks);
-    std::filesystem::remove_all(dir);
-  }
-};
 
 // Another program that holds the device as Ardel does: its descriptor's lock and its
 // lock file.

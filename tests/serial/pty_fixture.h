@@ -18,7 +18,10 @@
 #include <string>
 #include <string_view>
 
+#include <filesystem>
+
 #include "serial/hand_over.h"
+#include "serial/device_lock.h"
 
 namespace ardel::testing {
 
@@ -149,5 +152,21 @@ inline double ProcessCpuSeconds() {
   auto seconds = [](const timeval& t) { return static_cast<double>(t.tv_sec) + t.tv_usec / 1e6; };
   return seconds(usage.ru_utime) + seconds(usage.ru_stime);
 }
+
+// A folder of its own, also the folder of device lock files while the test runs.
+struct TScratch {
+  std::string dir;
+  std::string savedLocks = LockFolder();
+  TScratch() {
+    char name[] = "/tmp/ardel-port-XXXXXX";
+    if (::mkdtemp(name) == nullptr) throw std::runtime_error("mkdtemp");
+    dir = name;
+    SetLockFolder(dir);
+  }
+  ~TScratch() {
+    SetLockFolder(savedLocks);
+    std::filesystem::remove_all(dir);
+  }
+};
 
 }  // namespace ardel::testing
