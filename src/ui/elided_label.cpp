@@ -7,7 +7,8 @@
 namespace ardel::ui {
 
 TElidedLabel::TElidedLabel(QWidget* parent) : QLabel(parent) {
-  setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+  // As wide as its text where there is room, narrower (cut) where there is not.
+  setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
 }
 
 void TElidedLabel::SetFullText(const QString& text) {
