@@ -19,7 +19,7 @@ void BM_TickRun(benchmark::State& state) {
     TQueues queues;
     TReceivePath receive(log, queues.Answers());
     TTransmitPath transmit(log, receive);
-    transmit.SetWriter([](std::string_view) {});
+    transmit.SetWriter([](std::string_view) { return std::string(); });
     TStationTable table;
     table.WriteHeadings();
     table.SetCell(1, 1, "FFFFFF80");

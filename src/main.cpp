@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QIcon>
 #include <QMessageBox>
+#include <chrono>
 #include <csignal>
 #include <clocale>
 #include <cstdio>
@@ -16,6 +17,7 @@
 
 #include "app/program_files.h"
 #include "app/quit_signals.h"
+#include "app/window_beacon.h"
 #include "util/ini_file.h"
 #include "ui/capture_window.h"
 #include "ui/error_dialog.h"
@@ -91,17 +93,27 @@ bool HaveDisplay() {
   return false;
 }
 
-// Takes the program directory for this process. False when another process has it:
-// the refusal has then been shown, before anything was read or written.
-bool LockProgramDirectory(ardel::TDirectoryLock& lock, const ardel::TProgramFiles& files, int& argc,
-                          char* argv[]) {
-  if (files.programDirectory.empty() || lock.Held()) return true;
+// How long a second start waits for the running window to answer.
+constexpr std::chrono::milliseconds kWindowAnswerWait{2000};
+
+// Takes the program directory for this process. Nothing when it did; otherwise the exit
+// status, after the running window was brought to the front or the refusal was shown,
+// before anything was read or written.
+std::optional<int> LockProgramDirectory(ardel::TDirectoryLock& lock, const ardel::TProgramFiles& files, int& argc,
+                                        char* argv[]) {
+  if (files.programDirectory.empty() || lock.Held()) return std::nullopt;
   try {
-    if (lock.Acquire(files.programDirectory)) return true;
+    if (lock.Acquire(files.programDirectory)) return std::nullopt;
   } catch (const ardel::EFileError& e) {
     // A file system without locks still lets the operator work.
     PrintError(std::string(e.what()) + "; going on without the lock");
-    return true;
+    return std::nullopt;
+  }
+  // On a desktop, starting a program that runs already means "show it to me".
+  if (lock.Holder() > 0 && ardel::AskWindowToFront(lock.Holder(), kWindowAnswerWait)) {
+    std::printf("ardel: the program directory %s is in use by process %ld; its window was brought to the front\n",
+                files.programDirectory.c_str(), static_cast<long>(lock.Holder()));
+    return 0;
   }
   const std::string text = lock.RefusalText();
   PrintError(text);
@@ -110,7 +122,7 @@ bool LockProgramDirectory(ardel::TDirectoryLock& lock, const ardel::TProgramFile
     if (QCoreApplication::instance() == nullptr) app = std::make_unique<QApplication>(argc, argv);
     QMessageBox::critical(nullptr, QStringLiteral("Ardel"), QString::fromUtf8(text.c_str()), QMessageBox::Ok);
   }
-  return false;
+  return 1;
 }
 
 // A capture, read-only: no lock, no port, no program files.
@@ -140,7 +152,7 @@ int main(int argc, char* argv[]) {
   if (first.action == ardel::caRun) {
     const std::optional<ardel::TProgramFiles> files = FilesOf(first);
     if (!files) return 1;
-    if (!LockProgramDirectory(lock, *files, argc, argv)) return 1;
+    if (const std::optional<int> status = LockProgramDirectory(lock, *files, argc, argv)) return *status;
   }
 
   QApplication app(argc, argv);
@@ -159,7 +171,7 @@ int main(int argc, char* argv[]) {
 
   const std::optional<ardel::TProgramFiles> files = FilesOf(line);
   if (!files) return 1;
-  if (!LockProgramDirectory(lock, *files, argc, argv)) return 1;
+  if (const std::optional<int> status = LockProgramDirectory(lock, *files, argc, argv)) return *status;
   ardel::ui::TFormOptions options;
   options.programDirectory = files->programDirectory;
   options.configFileName = files->configFileName;
@@ -177,6 +189,15 @@ int main(int argc, char* argv[]) {
   });
   ardel::ui::TForm1 form(options);
   window = &form;
+  // Only the holder of the directory answers a second start; gone before the window.
+  std::unique_ptr<ardel::TWindowBeacon> beacon;
+  if (lock.Held()) {
+    beacon = std::make_unique<ardel::TWindowBeacon>(loop, [&form] {
+      form.showNormal();
+      form.raise();
+      form.activateWindow();
+    });
+  }
   form.show();
   const int status = app.exec();
   // Here rather than in the window's destructor, so that a shut-down that could not save

@@ -103,7 +103,7 @@ void TArdelApp::SetUpComPort1() {
   };
   // A telegram cut by a loss must not swallow the first good one after the port is back.
   port.OnPortOpen = [this](TComPort&) { receivePath_.ResetFramer(); };
-  transmitPath_.SetWriter([this](std::string_view bytes) { portBinding_->Send(bytes); });
+  transmitPath_.SetWriter([this](std::string_view bytes) { return portBinding_->Send(bytes); });
 }
 
 void TArdelApp::ShowErrorLater(std::string text) {
@@ -132,13 +132,26 @@ void TArdelApp::FormCreate() {
     queues_.SetTransmitPermit(true);
     if (options_.programDirectory.empty()) throw EFileError("cannot find the program directory");
     SetProgramDirectory(options_.programDirectory);
-    LoadStationTable(StationFileName());
+    LoadStationFileAtStart();
     LoadRuleSet(RuleSetPath());
     stationTab_.TabControl1Change();
     portWarning_.Set(false);
   } catch (const std::exception& e) {
     // Usually before the loop runs: the error waits for it.
     ShowErrorLater(e.what());
+  }
+}
+
+// A folder on its first start has a rule set but no data file yet. Ending the start-up
+// there would leave the rules unloaded and idle; the missing file is made at the
+// shut-down instead. A file that is there but cannot be read still ends the start-up.
+void TArdelApp::LoadStationFileAtStart() {
+  const std::string fileName = StationFileName();
+  try {
+    LoadStationTable(fileName);
+  } catch (const EFileError& e) {
+    if (!TStationFileGuard::Absent(fileName)) throw;
+    ShowErrorLater(std::string(e.what()) + "; the station table starts empty, and the file is written when Ardel closes");
   }
 }
 

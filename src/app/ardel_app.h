@@ -157,6 +157,8 @@ class TArdelApp {
   void SetUpComPort1();
   // Step 2 of the start-up: the port number, and the devices unless the options name them.
   void ReadConfiguration();
+  // Step 11 of the start-up: a missing data file is reported and the start-up goes on.
+  void LoadStationFileAtStart();
   // The link log's capture as the configuration file's section [Log] has it.
   void StartLogCapture();
   // What a refused save would have written goes beside the file; the sink says where.

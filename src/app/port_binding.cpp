@@ -6,6 +6,21 @@
 
 namespace ardel {
 
+namespace {
+
+// "port COM1 (/dev/ttyUSB0)"; a port named by its device is named once.
+std::string PortWithDevice(const std::string& port, const std::string& device) {
+  return device.empty() || device == port ? "port " + port : "port " + port + " (" + device + ")";
+}
+
+// The reason of a port named by its device begins with that device already.
+std::string OpenFailureText(const std::string& name, const EComError& e) {
+  if (e.Fault().text.rfind(name + ": ", 0) == 0) return "TCOMPORT : cannot open " + e.Fault().text;
+  return e.what();
+}
+
+}  // namespace
+
 TPortBinding::TPortBinding(IEventLoop& loop, TLinkLog& log, const TReceivePath& receive, const TTransmitPath& transmit,
                            std::function<void(std::string)> showErrorLater, TPortBindingOptions options)
     : loop_(loop),
@@ -83,7 +98,7 @@ void TPortBinding::CountLinkTraffic() {
   portStatus_.Set(std::move(status));
 }
 
-void TPortBinding::Send(std::string_view bytes) {
+std::string TPortBinding::Send(std::string_view bytes) {
   // The transmit path counts an ACK before it writes it.
   const bool ack = transmitPath_.AcksSent() != acksSeen_;
   acksSeen_ = transmitPath_.AcksSent();
@@ -96,6 +111,8 @@ void TPortBinding::Send(std::string_view bytes) {
     if (ack) ++acksDropped_;
   }
   CountLinkTraffic();
+  // Output the far end did not take has a line of its own.
+  return taken ? std::string() : NotSentText(portStatus_.Value());
 }
 
 void TPortBinding::ComPort1OutputDropped(std::size_t bytes) {
@@ -105,8 +122,8 @@ void TPortBinding::ComPort1OutputDropped(std::size_t bytes) {
   droppedOutput_ += bytes;
   if (!first) return;
   loop_.Wake([this] {
-    linkLog_.AppendLine(lkError, "E " + linkLog_.TimeStamp() + "   port " + portInUse_ + " (" + ComPort1.Device() +
-                                     "): " + std::to_string(droppedOutput_) +
+    linkLog_.AppendLine(lkError, "E " + linkLog_.TimeStamp() + "   " + PortWithDevice(portInUse_, ComPort1.Device()) +
+                                     ": " + std::to_string(droppedOutput_) +
                                      " bytes dropped: the far end takes no data, and the output queue holds"
                                      " a few seconds of line time only");
     droppedOutput_ = 0;
@@ -159,7 +176,7 @@ void TPortBinding::OpenPortInUse(const std::string& name) {
   } catch (const EComError& e) {
     // An adapter not plugged in yet is the common case: the rest of the start-up goes
     // on, and the port is tried again as if it had been lost.
-    showErrorLater_(e.what());
+    showErrorLater_(OpenFailureText(name, e));
     SetPortState(psCannotOpen, e.Fault());
     const std::optional<std::string> device = ResolvePortDevice(name, ComPort1.PortMap());
     PortGone(device.value_or(name), "cannot be opened");
@@ -194,7 +211,7 @@ bool TPortBinding::PortGone(const std::string& device, const std::string& reason
   // Not the name of the next start, which the operator may have chosen meanwhile.
   lostPort_ = portInUse_;
   lostDevice_ = device;
-  std::string line = "E " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + lostDevice_ + ") lost: " + reason;
+  std::string line = "E " + linkLog_.TimeStamp() + "   " + PortWithDevice(lostPort_, lostDevice_) + " lost: " + reason;
   if (!MayReopenAfterLoss(lostDevice_)) {
     line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";
     linkLog_.AppendLine(lkError, std::move(line));
@@ -226,8 +243,8 @@ void TPortBinding::ComPort1RetryTimer() {
 void TPortBinding::PortBack() {
   portRetryTimer_->Stop();
   SetPortState(psOpen);
-  linkLog_.AppendLine(lkInfo, "  " + linkLog_.TimeStamp() + "   port " + lostPort_ + " (" + ComPort1.Device() +
-                                  ") is back");
+  linkLog_.AppendLine(lkInfo, "  " + linkLog_.TimeStamp() + "   " + PortWithDevice(lostPort_, ComPort1.Device()) +
+                                  " is back");
 }
 
 }  // namespace ardel

@@ -60,8 +60,8 @@ class TPortBinding {
   // and tried again later, and its failure shows once the loop runs.
   void OpenPortAtStart();
   // Bytes for the port, as the transmit path writes them: what the port does not take
-  // does not count as sent.
-  void Send(std::string_view bytes);
+  // does not count as sent. Returns why they did not go out, or nothing when they did.
+  std::string Send(std::string_view bytes);
   // Received telegrams were counted: the status follows.
   void CountLinkTraffic();
 

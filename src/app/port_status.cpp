@@ -20,6 +20,12 @@ std::string PortStateText(const TPortStatus& status) {
   return {};
 }
 
+std::string NotSentText(const TPortStatus& status) {
+  // "is cannot open" would not read.
+  if (status.state == psCannotOpen) return "port " + status.port + " cannot be opened: " + status.reason;
+  return "port " + status.port + " is " + PortStateText(status);
+}
+
 std::string LinkCountsText(const TLinkCounts& counts) {
   return "received " + std::to_string(counts.received) + "   sent " + std::to_string(counts.sent) +
          "   ACKs sent " + std::to_string(counts.acks) + "   checksum errors " +

@@ -37,6 +37,8 @@ struct TPortStatus {
 // "open", "lost: trying again every second", "cannot open: " and the reason ...
 std::string PortStateText(const TPortStatus& status);
 std::string LinkCountsText(const TLinkCounts& counts);
+// Why a telegram did not go out: "port COM1 is lost: trying again every second" ...
+std::string NotSentText(const TPortStatus& status);
 
 // One row of the table of ports: the device a port name maps to and its RS485 mode.
 struct TPortChoice {

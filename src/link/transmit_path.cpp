@@ -11,8 +11,12 @@ void TTransmitPath::SendCommandString(std::string_view commandString) {
   if (parsed.kind == pkConvertError) throw EConvertError(parsed.error);
   const TWireTelegram wire = EncodeTelegram(parsed.body);
   ++telegramsSent_;
-  if (writer_) writer_(std::string_view(reinterpret_cast<const char*>(wire.data()), wire.size()));
+  std::string notSent;
+  if (writer_) notSent = writer_(std::string_view(reinterpret_cast<const char*>(wire.data()), wire.size()));
   log_.LogTelegram(lkTx, ' ', parsed.body, parsed.comment);
+  // The green line alone would read as sent; the operator would suspect the station,
+  // not the cable.
+  if (!notSent.empty()) log_.AppendLine(lkError, "E " + log_.TimeStamp() + "   not sent: " + notSent);
 }
 
 void TTransmitPath::SendAck() {

@@ -20,8 +20,9 @@ enum TAckPolicy { apAlways, apRandomly, apNeverUponFirst, apNever };
 
 class TTransmitPath {
  public:
-  // Hands bytes to the serial port; does nothing while the port is closed.
-  using TWriter = std::function<void(std::string_view bytes)>;
+  // Hands bytes to the serial port. Returns why they did not go out (the port is
+  // closed, and in what state), or nothing when the port took them.
+  using TWriter = std::function<std::string(std::string_view bytes)>;
 
   TTransmitPath(ITelegramLog& log, const TReceivePath& receive) : log_(log), receive_(receive) {}
 

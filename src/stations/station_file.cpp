@@ -190,12 +190,14 @@ void TStationFileGuard::Load(TStationTable& table, const std::string& fileName) 
   ownFile_ = fileName;
 }
 
+bool TStationFileGuard::Absent(const std::string& fileName) {
+  struct stat st {};
+  // Anything there, or anything that cannot be checked, may be someone's data.
+  return ::lstat(fileName.c_str(), &st) != 0 && errno == ENOENT;
+}
+
 bool TStationFileGuard::Save(const TStationTable& table, const std::string& fileName) {
-  if (fileName != ownFile_) {
-    struct stat st {};
-    // Anything there, or anything that cannot be checked, may be someone's data.
-    if (::lstat(fileName.c_str(), &st) == 0 || errno != ENOENT) return false;
-  }
+  if (fileName != ownFile_ && !Absent(fileName)) return false;
   SaveStationTable(table, fileName);
   ownFile_ = fileName;
   return true;

@@ -47,6 +47,8 @@ class TStationFileGuard {
   // SaveStationTable, unless a file is there that this guard never loaded or wrote.
   // Returns whether the file was written.
   bool Save(const TStationTable& table, const std::string& fileName);
+  // Nothing is at the name, not even a broken link: Save would create the file.
+  static bool Absent(const std::string& fileName);
   // The file that the table was last loaded from or written to; empty if none.
   const std::string& OwnFile() const { return ownFile_; }
 

@@ -176,6 +176,124 @@ TEST_F(AppTest, APortMissingAtStartUpIsTriedAgainAndTheRestStartsUp) {
   EXPECT_TRUE(app->FormDestroy());
 }
 
+// A folder that holds only a rule set is a first start: the rules run from the start,
+// and the data file is made at the end. A data file that is there but cannot be read
+// still ends the start-up, so nothing is written over it.
+TEST_F(AppTest, AFirstStartRunsTheRulesAndMakesTheDataFileAtTheEnd) {
+  struct TCase {
+    const char* what;
+    bool stationFileIsDirectory;
+    bool startsUp;
+  };
+  const std::string rules = "if   8B B0 *\r\nthen say version";
+  const TTelegramBody answer = {0x8B, 0xB0, 0x01, 0x00, 0x00, 0x00, 0xFF, 0xFF, 0xFF, 0x80, 0x00};
+  for (const TCase c : {TCase{"missing", false, true}, TCase{"unreadable", true, false}}) {
+    SCOPED_TRACE(c.what);
+    TProgramDirectory files;
+    WriteFileAtomically(files.RuleSetFile(), rules);
+    if (c.stationFileIsDirectory) std::filesystem::create_directory(files.StationFile());
+    errors_.shown.clear();
+    TPty pty;
+    auto app = std::make_unique<TArdelApp>(loop_, errors_, files.Options<TAppOptions>({{"COM1", pty.Path()}}));
+    app->FormCreate();
+    loop_.RunPending();
+
+    ASSERT_EQ(errors_.shown.size(), 1u);
+    EXPECT_TRUE(Contains(errors_.shown[0], files.StationFile())) << errors_.shown[0];
+    EXPECT_EQ(Contains(errors_.shown[0], "written when Ardel closes"), c.startsUp) << errors_.shown[0];
+    EXPECT_EQ(app->RuleSet().Lines().size(), c.startsUp ? 2u : 0u);
+    EXPECT_EQ(app->StationTab().StationHeading().Text() == "Station: 0", c.startsUp)
+        << app->StationTab().StationHeading().Text();
+    pty.Write(Wire(answer));
+    ASSERT_TRUE(loop_.RunUntil([&] { return !LinesIn(app->LinkLog(), colors::kReceived).empty(); }));
+    loop_.Advance(100ms);
+    EXPECT_EQ(app->MessageField().Count(), c.startsUp ? 1u : 0u);
+    if (c.startsUp) EXPECT_TRUE(Contains(app->MessageField().At(0), "version")) << app->MessageField().At(0);
+
+    EXPECT_EQ(app->FormDestroy(), c.startsUp);
+    EXPECT_EQ(std::filesystem::is_directory(files.StationFile()), c.stationFileIsDirectory);
+    if (c.startsUp) {
+      TStationTable saved;
+      LoadStationTable(saved, files.StationFile());
+      EXPECT_EQ(saved.Cell(StationColumn(15), kHeadingRow), "F");
+      EXPECT_EQ(ReadWholeFile(files.RuleSetFile()), rules);
+      EXPECT_EQ(errors_.shown.size(), 1u) << errors_.shown.back();
+    }
+  }
+}
+
+// A file that appears while the program runs is someone else's: the shut-down keeps
+// what it would have written beside it.
+TEST_F(AppTest, ADataFileThatAppearsMeanwhileIsNotWrittenOver) {
+  WriteFileAtomically(files_.RuleSetFile(), "/ rules");
+  TPty pty;
+  auto app = Start(pty.Path());
+  ASSERT_EQ(errors_.shown.size(), 1u);
+  WriteFileAtomically(files_.StationFile(), "someone else's");
+  EXPECT_FALSE(app->FormDestroy());
+  EXPECT_EQ(ReadWholeFile(files_.StationFile()), "someone else's");
+  EXPECT_TRUE(std::filesystem::exists(files_.StationFile() + ".unsaved"));
+  EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), "/ rules");
+}
+
+// A telegram that finds the port closed is logged as today, followed by one red line
+// that says why it did not go out; the status bar counts only what reached the port.
+TEST_F(AppTest, ASendThatCannotGoOutSaysWhy) {
+  struct TCase {
+    const char* what;
+    bool lost;  // else never opened
+  };
+  for (const TCase c : {TCase{"lost", true}, TCase{"cannot open", false}}) {
+    SCOPED_TRACE(c.what);
+    TProgramDirectory files;
+    files.WriteDataFiles();
+    TDeviceLink link;
+    auto pty = std::make_unique<TPty>();
+    if (c.lost) link.PointTo(pty->Path());
+    auto app = std::make_unique<TArdelApp>(loop_, errors_, files.Options<TAppOptions>({{"COM1", link.Path()}}));
+    app->FormCreate();
+    loop_.RunPending();
+    if (c.lost) {
+      ASSERT_TRUE(app->ComPort().IsOpen());
+      link.Remove();
+      pty.reset();
+      ASSERT_TRUE(loop_.RunUntil([&] { return app->PortStatus().Value().state == psLost; }));
+    }
+    ASSERT_FALSE(app->ComPort().IsOpen());
+
+    app->LinkLog().Clear();
+    app->SendCommandLine();
+    loop_.Advance(100ms);
+    ASSERT_EQ(app->LinkLog().Count(), 2u);
+    EXPECT_EQ(app->LinkLog().Line(0).color, colors::kSent);
+    EXPECT_TRUE(Contains(app->LinkLog().Line(0).text, "AB B0 00000000 FFFFFF80 00   get SW Version"))
+        << app->LinkLog().Line(0).text;
+    EXPECT_EQ(app->LinkLog().Line(1).color, colors::kError);
+    const std::string expected =
+        c.lost ? "not sent: port COM1 is lost: trying again every second"
+               : "not sent: port COM1 cannot be opened: " + link.Path() + ": No such file or directory";
+    const std::string& red = app->LinkLog().Line(1).text;
+    EXPECT_EQ(red.rfind("E ", 0), 0u) << red;
+    EXPECT_TRUE(red.ends_with("   " + expected)) << red;
+    EXPECT_EQ(app->TransmitPath().TelegramsSent(), 1u);
+    EXPECT_EQ(app->PortStatus().Value().counts.sent, 0u);
+
+    // Back: the next send goes out, counts, and has no red line.
+    TPty back;
+    link.PointTo(back.Path());
+    loop_.Advance(1000ms);
+    ASSERT_TRUE(app->ComPort().IsOpen());
+    app->LinkLog().Clear();
+    app->SendCommandLine();
+    loop_.Advance(100ms);
+    ASSERT_FALSE(LinesIn(app->LinkLog(), colors::kSent).empty());
+    EXPECT_TRUE(LinesIn(app->LinkLog(), colors::kError).empty()) << LinesIn(app->LinkLog(), colors::kError).front();
+    EXPECT_EQ(app->PortStatus().Value().counts.sent, 1u);
+    EXPECT_TRUE(app->FormDestroy());
+    errors_.shown.clear();
+  }
+}
+
 // A file the program did not load is never written over, and what the operator typed is
 // not lost either: a tab switch says so, the shut-down keeps it beside the file.
 TEST_F(AppTest, RefusedSavesSayWhereTheWorkWent) {

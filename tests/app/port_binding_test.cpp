@@ -92,7 +92,7 @@ class PortBindingTest : public ::testing::Test {
       binding_->CountLinkTraffic();
     };
     port.OnPortOpen = [this](TComPort&) { receive_.ResetFramer(); };
-    transmit_.SetWriter([this](std::string_view bytes) { binding_->Send(bytes); });
+    transmit_.SetWriter([this](std::string_view bytes) { return binding_->Send(bytes); });
     binding_->SetNextStartName("COM1");
   }
   void Start(const std::string& device) {

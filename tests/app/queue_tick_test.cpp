@@ -23,7 +23,10 @@ struct Rig {
               }}) {
     log.Clear();
     table.WriteHeadings();
-    transmit.SetWriter([this](std::string_view bytes) { written.emplace_back(bytes); });
+    transmit.SetWriter([this](std::string_view bytes) {
+      written.emplace_back(bytes);
+      return std::string();
+    });
   }
   // What the link log holds, each line shortened to its prefix and its end.
   std::vector<std::string> Kinds() const {

@@ -114,6 +114,8 @@ TEST(CliTexts, TelegramFieldsComeFromTelegramLinesOnly) {
       {{"ok09.12.2026 05:16:36   remaining cmds 0", colors::kLime}, "ok", std::nullopt},
       {{"- 09.12.2026 05:16:36  Enter Rulecheck with 8B B4 FFFFFF00 FFFFFF80 00", colors::kGrey}, "trace", std::nullopt},
       {{"  09.12.2026 05:16:36   port COM1 (/dev/pts/3) is back", colors::kBlack}, "note", std::nullopt},
+      {{"E 09.12.2026 05:16:36   not sent: port COM1 is lost: trying again every second", colors::kError}, "error",
+       std::nullopt},
   };
   for (const TCase& c : cases) {
     SCOPED_TRACE(c.line.text);

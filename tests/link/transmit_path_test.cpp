@@ -16,7 +16,10 @@ std::string Wire(const TTelegramBody& body) {
 struct Rig {
   Rig() : log([] { return std::chrono::system_clock::time_point{}; }), receive(log, queues.Answers()), transmit(log, receive) {
     log.Clear();
-    transmit.SetWriter([this](std::string_view bytes) { written.emplace_back(bytes); });
+    transmit.SetWriter([this](std::string_view bytes) {
+      written.emplace_back(bytes);
+      return std::string();
+    });
     receive.SetAckDecision([this](const TFrame& f) { transmit.AckDecision(f); });
   }
   TLinkLog log;

@@ -19,6 +19,7 @@
 #include "serial/pty_fixture.h"
 #include "support/processes.h"
 #include "support/program_directory.h"
+#include "util/directory_lock.h"
 
 extern char** environ;
 
@@ -156,10 +157,10 @@ std::string LockHolder(const TProgramDirectory& files) {
   return std::filesystem::exists(path, error) ? ReadWholeFile(path) : std::string();
 }
 
-// One process owns a program directory: a second start refuses at once, names the
-// directory and the holder, and touches no file; the lock dies with its process, even
+// One process owns a program directory: a second start brings the running window to the
+// front, says so, ends with 0 and touches no file; the lock dies with its process, even
 // by SIGKILL.
-TEST(Program, SecondStartOnTheSameDirectoryIsRefused) {
+TEST(Program, SecondStartOnTheSameDirectoryBringsTheWindowForward) {
   TProgramDirectory files;
   TProgramDirectory scratch;
   TPty pty;
@@ -173,10 +174,10 @@ TEST(Program, SecondStartOnTheSameDirectoryIsRefused) {
   const auto before = Snapshot(files.Path());
 
   const pid_t second = Spawn({"--dir", files.Path()}, true, scratch.File("second.txt"));
-  EXPECT_EQ(WaitForExit(second), 1);
+  EXPECT_EQ(WaitForExit(second), 0);
   const std::string said = ReadWholeFile(scratch.File("second.txt"));
-  EXPECT_NE(said.find("The program directory " + files.Path() + " is in use"), std::string::npos) << said;
-  EXPECT_NE(said.find("(process " + std::to_string(first) + ")"), std::string::npos) << said;
+  EXPECT_EQ(said, "ardel: the program directory " + files.Path() + " is in use by process " + std::to_string(first) +
+                      "; its window was brought to the front\n");
   EXPECT_EQ(Snapshot(files.Path()), before);
 
   ASSERT_EQ(::kill(first, SIGKILL), 0);
@@ -186,6 +187,24 @@ TEST(Program, SecondStartOnTheSameDirectoryIsRefused) {
   EXPECT_EQ(LockHolder(files), std::to_string(third) + "\n");
   ASSERT_EQ(::kill(third, SIGTERM), 0);
   EXPECT_EQ(WaitForExit(third), 0) << ReadWholeFile(scratch.File("third.txt"));
+}
+
+// A holder without a window (ardel-cli, or any process that took the lock) cannot be
+// brought forward: the second start refuses as before, names the holder and touches no
+// file.
+TEST(Program, ASecondStartBesideAHolderWithoutWindowIsRefused) {
+  TProgramDirectory files;
+  TProgramDirectory scratch;
+  files.WriteDataFiles("if   *\nthen say seen");
+  TDirectoryLock held;
+  ASSERT_TRUE(held.Acquire(files.Path()));
+  const auto before = Snapshot(files.Path());
+  const pid_t second = Spawn({"--dir", files.Path()}, true, scratch.File("second.txt"));
+  EXPECT_EQ(WaitForExit(second), 1);
+  const std::string said = ReadWholeFile(scratch.File("second.txt"));
+  EXPECT_NE(said.find("The program directory " + files.Path() + " is in use"), std::string::npos) << said;
+  EXPECT_NE(said.find("(process " + std::to_string(::getpid()) + ")"), std::string::npos) << said;
+  EXPECT_EQ(Snapshot(files.Path()), before);
 }
 
 // A shut-down after a signal that could not save everything says on the terminal where
