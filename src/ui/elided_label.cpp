@@ -37,6 +37,8 @@ void TElidedLabel::paintEvent(QPaintEvent*) {
 TElidedLineEdit::TElidedLineEdit(QWidget* parent) : QLineEdit(parent) { setReadOnly(true); }
 
 void TElidedLineEdit::SetFullText(const QString& text) {
+  // The capture's fields are shown again every second.
+  if (text == fullText_ && toolTip() == text) return;
   fullText_ = text;
   setToolTip(text);
   ShowFitting();

@@ -24,6 +24,8 @@ namespace {
 
 constexpr const char* kTemplateProperty = "commandTemplate";
 constexpr const char* kTagProperty = "tag";
+// The caption the logs name the command by; the button's own carries its access key.
+constexpr const char* kCaptionProperty = "commandCaption";
 
 struct TButtonName {
   const char* caption;
@@ -71,6 +73,7 @@ TStationCommands::TStationCommands(TArdelApp& app, IErrorSink& errors, QWidget* 
     button->setObjectName(QString::fromLatin1(kButtonNames[i].objectName));
     button->setProperty(kTemplateProperty, QString::fromLatin1(command.commandTemplate));
     button->setProperty(kTagProperty, command.tag);
+    button->setProperty(kCaptionProperty, QString::fromLatin1(command.caption));
     connect(button, &QPushButton::clicked, this, [this, button] { Guarded(errors_, [&] { Button12Click(button); }); });
     buttons[i] = button;
   }
@@ -138,7 +141,7 @@ TStationCommands::TStationCommands(TArdelApp& app, IErrorSink& errors, QWidget* 
 
 void TStationCommands::Button12Click(QAbstractButton* button) {
   // The failure only warns: the command goes out with target address 00000000.
-  app_.StationTab().Button12Click(ToBytes(button->text()), ToBytes(button->property(kTemplateProperty).toString()),
+  app_.StationTab().Button12Click(ToBytes(button->property(kCaptionProperty).toString()), ToBytes(button->property(kTemplateProperty).toString()),
                       button->property(kTagProperty).toInt(),
                       [this] { errors_.ShowError(kCannotCalcTargetAddress, teLatin1); });
 }
