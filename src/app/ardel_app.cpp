@@ -122,6 +122,7 @@ void TArdelApp::FormCreate() {
     configFileName_ = options_.configFileName;
     portBinding_->SetConfigFileName(configFileName_);
     ReadConfiguration();
+    captureChoice_.Load();
     portBinding_->SetNextStartName(options_.portName.empty() ? ComportName(portNumber_.Value()) : options_.portName);
     transmitPath_.Seed(static_cast<std::uint32_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));

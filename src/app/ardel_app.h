@@ -12,6 +12,7 @@
 #include <string_view>
 #include <vector>
 
+#include "app/capture_choice.h"
 #include "app/event_loop.h"
 #include "app/port_binding.h"
 #include "app/port_status.h"
@@ -104,6 +105,8 @@ class TArdelApp {
 
   // The core objects.
   TLinkLog& LinkLog() { return linkLog_; }
+  // The capture as chosen for the next start.
+  TCaptureChoice& CaptureChoice() { return captureChoice_; }
   TQueues& Queues() { return queues_; }
   TReceivePath& ReceivePath() { return receivePath_; }
   TTransmitPath& TransmitPath() { return transmitPath_; }
@@ -170,6 +173,7 @@ class TArdelApp {
   bool destroyed_ = false;
   std::string configFileName_;
   std::string programDirectory_;
+  TCaptureChoice captureChoice_{options_.configFileName};
 
   // Each after what it refers to, so each goes before it.
   TLinkLog linkLog_;

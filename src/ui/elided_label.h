@@ -4,6 +4,7 @@
 // in its tool tip. text() and the accessible name keep the whole text.
 
 #include <QLabel>
+#include <QLineEdit>
 
 namespace ardel::ui {
 
@@ -21,6 +22,26 @@ class TElidedLabel : public QLabel {
 
  protected:
   void paintEvent(QPaintEvent* event) override;
+};
+
+// A read-only field that shows a long text cut in the middle while it does not fit, the
+// whole text in its tool tip. The text can still be selected and copied as shown.
+class TElidedLineEdit : public QLineEdit {
+  Q_OBJECT
+ public:
+  explicit TElidedLineEdit(QWidget* parent = nullptr);
+
+  void SetFullText(const QString& text);
+  const QString& FullText() const { return fullText_; }
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  void ShowFitting();
+
+  QString fullText_;
 };
 
 }  // namespace ardel::ui

@@ -26,6 +26,9 @@ void Guarded(IErrorSink& errors, F&& body) {
   }
 }
 
+// The page's controls in the order of its layouts, as Tab is to visit them.
+QList<QWidget*> ControlsInLayoutOrder(QWidget* page);
+
 class TPage : public QWidget {
  public:
   TPage(TArdelApp& app, IErrorSink& errors, const QString& objectName, QWidget* parent);
@@ -40,6 +43,9 @@ class TPage : public QWidget {
   }
   IErrorSink& Errors() { return errors_; }
   QObject* Bindings() const { return bindings_.get(); }
+  // Makes Tab follow the layout: top to bottom, left to right, each group whole. Called
+  // once the page is built, as widgets made later would otherwise come last.
+  void ChainTabOrder();
 
   TArdelApp& app_;
 

@@ -38,12 +38,12 @@ TPageQueue::TPageQueue(TArdelApp& app, IErrorSink& errors, QWidget* parent)
   Label16 = new QLabel(this);
   Label16->setObjectName(QStringLiteral("Label16"));
 
-  auto* autoTransmit = new QCheckBox(QStringLiteral("AutoTransmit"), this);
+  auto* autoTransmit = new QCheckBox(QStringLiteral("&AutoTransmit"), this);
   autoTransmit->setObjectName(QStringLiteral("CheckBox3"));
   autoTransmit->setChecked(app_.Queues().AutoTransmit());
   connect(autoTransmit, &QCheckBox::clicked, this,
           [this](bool checked) { Guarded([&] { app_.Queues().SetAutoTransmit(checked); }); });
-  auto* singleTransmit = new QPushButton(QStringLiteral("Single Transmit"), this);
+  auto* singleTransmit = new QPushButton(QStringLiteral("&Single Transmit"), this);
   singleTransmit->setObjectName(QStringLiteral("Button26"));
   connect(singleTransmit, &QPushButton::clicked, this, [this] { Guarded([this] { app_.Queues().SingleTransmit(); }); });
 
@@ -63,6 +63,7 @@ TPageQueue::TPageQueue(TArdelApp& app, IErrorSink& errors, QWidget* parent)
 
   app_.Queues().SetRepeatCntrChanged([this](int value) { ShowRepeatCntr(value); });
   ShowRepeatCntr(app_.Queues().RepeatCntr());
+  ChainTabOrder();
 }
 
 TPageQueue::~TPageQueue() { app_.Queues().SetRepeatCntrChanged(nullptr); }

@@ -31,11 +31,11 @@ TPageRuleset::TPageRuleset(TArdelApp& app, IErrorSink& errors, QWidget* parent)
   upperLayout->setContentsMargins(0, 0, 0, 0);
   auto* Label19 = new QLabel(QStringLiteral("Ruleset:"), upper);
   Label19->setObjectName(QStringLiteral("Label19"));
-  auto* CheckBox5 = new QCheckBox(QStringLiteral("process Ruleset"), upper);
+  auto* CheckBox5 = new QCheckBox(QStringLiteral("&process Ruleset"), upper);
   CheckBox5->setObjectName(QStringLiteral("CheckBox5"));
   CheckBox5->setChecked(app_.RuleEngine().ProcessRuleset());
   connect(CheckBox5, &QCheckBox::toggled, this, [this](bool on) { app_.RuleEngine().SetProcessRuleset(on); });
-  auto* Button9 = new QPushButton(QStringLiteral("save Ruleset"), upper);
+  auto* Button9 = new QPushButton(QStringLiteral("&save Ruleset"), upper);
   Button9->setObjectName(QStringLiteral("Button9"));
   connect(Button9, &QPushButton::clicked, this, [this] { Guarded([this] { Button9Click(); }); });
   auto* Memo2 = new QPlainTextEdit(upper);
@@ -65,7 +65,7 @@ TPageRuleset::TPageRuleset(TArdelApp& app, IErrorSink& errors, QWidget* parent)
   auto* heading = new QHBoxLayout;
   auto* Label20 = new QLabel(QStringLiteral("Message Field:"), lower);
   Label20->setObjectName(QStringLiteral("Label20"));
-  auto* Button10 = new QPushButton(QStringLiteral("clr"), lower);
+  auto* Button10 = new QPushButton(QStringLiteral("c&lr"), lower);
   Button10->setObjectName(QStringLiteral("Button10"));
   Button10->setAccessibleDescription(QStringLiteral("Empties the message field"));
   connect(Button10, &QPushButton::clicked, this, [this] { Guarded([this] { Button10Click(); }); });
@@ -87,6 +87,7 @@ TPageRuleset::TPageRuleset(TArdelApp& app, IErrorSink& errors, QWidget* parent)
 
   ruleSetEditor_ = std::make_unique<TRuleSetEditorView>(Memo2, app_.RuleSet());
   messageFieldView_ = std::make_unique<TTextLinesPlainText>(app_.MessageField(), Memo3);
+  ChainTabOrder();
 }
 
 TPageRuleset::~TPageRuleset() {

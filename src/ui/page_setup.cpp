@@ -22,6 +22,7 @@
 #include "app/ardel_app.h"
 #include "stations/configuration.h"
 #include "util/text_file.h"
+#include "ui/elided_label.h"
 #include "ui/models.h"
 #include "ui/value_views.h"
 
@@ -129,6 +130,55 @@ class TPortsTableView : public QObject {
 
 // Paths are in the locale's encoding, UTF-8 here.
 QString FromPath(const std::string& path) { return QString::fromUtf8(path.data(), static_cast<qsizetype>(path.size())); }
+std::string ToPath(const QString& text) {
+  const QByteArray bytes = text.toUtf8();
+  return {bytes.constData(), static_cast<std::size_t>(bytes.size())};
+}
+
+// The capture's switch and folder as the configuration file has them. A choice is shown
+// again after it was made, so a refused one goes back to what is stored.
+class TCaptureChoiceView : public QObject, private IValueObserver, private ITextFieldObserver {
+ public:
+  TCaptureChoiceView(TCaptureChoice& choice, QCheckBox* box, QLineEdit* folder,
+                     std::function<void(bool on)> chooseCapture, std::function<void(const std::string&)> chooseFolder,
+                     QObject* parent)
+      : QObject(parent), choice_(choice), box_(box), folder_(folder) {
+    connect(box, &QCheckBox::clicked, this, [this, chooseCapture](bool on) {
+      chooseCapture(on);
+      ValueChanged();
+    });
+    connect(folder, &QLineEdit::returnPressed, this, [this, chooseFolder] {
+      chooseFolder(ToPath(folder_->text()));
+      ShowFolder(true);
+    });
+    choice_.Capture().AddObserver(this);
+    choice_.Folder().AddObserver(this);
+    ValueChanged();
+    ShowFolder(true);
+  }
+  ~TCaptureChoiceView() override {
+    choice_.Capture().RemoveObserver(this);
+    choice_.Folder().RemoveObserver(this);
+  }
+
+ private:
+  void ValueChanged() override {
+    const QSignalBlocker blocker(box_);
+    box_->setChecked(choice_.Capture().Value());
+  }
+  void TextChanged() override { ShowFolder(false); }
+  // What is being typed stays while the file changes under it, unless it was just taken.
+  void ShowFolder(bool taken) {
+    if (!taken && folder_->hasFocus() && folder_->isModified()) return;
+    const QString stored = FromPath(choice_.Folder().Text());
+    if (folder_->text() != stored) folder_->setText(stored);
+    folder_->setModified(false);
+  }
+
+  TCaptureChoice& choice_;
+  QCheckBox* box_;
+  QLineEdit* folder_;
+};
 
 }  // namespace
 
@@ -184,7 +234,8 @@ TPageSetup::TPageSetup(TArdelApp& app, IErrorSink& errors, QWidget* parent)
   layout->addWidget(interfaceBox, 2, 0, 1, 3);
 
   BuildLogSetup(layout, 3);
-  BuildPortsTable(layout, 5);
+  BuildCaptureChoice(layout, 5);
+  BuildPortsTable(layout, 7);
 
   auto* buildBox = new QFrame(this);
   buildBox->setObjectName(QStringLiteral("Panel1"));
@@ -197,6 +248,7 @@ TPageSetup::TPageSetup(TArdelApp& app, IErrorSink& errors, QWidget* parent)
 
   layout->setColumnStretch(3, 1);
   layout->setRowStretch(10, 1);
+  ChainTabOrder();
 }
 
 void TPageSetup::BuildPortsTable(QGridLayout* layout, int row) {
@@ -226,37 +278,58 @@ void TPageSetup::BuildPortsTable(QGridLayout* layout, int row) {
 void TPageSetup::BuildLogSetup(QGridLayout* layout, int row) {
   auto* folderLabel = new QLabel(QStringLiteral("Log folder:"), this);
   folderLabel->setObjectName(QStringLiteral("LabelLogFolder"));
-  EditLogFolder = new QLineEdit(this);
+  EditLogFolder = new TElidedLineEdit(this);
   EditLogFolder->setObjectName(QStringLiteral("EditLogFolder"));
-  EditLogFolder->setReadOnly(true);
   folderLabel->setBuddy(EditLogFolder);
-  auto* ButtonLogFolder = new QPushButton(QStringLiteral("open Log folder"), this);
+  auto* ButtonLogFolder = new QPushButton(QStringLiteral("&open Log folder"), this);
   ButtonLogFolder->setObjectName(QStringLiteral("ButtonLogFolder"));
   connect(ButtonLogFolder, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonLogFolderClick(); }); });
   auto* fileLabel = new QLabel(QStringLiteral("Log file:"), this);
   fileLabel->setObjectName(QStringLiteral("LabelLogFile"));
-  EditLogFile = new QLineEdit(this);
+  EditLogFile = new TElidedLineEdit(this);
   EditLogFile->setObjectName(QStringLiteral("EditLogFile"));
-  EditLogFile->setReadOnly(true);
   fileLabel->setBuddy(EditLogFile);
+  // The fields take the page's width: a path is long.
+  auto* folderRow = new QHBoxLayout;
+  folderRow->addWidget(EditLogFolder, 1);
+  folderRow->addWidget(ButtonLogFolder);
   layout->addWidget(folderLabel, row, 0);
-  layout->addWidget(EditLogFolder, row, 1, 1, 2);
-  layout->addWidget(ButtonLogFolder, row, 3, Qt::AlignLeft);
+  layout->addLayout(folderRow, row, 1, 1, 3);
   layout->addWidget(fileLabel, row + 1, 0);
-  layout->addWidget(EditLogFile, row + 1, 1, 1, 2);
+  layout->addWidget(EditLogFile, row + 1, 1, 1, 3);
 
   auto* logShowTimer = new QTimer(this);
   connect(logShowTimer, &QTimer::timeout, this, [this] { ShowLogCapture(); });
   logShowTimer->start(1000);
 }
 
+void TPageSetup::BuildCaptureChoice(QGridLayout* layout, int row) {
+  auto* CheckBoxCapture = new QCheckBox(QStringLiteral("&capture the link log (from the next start)"), this);
+  CheckBoxCapture->setObjectName(QStringLiteral("CheckBoxCapture"));
+  auto* folderLabel = new QLabel(QStringLiteral("capture &folder (from the next start):"), this);
+  folderLabel->setObjectName(QStringLiteral("LabelCaptureFolder"));
+  auto* EditCaptureFolder = new QLineEdit(this);
+  EditCaptureFolder->setObjectName(QStringLiteral("EditCaptureFolder"));
+  EditCaptureFolder->setPlaceholderText(QStringLiteral("log, in the program folder"));
+  EditCaptureFolder->setToolTip(QStringLiteral("Enter takes the folder; a relative one is in the program folder"));
+  folderLabel->setBuddy(EditCaptureFolder);
+  TCaptureChoice& choice = app_.CaptureChoice();
+  new TCaptureChoiceView(
+      choice, CheckBoxCapture, EditCaptureFolder,
+      [this, &choice](bool on) { Guarded([&] { choice.SetCapture(on); }); },
+      [this, &choice](const std::string& folder) { Guarded([&] { choice.SetFolder(folder); }); }, Bindings());
+  layout->addWidget(CheckBoxCapture, row, 1, 1, 3);
+  layout->addWidget(folderLabel, row + 1, 0);
+  layout->addWidget(EditCaptureFolder, row + 1, 1, 1, 3);
+}
+
 void TPageSetup::ShowLogCapture() {
   const TLogStore& store = app_.LinkLog().Store();
   const QString folder = FromPath(store.Settings().capture ? store.Settings().folder : std::string());
-  if (EditLogFolder->text() != folder) EditLogFolder->setText(folder);
+  EditLogFolder->SetFullText(folder);
   const std::string path = store.CaptureFile();
   const QString file = FromPath(path.substr(path.rfind('/') + 1));
-  if (EditLogFile->text() != file) EditLogFile->setText(file);
+  EditLogFile->SetFullText(file);
 }
 
 void TPageSetup::ButtonLogFolderClick() {

@@ -5,10 +5,11 @@
 #include "ui/page.h"
 
 class QGridLayout;
-class QLineEdit;
 class QString;
 
 namespace ardel::ui {
+
+class TElidedLineEdit;
 
 class TPageSetup : public TPage {
  public:
@@ -23,11 +24,13 @@ class TPageSetup : public TPage {
   void SpinEdit2Change(const QString& text);
   void BuildLogSetup(QGridLayout* layout, int row);
   void ButtonLogFolderClick();
+  // The capture's switch and folder for the next start.
+  void BuildCaptureChoice(QGridLayout* layout, int row);
   // The table "Ports": each port's device and RS485 mode, written at once.
   void BuildPortsTable(QGridLayout* layout, int row);
 
-  QLineEdit* EditLogFolder = nullptr;
-  QLineEdit* EditLogFile = nullptr;
+  TElidedLineEdit* EditLogFolder = nullptr;
+  TElidedLineEdit* EditLogFile = nullptr;
 };
 
 }  // namespace ardel::ui

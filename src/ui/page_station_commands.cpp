@@ -24,17 +24,21 @@ namespace {
 
 constexpr const char* kTemplateProperty = "commandTemplate";
 constexpr const char* kTagProperty = "tag";
+// The caption the logs name the command by; the button's own carries its access key.
+constexpr const char* kCaptionProperty = "commandCaption";
 
 struct TButtonName {
   const char* caption;
   const char* objectName;
+  // The caption with its access key marked; null: the button has none.
+  const char* withAccessKey = nullptr;
 };
 
 constexpr TButtonName kButtonNames[] = {
-    {"Signal_On", "ButtonSignalOn"},
-    {"Signal_Flash", "ButtonSignalFlash"},
-    {"Signal_Off", "ButtonSignalOff"},
-    {"change now", "ButtonChangeNow"},
+    {"Signal_On", "ButtonSignalOn", "Signal_O&n"},
+    {"Signal_Flash", "ButtonSignalFlash", "Signal_&Flash"},
+    {"Signal_Off", "ButtonSignalOff", "Signal_&Off"},
+    {"change now", "ButtonChangeNow", "&change now"},
     {"AO", "ButtonAO"},
     {"AI", "ButtonAI"},
     {"B0", "ButtonB0"},
@@ -43,7 +47,7 @@ constexpr TButtonName kButtonNames[] = {
     {"CI", "ButtonCI"},
     {"DO", "ButtonDO"},
     {"DI", "ButtonDI"},
-    {"Release_all", "ButtonReleaseAll"},
+    {"Release_all", "ButtonReleaseAll", "R&elease_all"},
 };
 static_assert(std::size(kButtonNames) == kStationCommandButtons.size());
 
@@ -64,10 +68,12 @@ TStationCommands::TStationCommands(TArdelApp& app, IErrorSink& errors, QWidget* 
   QPushButton* buttons[kStationCommandButtons.size()] = {};
   for (std::size_t i = 0; i < kStationCommandButtons.size(); ++i) {
     const TStationCommandButton& command = kStationCommandButtons[i];
-    auto* button = new QPushButton(QString::fromLatin1(command.caption), area);
+    const char* caption = kButtonNames[i].withAccessKey != nullptr ? kButtonNames[i].withAccessKey : command.caption;
+    auto* button = new QPushButton(QString::fromLatin1(caption), area);
     button->setObjectName(QString::fromLatin1(kButtonNames[i].objectName));
     button->setProperty(kTemplateProperty, QString::fromLatin1(command.commandTemplate));
     button->setProperty(kTagProperty, command.tag);
+    button->setProperty(kCaptionProperty, QString::fromLatin1(command.caption));
     connect(button, &QPushButton::clicked, this, [this, button] { Guarded(errors_, [&] { Button12Click(button); }); });
     buttons[i] = button;
   }
@@ -112,8 +118,13 @@ TStationCommands::TStationCommands(TArdelApp& app, IErrorSink& errors, QWidget* 
   new TTextFieldLineEdit(app_.StationTab().StationCommandFields().offset, Edit2, bindings);
   connect(Edit2, &QLineEdit::textChanged, this, [this] { Guarded(errors_, [this] { Edit2Change(); }); });
   Edit2Change();
-  trtLayout->addWidget(offsetLabel, 0, 0);
-  trtLayout->addWidget(Edit2, 1, 0);
+  // One cell over both rows of buttons, so Tab takes the offset before them.
+  auto* offsetColumn = new QVBoxLayout;
+  offsetColumn->setContentsMargins(0, 0, 0, 0);
+  offsetColumn->addWidget(offsetLabel);
+  offsetColumn->addStretch(1);
+  offsetColumn->addWidget(Edit2);
+  trtLayout->addLayout(offsetColumn, 0, 0, 2, 1);
   for (int column = 0; column < 4; ++column) {
     trtLayout->addWidget(buttons[4 + 2 * column], 0, 1 + column);
     trtLayout->addWidget(buttons[5 + 2 * column], 1, 1 + column);
@@ -130,7 +141,7 @@ TStationCommands::TStationCommands(TArdelApp& app, IErrorSink& errors, QWidget* 
 
 void TStationCommands::Button12Click(QAbstractButton* button) {
   // The failure only warns: the command goes out with target address 00000000.
-  app_.StationTab().Button12Click(ToBytes(button->text()), ToBytes(button->property(kTemplateProperty).toString()),
+  app_.StationTab().Button12Click(ToBytes(button->property(kCaptionProperty).toString()), ToBytes(button->property(kTemplateProperty).toString()),
                       button->property(kTagProperty).toInt(),
                       [this] { errors_.ShowError(kCannotCalcTargetAddress, teLatin1); });
 }

@@ -127,7 +127,7 @@ TPageStations::TPageStations(TArdelApp& app, IErrorSink& errors, QWidget* parent
   Memo1->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   UseInfoTipBackground(Memo1);
   new TTextLinesPlainText(app_.Information(), Memo1, Bindings());
-  auto* ButtonClrMemo1 = new QPushButton(QStringLiteral("clr"), bottom);
+  auto* ButtonClrMemo1 = new QPushButton(QStringLiteral("c&lr"), bottom);
   ButtonClrMemo1->setObjectName(QStringLiteral("ButtonClrMemo1"));
   ButtonClrMemo1->setAccessibleDescription(QStringLiteral("Empties the information field"));
   connect(ButtonClrMemo1, &QPushButton::clicked, this, [this] { Guarded([this] { app_.Information().Clear(); }); });
@@ -148,12 +148,12 @@ TPageStations::TPageStations(TArdelApp& app, IErrorSink& errors, QWidget* parent
   bottomLayout->addLayout(buttons);
   layout->addWidget(bottom);
 
-  // Made last, so the Tab key reaches them after the rest of the page.
   new TStationCommands(app_, Errors(), stationCommandsArea, stationCommandsLayout, Bindings());
-  auto* Button11 = new QPushButton(QStringLiteral("read INFI"), ListBox1->parentWidget());
+  auto* Button11 = new QPushButton(QStringLiteral("&read INFI"), ListBox1->parentWidget());
   Button11->setObjectName(QStringLiteral("Button11"));
   connect(Button11, &QPushButton::clicked, this, [this] { Guarded([this] { app_.StationTab().Button11Click(); }); });
   readInfiArea->addWidget(Button11);
+  ChainTabOrder();
 }
 
 void ShowSbiValidity(QLineEdit* edit) {

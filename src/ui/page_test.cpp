@@ -68,15 +68,15 @@ TPageTest::TPageTest(TArdelApp& app, IErrorSink& errors, ISaveFileDialog* saveFi
   Label23->setVisible(CheckBox1->isChecked());
   connect(CheckBox1, &QCheckBox::toggled, Label23, &QWidget::setVisible);
   header->addWidget(Label23, 1);
-  auto* Button4 = new QPushButton(QStringLiteral("clear Log"), this);
+  auto* Button4 = new QPushButton(QStringLiteral("clear &Log"), this);
   Button4->setObjectName(QStringLiteral("Button4"));
   connect(Button4, &QPushButton::clicked, this, [this] { Guarded([this] { Button4Click(); }); });
   header->addWidget(Button4);
-  auto* ButtonSaveLog = new QPushButton(QStringLiteral("save Log as..."), this);
+  auto* ButtonSaveLog = new QPushButton(QStringLiteral("save Log &as..."), this);
   ButtonSaveLog->setObjectName(QStringLiteral("ButtonSaveLog"));
   connect(ButtonSaveLog, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonSaveLogClick(); }); });
   header->addWidget(ButtonSaveLog);
-  auto* ButtonOpenCapture = new QPushButton(QStringLiteral("open capture..."), this);
+  auto* ButtonOpenCapture = new QPushButton(QStringLiteral("&open capture..."), this);
   ButtonOpenCapture->setObjectName(QStringLiteral("ButtonOpenCapture"));
   connect(ButtonOpenCapture, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonOpenCaptureClick(); }); });
   header->addWidget(ButtonOpenCapture);
@@ -122,7 +122,7 @@ TPageTest::TPageTest(TArdelApp& app, IErrorSink& errors, ISaveFileDialog* saveFi
   for (const std::string& entry : app_.ManualSend().List()) ComboBox1->addItem(FromBytes(entry));
   ComboBox1->setCurrentIndex(0);
   new TTextFieldLineEdit(app_.CommandLine(), ComboBox1->lineEdit(), Bindings());
-  auto* Button6 = new QPushButton(QStringLiteral("send"), this);
+  auto* Button6 = new QPushButton(QStringLiteral("&send"), this);
   Button6->setObjectName(QStringLiteral("Button6"));
   connect(Button6, &QPushButton::clicked, this, [this] { Guarded([this] { Button6Click(); }); });
   // Enter in the command line sends, as the button does.
@@ -170,6 +170,7 @@ TPageTest::TPageTest(TArdelApp& app, IErrorSink& errors, ISaveFileDialog* saveFi
   auto* findBar = new TFindBar(app_.LinkLog().Store(), linkLogModel, RichEdit1, this);
   layout->addWidget(findBar);
   layout->addWidget(RichEdit1, 1);
+  ChainTabOrder();
 }
 
 void TPageTest::ButtonOpenCaptureClick() {

@@ -7,6 +7,7 @@
 #include <QLabel>
 #include <QTabWidget>
 
+#include "support/captions.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -118,6 +119,9 @@ constexpr TControl kControls[] = {
     {"TabSheet6", "ButtonLogFolder", "QPushButton", "open Log folder", nullptr},
     {"TabSheet6", "LabelLogFile", "QLabel", "Log file:", nullptr},
     {"TabSheet6", "EditLogFile", "QLineEdit", nullptr, "LabelLogFile"},
+    {"TabSheet6", "CheckBoxCapture", "QCheckBox", "capture the link log (from the next start)", nullptr},
+    {"TabSheet6", "LabelCaptureFolder", "QLabel", "capture folder (from the next start):", nullptr},
+    {"TabSheet6", "EditCaptureFolder", "QLineEdit", nullptr, "LabelCaptureFolder"},
     {"TabSheet6", "LabelPorts", "QLabel", "Ports", nullptr},
     {"TabSheet6", "PortsTable", "QTableWidget", nullptr, "LabelPorts"},
     {"TabSheet6", "ComboBoxPort1", "QComboBox", nullptr, nullptr},
@@ -136,8 +140,8 @@ constexpr TControl kControls[] = {
 };
 
 QString Caption(const QWidget* widget) {
-  if (const auto* label = qobject_cast<const QLabel*>(widget)) return label->text();
-  if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return button->text();
+  if (const auto* label = qobject_cast<const QLabel*>(widget)) return testing::ShownCaption(label->text());
+  if (const auto* button = qobject_cast<const QAbstractButton*>(widget)) return testing::ShownCaption(button->text());
   if (const auto* group = qobject_cast<const QGroupBox*>(widget)) return group->title();
   return {};
 }

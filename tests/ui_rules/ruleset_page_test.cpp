@@ -15,6 +15,7 @@
 #include <filesystem>
 
 #include "support/ui_dialogs.h"
+#include "support/captions.h"
 #include "ui/form1.h"
 #include "util/text_file.h"
 
@@ -63,10 +64,10 @@ TEST_F(RuleSetPageTest, ControlsAsTheOperatorSeesThem) {
   auto* splitter = Find<QSplitter>(*form, "Splitter1");
   ASSERT_TRUE(page && memo2 && memo3 && process && splitter);
   EXPECT_TRUE(page->isAncestorOf(memo2));
-  EXPECT_EQ(process->text(), "process Ruleset");
+  EXPECT_EQ(testing::ShownCaption(process->text()), "process Ruleset");
   EXPECT_TRUE(process->isChecked());
-  EXPECT_EQ(Find<QPushButton>(*form, "Button9")->text(), "save Ruleset");
-  EXPECT_EQ(Find<QPushButton>(*form, "Button10")->text(), "clr");
+  EXPECT_EQ(testing::ShownCaption(Find<QPushButton>(*form, "Button9")->text()), "save Ruleset");
+  EXPECT_EQ(testing::ShownCaption(Find<QPushButton>(*form, "Button10")->text()), "clr");
   EXPECT_EQ(Find<QLabel>(*form, "Label19")->text(), "Ruleset:");
   EXPECT_EQ(Find<QLabel>(*form, "Label19")->buddy(), memo2);
   EXPECT_EQ(Find<QLabel>(*form, "Label20")->text(), "Message Field:");

@@ -12,6 +12,7 @@
 #include <map>
 
 #include "support/ui_dialogs.h"
+#include "support/captions.h"
 #include "ui/form1.h"
 
 namespace ardel::ui {
@@ -39,7 +40,7 @@ class StationCommandsTest : public ::testing::Test {
   QPushButton* ButtonByCaption(const QString& caption) const {
     QPushButton* found = nullptr;
     for (auto* button : form_->findChildren<QPushButton*>()) {
-      if (button->text() == caption) {
+      if (testing::ShownCaption(button->text()) == caption) {
         EXPECT_EQ(found, nullptr) << "two buttons " << caption.toStdString();
         found = button;
       }
