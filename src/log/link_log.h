@@ -73,7 +73,7 @@ class TLinkLog : public ITelegramLog {
   void RemoveObserver(ILinkLogObserver* observer) { observers_.Remove(observer); }
 
   // Appends one line of its kind, in the kind's colour, and asks the view to show the end.
-  void AppendLine(TLogKind kind, std::string_view text);
+  void AppendLine(TLogKind kind, std::string_view text) override;
   // Appends without asking the view to scroll (raw reception).
   void AppendLineNoScroll(TLogKind kind, std::string_view text) override;
   // One telegram log line, unless "Stop Loging" is on.
@@ -101,7 +101,7 @@ class TLinkLog : public ITelegramLog {
 
   // The time stamp text of now; formatted once per second of the clock, with the
   // milliseconds added while that switch is on.
-  const std::string& TimeStamp() const;
+  const std::string& TimeStamp() const override;
   bool RawReception() const override { return switches_.rawReception; }
   TLinkLogSwitches& Switches() { return switches_; }
   const TLinkLogSwitches& Switches() const { return switches_; }
