@@ -276,8 +276,10 @@ TEST_F(EndToEnd, UnderAlwaysEverySenderTelegramIsAcknowledgedOnceAndNeverRepeate
   const long acks = bus_.SummaryCount("acks seen");
   EXPECT_EQ(bus_.SummaryCount("repeats"), 0) << bus_.Summary();
   EXPECT_EQ(bus_.SummaryCount("unacknowledged"), 0) << bus_.Summary();
-  EXPECT_EQ(static_cast<long>(received()), sent) << LogText();
-  // The last one may have been on its way when the bus stopped.
+  // The last one may have been on its way when the bus stopped: a pseudo-terminal's
+  // master that closes takes with it what the other side had not read yet.
+  EXPECT_GE(static_cast<long>(received()), sent - 1) << LogText();
+  EXPECT_LE(static_cast<long>(received()), sent) << LogText();
   EXPECT_GE(acks, sent - 1) << bus_.Summary();
   EXPECT_LE(acks, sent) << bus_.Summary();
   EXPECT_EQ(bus_.CountInOutput(": ACK after 1st transmission"), static_cast<std::size_t>(acks)) << bus_.Output();
