@@ -122,7 +122,6 @@ void TArdelApp::FormCreate() {
     configFileName_ = options_.configFileName;
     portBinding_->SetConfigFileName(configFileName_);
     ReadConfiguration();
-    captureChoice_.Load();
     portBinding_->SetNextStartName(options_.portName.empty() ? ComportName(portNumber_.Value()) : options_.portName);
     transmitPath_.Seed(static_cast<std::uint32_t>(
         std::chrono::high_resolution_clock::now().time_since_epoch().count()));
@@ -176,6 +175,7 @@ void TArdelApp::ReadConfiguration() {
     ShowErrorLater(e.what());
   }
   portBinding_->ReadPorts(config);
+  captureChoice_.Load(config);
   for (int i = 0; i < TManualSend::kPresetCount; ++i) {
     if (std::optional<std::string> preset = ReadPreset(config, i)) manualSend_.SetPreset(i, std::move(*preset));
   }

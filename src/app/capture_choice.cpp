@@ -1,7 +1,6 @@
 #include "app/capture_choice.h"
 
 #include "log/capture_settings.h"
-#include "util/ini_file.h"
 #include "util/text_file.h"
 
 namespace ardel {
@@ -14,21 +13,14 @@ void NeedFile(const std::string& name) {
 
 }  // namespace
 
-void TCaptureChoice::Load() {
-  if (configFileName_.empty()) return;
-  TIniFile config;
-  try {
-    config = TIniFile::Load(configFileName_);
-  } catch (const EFileError&) {
-    return;
-  }
-  capture_.Set(config.ReadInteger(kLogSection, "Capture", 1) != 0);
-  folder_.SetText(config.ReadString(kLogSection, "Folder", ""));
+void TCaptureChoice::Load(const TIniFile& config) {
+  capture_.Set(config.ReadInteger(kLogSection, kCaptureKey, 1) != 0);
+  folder_.SetText(config.ReadString(kLogSection, kFolderKey, ""));
 }
 
 void TCaptureChoice::SetCapture(bool on) {
   NeedFile(configFileName_);
-  WriteIniString(configFileName_, kLogSection, "Capture", on ? "1" : "0");
+  WriteIniString(configFileName_, kLogSection, kCaptureKey, on ? "1" : "0");
   capture_.Set(on);
 }
 
@@ -37,7 +29,7 @@ void TCaptureChoice::SetFolder(const std::string& folder) {
   if (folder.find_first_of("\r\n") != std::string::npos) {
     throw EFileError("a folder name cannot hold a line break");
   }
-  WriteIniString(configFileName_, kLogSection, "Folder", folder);
+  WriteIniString(configFileName_, kLogSection, kFolderKey, folder);
   folder_.SetText(folder);
 }
 

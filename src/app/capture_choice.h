@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "util/ini_file.h"
 #include "util/text_field.h"
 #include "util/value.h"
 
@@ -16,9 +17,8 @@ class TCaptureChoice {
   // The configuration file; empty: nothing can be chosen.
   explicit TCaptureChoice(std::string configFileName) : configFileName_(std::move(configFileName)) {}
 
-  // Takes the choices from the file as it is now; a file that cannot be read leaves the
-  // defaults (the start-up reports it).
-  void Load();
+  // Takes the choices from the configuration file as the start-up read it.
+  void Load(const TIniFile& config);
 
   // Shown by the window; changed only through the setters.
   TValue<bool>& Capture() { return capture_; }

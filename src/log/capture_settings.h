@@ -11,6 +11,8 @@
 namespace ardel {
 
 constexpr const char* kLogSection = "Log";
+constexpr const char* kCaptureKey = "Capture";
+constexpr const char* kFolderKey = "Folder";
 constexpr int kMaxFileMBDefault = 256;
 
 struct TCaptureSettings {

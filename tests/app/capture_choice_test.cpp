@@ -20,7 +20,7 @@ TEST(CaptureChoice, ChoicesReachTheFileForTheNextStart) {
   const std::string before = "; site 3\r\n[Link]\r\nComport=2\r\n[Log]\r\nMaxFileMB=16\r\n[Presets]\r\nPreset1=AB\r\n";
   WriteFileAtomically(files.ConfigFile(), before);
   TCaptureChoice choice(files.ConfigFile());
-  choice.Load();
+  choice.Load(TIniFile::Load(files.ConfigFile()));
   EXPECT_TRUE(choice.Capture().Value());
   EXPECT_EQ(choice.Folder().Text(), "");
 
@@ -37,7 +37,7 @@ TEST(CaptureChoice, ChoicesReachTheFileForTheNextStart) {
 
   // A later window shows what was chosen.
   TCaptureChoice later(files.ConfigFile());
-  later.Load();
+  later.Load(TIniFile::Load(files.ConfigFile()));
   EXPECT_FALSE(later.Capture().Value());
   EXPECT_EQ(later.Folder().Text(), "/srv/ardel logs");
   choice.SetCapture(true);
@@ -50,7 +50,7 @@ TEST(CaptureChoice, AChoiceThatCannotBeWrittenIsNotShown) {
   WriteFileAtomically(files.ConfigFile(), "[Log]\nCapture=1\n");
   ASSERT_EQ(::chmod(files.ConfigFile().c_str(), 0444), 0);
   TCaptureChoice choice(files.ConfigFile());
-  choice.Load();
+  choice.Load(TIniFile::Load(files.ConfigFile()));
   EXPECT_THROW(choice.SetCapture(false), EFileError);
   EXPECT_TRUE(choice.Capture().Value());
   EXPECT_THROW(choice.SetFolder("two\nlines"), EFileError);
