@@ -3,7 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
-#include <ctime>
+
+#include "log/log_store.h"
 
 namespace ardel {
 
@@ -36,18 +37,7 @@ void Count(std::vector<std::pair<std::uint16_t, std::uint64_t>>& kinds, std::uin
   ++kinds.back().second;
 }
 
-std::string TimeText(const std::optional<TOverviewTime>& at) {
-  if (!at) return {};
-  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(at->time_since_epoch()).count();
-  const std::time_t second = static_cast<std::time_t>(ms >= 0 ? ms / 1000 : (ms - 999) / 1000);
-  std::tm local{};
-  localtime_r(&second, &local);
-  char text[48];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02dT%02d:%02d:%02d.%03d", local.tm_year + 1900, local.tm_mon + 1,
-                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec,
-                static_cast<int>(ms - static_cast<std::int64_t>(second) * 1000));
-  return text;
-}
+std::string TimeText(const std::optional<TOverviewTime>& at) { return at ? CaptureTimeText(*at) : std::string(); }
 
 }  // namespace
 
@@ -66,8 +56,8 @@ TBusOverview::TIdStats& TBusOverview::Stats(std::uint32_t id, TOverviewTime at) 
     otherUsed_ = true;
     stats = &other_;
   }
-  if (!stats->firstSeen) stats->firstSeen = at;
-  stats->lastSeen = at;
+  if (!stats->counts.firstSeen) stats->counts.firstSeen = at;
+  stats->counts.lastSeen = at;
   return *stats;
 }
 
@@ -87,16 +77,16 @@ void TBusOverview::BytesReceived(std::size_t count, TOverviewTime at) {
 void TBusOverview::Received(const TTelegramBody& body, TOverviewTime at) {
   ++totals_.telegramsReceived;
   ++Second(at).telegramsReceived;
-  TIdStats& stats = Stats(BodyId(body), at);
-  ++stats.received;
-  stats.lastReceived = at;
-  Count(stats.kinds, static_cast<std::uint16_t>(body[0] << 8 | body[1]));
+  TIdCounts& counts = Stats(BodyId(body), at).counts;
+  ++counts.received;
+  counts.lastReceived = at;
+  Count(counts.receivedByKind, static_cast<std::uint16_t>(body[0] << 8 | body[1]));
 }
 
 void TBusOverview::ChecksumError(const TTelegramBody& body, TOverviewTime at) {
   ++totals_.checksumErrors;
   ++Second(at).errors;
-  ++Stats(BodyId(body), at).unsure;
+  ++Stats(BodyId(body), at).counts.checksumErrorsUnsure;
 }
 
 void TBusOverview::Sent(const TTelegramBody& body, bool repetition, TOverviewTime at) {
@@ -106,7 +96,7 @@ void TBusOverview::Sent(const TTelegramBody& body, bool repetition, TOverviewTim
   ++second.telegramsSent;
   second.bytesSent += kWireSize;
   TIdStats& stats = Stats(BodyId(body), at);
-  ++(repetition ? stats.repeats : stats.sent);
+  ++(repetition ? stats.counts.repeats : stats.counts.sent);
   stats.lastSent = at;
 }
 
@@ -116,12 +106,12 @@ void TBusOverview::AckSent(std::uint32_t id, TOverviewTime at) {
   TSecond& second = Second(at);
   ++second.telegramsSent;
   second.bytesSent += kWireSize;
-  ++Stats(id, at).acks;
+  ++Stats(id, at).counts.acks;
 }
 
 void TBusOverview::Completed(std::uint32_t id, TOverviewTime at) {
   TIdStats& stats = Stats(id, at);
-  ++stats.completed;
+  ++stats.counts.completed;
   if (!stats.lastSent) return;  // answered before anything was sent: no time to tell
   const float ms = static_cast<float>(std::max(0.0, Milliseconds(*stats.lastSent, at)));
   stats.lastResponseMs = ms;
@@ -136,7 +126,7 @@ void TBusOverview::Completed(std::uint32_t id, TOverviewTime at) {
 void TBusOverview::TimedOut(std::uint32_t id, TOverviewTime at) {
   ++totals_.timeouts;
   ++Second(at).errors;
-  ++Stats(id, at).timeouts;
+  ++Stats(id, at).counts.timeouts;
 }
 
 void TBusOverview::OutputDropped(std::uint64_t bytes, TOverviewTime) { totals_.droppedBytes += bytes; }
@@ -170,20 +160,10 @@ std::vector<TIdRow> TBusOverview::Rows(const TStationBases& bases) const {
   std::vector<TIdRow> rows;
   rows.reserve(ids_.size() + 1);
   auto fill = [](const TIdStats& s, TIdRow& row) {
-    row.received = s.received;
-    row.receivedByKind = s.kinds;
+    static_cast<TIdCounts&>(row) = s.counts;
     std::stable_sort(row.receivedByKind.begin(), row.receivedByKind.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
-    row.sent = s.sent;
-    row.repeats = s.repeats;
-    row.completed = s.completed;
-    row.timeouts = s.timeouts;
-    row.acks = s.acks;
-    row.checksumErrorsUnsure = s.unsure;
     row.response = Summary(s.responseMs, s.lastResponseMs);
-    row.firstSeen = s.firstSeen;
-    row.lastSeen = s.lastSeen;
-    row.lastReceived = s.lastReceived;
   };
   for (const auto& [id, stats] : ids_) {
     TIdRow row;

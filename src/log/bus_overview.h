@@ -32,17 +32,11 @@ struct TResponseTimes {
   double maxMs = 0;
 };
 
-struct TIdRow {
-  std::uint32_t id = 0;
-  // The row that counts every ID beyond the limit; its id means nothing.
-  bool other = false;
-  // The station whose block (its SBI to SBI + 7F) holds the ID, and the ID's place in
-  // it; -1 for an ID of no station.
-  int station = -1;
-  std::uint32_t offset = 0;
+// What the line said of one ID, counted as it happens.
+struct TIdCounts {
   std::uint64_t received = 0;
-  // Received telegrams by header and org (header << 8 | org), most frequent first;
-  // beyond a few kinds the rest count under 0xFFFF.
+  // Received telegrams by header and org (header << 8 | org); beyond a few kinds the rest
+  // count under 0xFFFF. In a row, most frequent first.
   std::vector<std::pair<std::uint16_t, std::uint64_t>> receivedByKind;
   std::uint64_t sent = 0;     // first transmissions of commands to it
   std::uint64_t repeats = 0;  // repetitions
@@ -51,10 +45,20 @@ struct TIdRow {
   std::uint64_t acks = 0;
   // Telegrams with a wrong checksum whose ID field named it: the bytes may be wrong.
   std::uint64_t checksumErrorsUnsure = 0;
-  TResponseTimes response;
   std::optional<TOverviewTime> firstSeen;
   std::optional<TOverviewTime> lastSeen;
   std::optional<TOverviewTime> lastReceived;
+};
+
+struct TIdRow : TIdCounts {
+  std::uint32_t id = 0;
+  // The row that counts every ID beyond the limit; its id means nothing.
+  bool other = false;
+  // The station whose block (its SBI to SBI + 7F) holds the ID, and the ID's place in
+  // it; -1 for an ID of no station.
+  int station = -1;
+  std::uint32_t offset = 0;
+  TResponseTimes response;
 };
 
 struct TLinkTotals {
@@ -128,13 +132,11 @@ class TBusOverview {
 
  private:
   struct TIdStats {
-    std::uint64_t received = 0;
-    std::vector<std::pair<std::uint16_t, std::uint64_t>> kinds;
-    std::uint64_t sent = 0, repeats = 0, completed = 0, timeouts = 0, acks = 0, unsure = 0;
+    TIdCounts counts;
     std::vector<float> responseMs;  // a ring of the last ones
     std::size_t responseNext = 0;
     float lastResponseMs = 0;
-    std::optional<TOverviewTime> firstSeen, lastSeen, lastReceived, lastSent;
+    std::optional<TOverviewTime> lastSent;
   };
   struct TSecond {
     std::int64_t second = -1;

@@ -69,6 +69,13 @@ std::tm LocalTime(std::time_t second) {
   return local;
 }
 
+// "2026-12-09T02:41:21.": a capture line's time up to its milliseconds.
+void FormatCaptureSecond(std::int64_t second, char* out, std::size_t size) {
+  const std::tm local = LocalTime(static_cast<std::time_t>(second));
+  std::snprintf(out, size, "%04d-%02d-%02dT%02d:%02d:%02d.", local.tm_year + 1900, local.tm_mon + 1,
+                local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+}
+
 // O_TMPFILE where the file system has it; otherwise a named file removed at once.
 int OpenUnlinked(const std::string& directory) {
   int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
@@ -290,9 +297,7 @@ void TLogStore::FormatLine(std::string& out, TTime when, TLogKind kind, std::str
   const std::int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
   const int milli = static_cast<int>(ms - second * 1000);
   if (second != stampSecond_) {
-    const std::tm local = LocalTime(static_cast<std::time_t>(second));
-    std::snprintf(stamp_, sizeof stamp_, "%04d-%02d-%02dT%02d:%02d:%02d.", local.tm_year + 1900,
-                  local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
+    FormatCaptureSecond(second, stamp_, sizeof stamp_);
     stampSecond_ = second;
   }
   out += stamp_;
@@ -555,6 +560,16 @@ std::size_t TLogStore::IndexBytes() const {
   std::size_t bytes = segments_.capacity() * sizeof(TSegment);
   for (const TSegment& segment : segments_) bytes += segment.pageStart.capacity() * sizeof(std::uint64_t);
   return bytes;
+}
+
+std::string CaptureTimeText(TLogStore::TTime when) {
+  const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(when.time_since_epoch()).count();
+  const std::int64_t second = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+  char text[48];
+  FormatCaptureSecond(second, text, sizeof text);
+  const std::size_t length = std::strlen(text);
+  std::snprintf(text + length, sizeof text - length, "%03d", static_cast<int>(ms - second * 1000));
+  return text;
 }
 
 }  // namespace ardel

@@ -146,4 +146,7 @@ class TLogStore : public ILogLineSource {
   char stamp_[64] = {};
 };
 
+// The time of a capture line: "2026-12-09T02:41:21.123", local time.
+std::string CaptureTimeText(TLogStore::TTime when);
+
 }  // namespace ardel

@@ -14,6 +14,8 @@ TTelegramBody Body(std::uint8_t header, std::uint8_t org, std::uint32_t id) {
           static_cast<std::uint8_t>(id >> 8), static_cast<std::uint8_t>(id), 0};
 }
 
+// The rows must outlive the pointer: no temporary.
+const TIdRow* RowOf(const std::vector<TIdRow>&& rows, std::uint32_t id) = delete;
 const TIdRow* RowOf(const std::vector<TIdRow>& rows, std::uint32_t id) {
   for (const TIdRow& row : rows) {
     if (!row.other && row.id == id) return &row;
@@ -73,7 +75,8 @@ TEST(BusOverview, CommandsAnswersAndResponseTimes) {
   overview.AckSent(station, kStart + 2s);
   overview.ChecksumError(Body(0x8B, 0xB0, station), kStart + 2s);
 
-  const TIdRow* row = RowOf(overview.Rows({}), station);
+  const std::vector<TIdRow> rows = overview.Rows({});
+  const TIdRow* row = RowOf(rows, station);
   ASSERT_NE(row, nullptr);
   EXPECT_EQ(row->sent, 2u);
   EXPECT_EQ(row->repeats, 3u);
@@ -97,7 +100,8 @@ TEST(BusOverview, CommandsAnswersAndResponseTimes) {
     at += std::chrono::milliseconds(ms);
     many.Completed(station, at);
   }
-  const TResponseTimes times = RowOf(many.Rows({}), station)->response;
+  const std::vector<TIdRow> manyRows = many.Rows({});
+  const TResponseTimes times = RowOf(manyRows, station)->response;
   EXPECT_EQ(times.count, TBusOverview::kResponseWindow);
   EXPECT_DOUBLE_EQ(times.minMs, 501);
   EXPECT_DOUBLE_EQ(times.maxMs, 1500);
