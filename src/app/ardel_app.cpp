@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <charconv>
 #include <chrono>
 #include <cstdint>
 #include <cstring>
@@ -276,6 +277,22 @@ void TArdelApp::SaveRuleSetFile() {
 void TArdelApp::SetPreset(int index, std::string text) {
   manualSend_.SetPreset(index, text);
   if (!configFileName_.empty()) WritePreset(configFileName_, index, text);
+}
+
+}  // namespace ardel
+
+namespace ardel {
+
+TStationBases TArdelApp::OverviewStations() const {
+  TStationBases bases;
+  for (int station = 0; station < kStationCount; ++station) {
+    const std::string& cell = stationTable_.Cell(StationColumn(station), kSbiRow);
+    if (cell.empty() || cell.size() > 8) continue;
+    std::uint32_t value = 0;
+    const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value, 16);
+    if (error == std::errc() && end == cell.data() + cell.size()) bases[static_cast<std::size_t>(station)] = value;
+  }
+  return bases;
 }
 
 }  // namespace ardel

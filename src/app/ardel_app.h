@@ -18,6 +18,7 @@
 #include "app/port_status.h"
 #include "app/queue_tick.h"
 #include "app/station_tab.h"
+#include "log/bus_overview.h"
 #include "log/link_log.h"
 #include "link/receive_path.h"
 #include "link/transmit_path.h"
@@ -121,6 +122,10 @@ class TArdelApp {
   // The tab "Stations": the displayed station and its command buttons.
   TStationTab& StationTab() { return stationTab_; }
   TComPort& ComPort() { return portBinding_->ComPort(); }
+  // The bus at a glance, fed as the link runs.
+  TBusOverview& Overview() { return overview_; }
+  // Each station's SBI as the table has it now; a cell that is no ID owns no block.
+  TStationBases OverviewStations() const;
 
   // What the faces show and edit.
   // The port number of the next start (1..4) and whether the warning that it takes a
@@ -177,6 +182,7 @@ class TArdelApp {
 
   // Each after what it refers to, so each goes before it.
   TLinkLog linkLog_;
+  TBusOverview overview_;
   TQueues queues_;
   TReceivePath receivePath_;
   TTransmitPath transmitPath_;
