@@ -215,6 +215,14 @@ void TFindBar::StepSearch() {
   ShowResult();
 }
 
+void TFindBar::FindPattern(const QString& pattern) {
+  Open();
+  // Each change starts the search over; the same query again keeps the one running.
+  mode_->setCurrentIndex(1);
+  field_->setText(pattern);
+  FindNext();
+}
+
 void TFindBar::FindNext() { Go(1); }
 
 void TFindBar::FindPrevious() { Go(-1); }

@@ -70,6 +70,8 @@ class TFindBar : public QWidget {
   void FindNext();
   void FindPrevious();
   void SetOnlyMatching(bool on);
+  // Opens the bar on a wildcard pattern and goes to its next hit.
+  void FindPattern(const QString& pattern);
 
   const TLogSearch& Search() const { return search_; }
   TLogFilterModel* FilterModel() const { return filter_; }

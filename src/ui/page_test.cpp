@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QShortcut>
+#include <QTabWidget>
 #include <QTextDocumentFragment>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -19,6 +21,7 @@
 
 #include "app/ardel_app.h"
 #include "log/log_save.h"
+#include "ui/bus_overview_window.h"
 #include "ui/capture_window.h"
 #include "ui/fonts.h"
 #include "ui/models.h"
@@ -166,11 +169,55 @@ TPageTest::TPageTest(TArdelApp& app, IErrorSink& errors, ISaveFileDialog* saveFi
   RichEdit1->setToolTip(LinkLogColourKey());
   RichEdit1->setAccessibleDescription(QTextDocumentFragment::fromHtml(LinkLogColourKey()).toPlainText());
   label->setBuddy(RichEdit1);
-  layout->addWidget(label);
-  auto* findBar = new TFindBar(app_.LinkLog().Store(), linkLogModel, RichEdit1, this);
-  layout->addWidget(findBar);
+  // The overview's button sits in the log's title row, where there is room to spare: the
+  // rows above are as wide as the window already.
+  auto* logTitle = new QHBoxLayout;
+  logTitle->addWidget(label);
+  logTitle->addStretch(1);
+  auto* ButtonBusOverview = new QPushButton(QStringLiteral("&bus overview..."), this);
+  ButtonBusOverview->setObjectName(QStringLiteral("ButtonBusOverview"));
+  const QKeySequence overviewKeys(Qt::CTRL | Qt::Key_B);
+  ButtonBusOverview->setToolTip(QStringLiteral("Each ID's traffic, answers and response times, and the line's load (%1)")
+                                    .arg(overviewKeys.toString(QKeySequence::NativeText)));
+  connect(ButtonBusOverview, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonBusOverviewClick(); }); });
+  // Anywhere in the window, not only on this page: the overview is the whole bus's.
+  auto* overviewShortcut = new QShortcut(overviewKeys, parent != nullptr ? parent->window() : this);
+  overviewShortcut->setObjectName(QStringLiteral("ShortcutBusOverview"));
+  overviewShortcut->setContext(Qt::WindowShortcut);
+  connect(overviewShortcut, &QShortcut::activated, this, [this] { Guarded([this] { ButtonBusOverviewClick(); }); });
+  logTitle->addWidget(ButtonBusOverview);
+  layout->addLayout(logTitle);
+  findBar_ = new TFindBar(app_.LinkLog().Store(), linkLogModel, RichEdit1, this);
+  layout->addWidget(findBar_);
   layout->addWidget(RichEdit1, 1);
   ChainTabOrder();
+}
+
+TPageTest::~TPageTest() { delete overview_.data(); }
+
+void TPageTest::ButtonBusOverviewClick() {
+  if (overview_ == nullptr) {
+    TOverviewSource source;
+    source.overview = &app_.Overview();
+    source.stations = [this] { return app_.OverviewStations(); };
+    source.findInLog = [this](const QString& pattern) {
+      // The log is on this page: the page comes to the front first, so the bar can take
+      // the keys.
+      for (QWidget* w = parentWidget(); w != nullptr; w = w->parentWidget()) {
+        if (auto* pages = qobject_cast<QTabWidget*>(w)) {
+          pages->setCurrentWidget(this);
+          break;
+        }
+      }
+      window()->raise();
+      window()->activateWindow();
+      findBar_->FindPattern(pattern);
+    };
+    source.folder = FromPath(app_.LinkLog().Store().Settings().folder);
+    // Over the main window, which it neither blocks nor outlives.
+    overview_ = new TBusOverviewWindow(std::move(source), Errors(), saveFileDialog_, window());
+  }
+  overview_->Bring();
 }
 
 void TPageTest::ButtonOpenCaptureClick() {

@@ -2,6 +2,7 @@
 // Page "Test": the link log with its switches, the ACK policy, the command line with its
 // presets. Nothing here writes to the port: operator actions go through the queue.
 
+#include <QPointer>
 #include <QString>
 
 #include "ui/find_bar.h"
@@ -12,6 +13,7 @@ class QComboBox;
 
 namespace ardel::ui {
 
+class TBusOverviewWindow;
 class TLinkLogView;
 
 // The key to the link log's colours, as rich text.
@@ -23,6 +25,11 @@ class TPageTest : public TPage {
   // opens; the standard ones when null.
   TPageTest(TArdelApp& app, IErrorSink& errors, ISaveFileDialog* saveFileDialog, IOpenFileDialog* openFileDialog,
             QWidget* parent);
+  // The overview window goes before the program it shows.
+  ~TPageTest() override;
+
+  // Opens the bus overview, or brings the one open to the front.
+  void ButtonBusOverviewClick();
 
  private:
   void Button4Click();
@@ -38,6 +45,8 @@ class TPageTest : public TPage {
   IOpenFileDialog* openFileDialog_;
   QComboBox* ComboBox1 = nullptr;   // command line
   TLinkLogView* RichEdit1 = nullptr;
+  TFindBar* findBar_ = nullptr;
+  QPointer<TBusOverviewWindow> overview_;
 };
 
 }  // namespace ardel::ui

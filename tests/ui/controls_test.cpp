@@ -77,6 +77,7 @@ constexpr TControl kControls[] = {
     {"TabSheet3", "Button4", "QPushButton", "clear Log", nullptr},
     {"TabSheet3", "ButtonSaveLog", "QPushButton", "save Log as...", nullptr},
     {"TabSheet3", "ButtonOpenCapture", "QPushButton", "open capture...", nullptr},
+    {"TabSheet3", "ButtonBusOverview", "QPushButton", "bus overview...", nullptr},
     {"TabSheet3", "RadioGroup1", "QGroupBox", "send ACK", nullptr},
     {"TabSheet3", "RadioButton1", "QRadioButton", "always", nullptr},
     {"TabSheet3", "RadioButton2", "QRadioButton", "randomly (50%)", nullptr},

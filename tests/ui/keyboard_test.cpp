@@ -94,7 +94,7 @@ TEST_F(KeyboardTest, EveryPagesTabChainFollowsItsLayout) {
       {"TabSheet3",
        {"CheckBox1", "CheckBox2", "CheckBox4", "CheckBox6", "Button4", "ButtonSaveLog", "ButtonOpenCapture",
         "RadioButton1", "RadioButton2", "RadioButton3", "RadioButton4", "Edit1", "ComboBox1", "Button6", "Button5",
-        "Button1", "Button3", "Button7", "Button2", "Button8", "RichEdit1"}},
+        "Button1", "Button3", "Button7", "Button2", "Button8", "ButtonBusOverview", "RichEdit1"}},
       {"TabSheet5", {"ListBox2", "ListBox3", "CheckBox3", "Button26"}},
       {"TabSheet6",
        {"SpinEdit1", "SpinEdit2", "EditLogFolder", "ButtonLogFolder", "EditLogFile", "CheckBoxCapture",
