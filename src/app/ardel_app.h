@@ -14,6 +14,7 @@
 
 #include "app/capture_choice.h"
 #include "app/event_loop.h"
+#include "app/overview_feed.h"
 #include "app/port_binding.h"
 #include "app/port_status.h"
 #include "app/queue_tick.h"
@@ -183,6 +184,7 @@ class TArdelApp {
   // Each after what it refers to, so each goes before it.
   TLinkLog linkLog_;
   TBusOverview overview_;
+  TOverviewFeed overviewFeed_{overview_, options_.clock};
   TQueues queues_;
   TReceivePath receivePath_;
   TTransmitPath transmitPath_;
