@@ -294,10 +294,10 @@ void TArdelApp::SetPreset(int index, std::string text) {
 
 namespace ardel {
 
-TStationBases TArdelApp::OverviewStations() const {
+TStationBases OverviewStationsOf(const TStationTable& table) {
   TStationBases bases;
   for (int station = 0; station < kStationCount; ++station) {
-    const std::string& cell = stationTable_.Cell(StationColumn(station), kSbiRow);
+    const std::string& cell = table.Cell(StationColumn(station), kSbiRow);
     if (cell.empty() || cell.size() > 8) continue;
     std::uint32_t value = 0;
     const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value, 16);
@@ -305,5 +305,7 @@ TStationBases TArdelApp::OverviewStations() const {
   }
   return bases;
 }
+
+TStationBases TArdelApp::OverviewStations() const { return OverviewStationsOf(stationTable_); }
 
 }  // namespace ardel

@@ -56,6 +56,9 @@ struct TAppOptions {
   std::string deviceRoot = "/";
 };
 
+// Each station's SBI as the table has it; a cell that is no ID owns no block.
+TStationBases OverviewStationsOf(const TStationTable& table);
+
 class TArdelApp {
  public:
   // The loop and the sink outlive the program object. The tick runs from now on.
