@@ -70,9 +70,15 @@ TArdelApp::TArdelApp(IEventLoop& loop, IErrorSink& errors, TAppOptions options)
             TQueueTick::TOutputs{
                 [this](const std::string& stamp) { dateTime_.SetText(stamp); },
                 [this](const std::string& text) { ruleEngine_.RuleCheck(text); },
-                [this](const std::string& text) { stationTab_.StationReports().TelegramTaken(text); },
+                [this](const std::string& text) {
+                  overviewFeed_.TelegramTaken(text);
+                  stationTab_.StationReports().TelegramTaken(text);
+                },
                 [this](std::size_t position) { stationTab_.StationReports().TimedOut(position); }}) {
   receivePath_.SetAckDecision([this](const TFrame& frame) { transmitPath_.AckDecision(frame); });
+  receivePath_.SetTraffic(&overviewFeed_);
+  transmitPath_.SetTraffic(&overviewFeed_);
+  tick_.AddOutcomeObserver(&overviewFeed_);
   // What the start-up sequence sets is unset until it runs.
   queues_.SetRepeatCntr(0);
   queues_.SetTransmitPermit(false);
@@ -103,7 +109,12 @@ void TArdelApp::SetUpComPort1() {
     portBinding_->CountLinkTraffic();
   };
   // A telegram cut by a loss must not swallow the first good one after the port is back.
-  port.OnPortOpen = [this](TComPort&) { receivePath_.ResetFramer(); };
+  port.OnPortOpen = [this](TComPort& opened) {
+    receivePath_.ResetFramer();
+    overview_.SetBaud(opened.Baud);
+  };
+  portBinding_->OnPortLost = [this] { overviewFeed_.PortLost(); };
+  portBinding_->OnOutputDropped = [this](std::size_t bytes) { overviewFeed_.OutputDropped(bytes); };
   transmitPath_.SetWriter([this](std::string_view bytes) { return portBinding_->Send(bytes); });
 }
 
@@ -283,10 +294,10 @@ void TArdelApp::SetPreset(int index, std::string text) {
 
 namespace ardel {
 
-TStationBases TArdelApp::OverviewStations() const {
+TStationBases OverviewStationsOf(const TStationTable& table) {
   TStationBases bases;
   for (int station = 0; station < kStationCount; ++station) {
-    const std::string& cell = stationTable_.Cell(StationColumn(station), kSbiRow);
+    const std::string& cell = table.Cell(StationColumn(station), kSbiRow);
     if (cell.empty() || cell.size() > 8) continue;
     std::uint32_t value = 0;
     const auto [end, error] = std::from_chars(cell.data(), cell.data() + cell.size(), value, 16);
@@ -294,5 +305,7 @@ TStationBases TArdelApp::OverviewStations() const {
   }
   return bases;
 }
+
+TStationBases TArdelApp::OverviewStations() const { return OverviewStationsOf(stationTable_); }
 
 }  // namespace ardel

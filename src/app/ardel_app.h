@@ -14,6 +14,7 @@
 
 #include "app/capture_choice.h"
 #include "app/event_loop.h"
+#include "app/overview_feed.h"
 #include "app/port_binding.h"
 #include "app/port_status.h"
 #include "app/queue_tick.h"
@@ -54,6 +55,9 @@ struct TAppOptions {
   // Where the list of serial devices looks: "/" but in tests, which give a tree of their own.
   std::string deviceRoot = "/";
 };
+
+// Each station's SBI as the table has it; a cell that is no ID owns no block.
+TStationBases OverviewStationsOf(const TStationTable& table);
 
 class TArdelApp {
  public:
@@ -183,6 +187,7 @@ class TArdelApp {
   // Each after what it refers to, so each goes before it.
   TLinkLog linkLog_;
   TBusOverview overview_;
+  TOverviewFeed overviewFeed_{overview_, options_.clock};
   TQueues queues_;
   TReceivePath receivePath_;
   TTransmitPath transmitPath_;

@@ -117,6 +117,7 @@ std::string TPortBinding::Send(std::string_view bytes) {
 
 void TPortBinding::ComPort1OutputDropped(std::size_t bytes) {
   droppedInCall_ = true;
+  if (OnOutputDropped) OnOutputDropped(bytes);
   // A burst of sends that find the queue full gives one line, once the loop gets to it.
   const bool first = droppedOutput_ == 0;
   droppedOutput_ += bytes;
@@ -211,6 +212,7 @@ bool TPortBinding::PortGone(const std::string& device, const std::string& reason
   // Not the name of the next start, which the operator may have chosen meanwhile.
   lostPort_ = portInUse_;
   lostDevice_ = device;
+  if (OnPortLost) OnPortLost();
   std::string line = "E " + linkLog_.TimeStamp() + "   " + PortWithDevice(lostPort_, lostDevice_) + " lost: " + reason;
   if (!MayReopenAfterLoss(lostDevice_)) {
     line += "; a pseudo-terminal's number passes to other programs, so it is not opened again";

@@ -76,6 +76,11 @@ class TPortBinding {
   TValue<std::vector<TSerialDevice>>& SerialDevices() { return serialDevices_; }
   const ITimer& PortRetryTimer() const { return *portRetryTimer_; }
 
+  // Told of each loss of the port (each "lost:" line of the log, the failed open at the
+  // start included) and of the bytes the far end did not take.
+  std::function<void()> OnPortLost;
+  std::function<void(std::size_t bytes)> OnOutputDropped;
+
  private:
   void OpenPortInUse(const std::string& name);
   void ComPort1DeviceLost(const std::string& reason);

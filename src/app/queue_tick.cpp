@@ -33,11 +33,8 @@ void TQueueTick::AppendStatusLine(TLogKind kind, const char* prefix, const std::
   log_.AppendLine(kind, prefix + stamp_ + text);
 }
 
-bool TQueueTick::CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
-                                const TOldest& oldest) {
-  if (oldest.k < 0) return false;
-  if (ReadTelegramFields(oldest.q).id != idText) return false;
-  if (!accepted.empty() && accepted.find(orgText) == std::string_view::npos) return false;
+bool TQueueTick::CompletionTest(std::string_view answerText, const TOldest& oldest) {
+  if (oldest.k < 0 || !AnswerCompletes(answerText, oldest.q)) return false;
   queues_.Commands().RemoveAt(static_cast<std::size_t>(oldest.k));
   if (log_.Switches().debugInfo) {
     AppendStatusLine(lkOk, "ok", kBlanks46 + "remaining cmds " + std::to_string(queues_.Commands().Count()));
@@ -95,11 +92,8 @@ void TQueueTick::Timer1Timer() {
     const std::string t = answers.At(answers.Count() - 1);
     answers.RemoveAt(answers.Count() - 1);
     if (outputs_.telegramTaken) outputs_.telegramTaken(t);
-    const TTelegramFields fields = ReadTelegramFields(t);
-    const bool completed = CompletionTest(fields.org, fields.id, fields.org, oldest);
-    // One acknowledgement completes one command: the narrower test only runs when the
-    // general one did not.
-    if (!completed && t.starts_with("8B AC")) CompletionTest("AC", fields.id, "", oldest);
+    // One answer completes one command at most.
+    CompletionTest(t, oldest);
     if (const auto infi = ReadInfiAnswer(t)) StoreInfiAnswer(*infi);
     if (const auto baseId = ReadBaseIdAnswer(t)) ReportBaseIdChange(*baseId);
     if (outputs_.ruleCheck) outputs_.ruleCheck(t);
@@ -123,7 +117,7 @@ void TQueueTick::Step() {
   }
   if (queues_.RepeatCntr() < kRepeatStart) AppendStatusLine(lkRepeat, "W ", kBlanks38 + "repeat it");
   try {
-    transmit_.SendCommandString(oldest.q);
+    transmit_.SendCommandString(oldest.q, queues_.RepeatCntr() < kRepeatStart ? skRepetition : skCommand);
   } catch (const EConvertError& e) {
     // Such a command can never be sent: report it once and let the queue move on.
     queues_.Commands().RemoveAt(k);

@@ -79,8 +79,8 @@ class TQueueTick {
     std::string q;
   };
   TOldest ReadOldest() const;
-  bool CompletionTest(std::string_view orgText, std::string_view idText, std::string_view accepted,
-                      const TOldest& oldest);
+  // The answer completes the oldest command: it leaves the queue.
+  bool CompletionTest(std::string_view answerText, const TOldest& oldest);
   void StoreInfiAnswer(const TInfiAnswer& answer);
   void ReportBaseIdChange(const TBaseIdAnswer& answer);
   void Step();

@@ -37,11 +37,11 @@ int CountFromText(const std::string& text) {
   return static_cast<int>(value);
 }
 
-double SecondsFromText(const std::string& text) {
+double SecondsFromText(const std::string& option, const std::string& text) {
   char* end = nullptr;
   const double value = std::strtod(text.c_str(), &end);
   if (text.empty() || *end != '\0' || !std::isfinite(value) || value <= 0 || value > 1e7) {
-    throw ECliUsage("--timeout: '" + text + "' is not a number of seconds above 0");
+    throw ECliUsage(option + ": '" + text + "' is not a number of seconds above 0");
   }
   return value;
 }
@@ -112,7 +112,15 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
     } else if (name == "--count") {
       o.count = CountFromText(value());
     } else if (name == "--timeout") {
-      o.timeoutSeconds = SecondsFromText(value());
+      o.timeoutSeconds = SecondsFromText(name, value());
+    } else if (name == "--stats") {
+      const std::string text = value();
+      o.statsSeconds = SecondsFromText(name, text);
+      // The timer counts whole milliseconds.
+      if (*o.statsSeconds < 0.001) throw ECliUsage("--stats: '" + text + "' is less than a millisecond");
+    } else if (name == "--stats-of") {
+      o.statsOf = value();
+      if (o.statsOf.empty()) throw ECliUsage("--stats-of needs a capture file");
     } else if (name.size() > 1 && name[0] == '-') {
       throw ECliUsage("unknown option '" + arguments[i] + "'");
     } else {
@@ -120,6 +128,9 @@ TCliOptions ParseCliOptions(const std::vector<std::string>& arguments) {
     }
   }
 
+  if (!o.statsOf.empty() && (!words.empty() || !o.sends.empty() || !o.expects.empty() || o.statsSeconds)) {
+    throw ECliUsage("--stats-of reads a file and ends: it takes no command, --send, --expect or --stats");
+  }
   if (words.empty()) return o;
   const std::string& command = words[0];
   std::size_t needed = 0;
@@ -202,6 +213,16 @@ Commands (as the tab "Stations" does; STATION is the tab 0..F)
   A command ends when the station has answered all its commands (status 0) or one
   timed out (status 1).
 
+Bus overview
+  --stats SECONDS   every SECONDS and at the end, the bus overview: per ID seen on
+                    the link its telegrams received, commands sent and repeated,
+                    completed and timed out, ACKs, checksum errors that named it,
+                    response times; the link's counts and load. A table on standard
+                    error, or with --json one object per overview on standard output:
+                    {"kind": "stats", "time", "link": {...}, "ids": [...]}
+  --stats-of FILE   the bus overview of a capture file (table, or JSON with --json)
+                    on standard output, then end
+
   --help            show this text and exit
   --version         show the version and exit
 
@@ -220,6 +241,8 @@ Examples
   echo "AB C0 00000000 FFFFFF80 FF" | ardel-cli --json --timeout 2
   ardel-cli --dir ~/.local/share/ardel read-infi 0
   ardel-cli change-base-id 1 FF800000
+  ardel-cli --stats 10 --json
+  ardel-cli --stats-of log/ardel-20261209-140500.log
 )";
 }
 

@@ -33,6 +33,10 @@ struct TCliOptions {
   std::vector<std::string> expects;
   int count = 1;
   std::optional<double> timeoutSeconds;
+  // The bus overview every this many seconds and at the end.
+  std::optional<double> statsSeconds;
+  // The bus overview of this capture file, and nothing else.
+  std::string statsOf;
 
   TSubcommand subcommand = scNone;
   int station = 0;

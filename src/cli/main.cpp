@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <clocale>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -19,6 +20,10 @@
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
 #include "cli/log_output.h"
+#include "cli/stats_output.h"
+#include "log/overview_replay.h"
+#include "log/overview_report.h"
+#include "stations/station_file.h"
 #include "util/ini_file.h"
 #include "util/directory_lock.h"
 #include "util/text_encoding.h"
@@ -51,13 +56,13 @@ std::string WorkingDirectory() {
 
 // The window's files: its program directory, and the configuration file named after
 // the window's program file, so that both faces share all three.
-std::optional<TProgramFiles> FilesOf(const cli::TCliOptions& options) {
+std::optional<TProgramFiles> FilesOf(const cli::TCliOptions& options, bool create = true) {
   std::string directory;
   if (!options.directory.empty()) {
     const char* home = std::getenv("HOME");
     directory = DirectoryFromArgument(options.directory, home != nullptr ? home : "", WorkingDirectory());
     try {
-      MakeDirectories(directory);
+      if (create) MakeDirectories(directory);
     } catch (const EFileError& e) {
       PrintError(e.what());
       return std::nullopt;
@@ -65,6 +70,36 @@ std::optional<TProgramFiles> FilesOf(const cli::TCliOptions& options) {
   }
   const std::string self = ProgramFileName();
   return ProgramFilesFor(self.empty() ? std::string() : ExtractFilePath(self) + "ardel", directory);
+}
+
+// --stats-of: the overview of a capture file. The program directory's station data
+// file, when there is one, tells the stations' blocks; nothing is locked or written.
+int StatsOf(const cli::TCliOptions& options) {
+  TStationBases bases{};
+  if (const std::optional<TProgramFiles> files = FilesOf(options, false); files && !files->programDirectory.empty()) {
+    try {
+      TStationTable table;
+      LoadStationTable(table, files->programDirectory + "veskData.txt");
+      bases = OverviewStationsOf(table);
+    } catch (const std::exception&) {
+      // Without a data file every ID is of no station.
+    }
+  }
+  TBusOverview overview;
+  TReplayResult result;
+  std::string error;
+  if (!ReplayCaptureFile(options.statsOf, overview, result, error)) {
+    PrintError(error);
+    return kCannotRun;
+  }
+  if (result.unreadable > 0) {
+    PrintError(std::to_string(result.unreadable) + " lines of " + options.statsOf +
+               " are not capture lines and were left out");
+  }
+  const TOverviewTime end = result.lastTime.value_or(std::chrono::system_clock::now());
+  const std::string text = options.json ? OverviewJson(overview, bases, end) : OverviewTable(overview, bases, end);
+  std::fputs(text.c_str(), stdout);
+  return std::fflush(stdout) == 0 ? 0 : kFailed;
 }
 
 }  // namespace
@@ -87,6 +122,7 @@ int main(int argc, char* argv[]) {
   }
   // The time stamps follow the user's locale.
   std::setlocale(LC_ALL, "");
+  if (!options.statsOf.empty()) return StatsOf(options);
   // A reader of the output that goes away must not end the program before it saves.
   ::signal(SIGPIPE, SIG_IGN);
   // A file-size limit makes a capture write fail, which the log reports, instead of
@@ -133,8 +169,14 @@ int main(int argc, char* argv[]) {
     loop.RunPending();
     if (!app.ComPort().IsOpen()) return kCannotRun;
 
+    std::optional<cli::TStatsOutput> stats;
+    if (options.statsSeconds) {
+      stats.emplace(app, loop, std::chrono::milliseconds(std::llround(*options.statsSeconds * 1000)), options.json,
+                    stdout, stderr);
+    }
     run.Start();
     int status = loop.Run();
+    if (stats) stats->Write();
     // As closing the window: the files are written, and a file that could not be is a
     // failure of the run.
     if (!app.FormDestroy() && status == 0) status = kFailed;

@@ -46,6 +46,7 @@ const TTelegramBody kZeroBody{};
 }  // namespace
 
 void TReceivePath::ComPort1ReceiveCallBack(std::string_view data) {
+  if (traffic_ != nullptr) traffic_->BytesReceived(data.size());
   if (log_.RawReception()) {
     for (char c : data) {
       log_.AppendLineNoScroll(lkRaw,
@@ -62,12 +63,15 @@ void TReceivePath::OnGoodTelegram(const TFrame& frame) {
   ++telegramsReceived_;
   log_.LogTelegram(lkRx, ' ', body, "");
   answers_.InsertTop(FormatTelegramText(body));
+  // Before its ACK goes out, so the telegram counts before the answer to it.
+  if (traffic_ != nullptr) traffic_->GoodTelegram(body);
   if (frame[3] < 0xA0 && ackDecision_) ackDecision_(frame);
   lastGoodChecksum_ = frame[13];
 }
 
 void TReceivePath::OnChecksumError(std::uint8_t sent, std::uint8_t calculated) {
   ++checksumErrors_;
+  if (traffic_ != nullptr) traffic_->ChecksumError(BodyOf(framer_.Frame()));
   log_.LogTelegram(lkError, 'E', kZeroBody,
                    "cksum error. sent:" + HexByte(sent) + " <-> calc:" + HexByte(calculated) + "]");
 }

@@ -6,6 +6,7 @@
 #include <functional>
 #include <string_view>
 
+#include "link/link_traffic.h"
 #include "link/telegram_log.h"
 #include "link/telegram.h"
 #include "util/line_list.h"
@@ -61,6 +62,8 @@ class TReceivePath : private TReceiveFramer::TSink {
   void ComPort1ReceiveCallBack(std::string_view data);
 
   void SetAckDecision(TAckDecision decision) { ackDecision_ = std::move(decision); }
+  // Told of every delivery and framed telegram; nothing while unset.
+  void SetTraffic(ILinkTraffic* traffic) { traffic_ = traffic; }
   void ResetFramer() { framer_.Reset(); }
 
   std::uint8_t LastGoodChecksum() const { return lastGoodChecksum_; }
@@ -78,6 +81,7 @@ class TReceivePath : private TReceiveFramer::TSink {
   TLineList& answers_;
   TReceiveFramer framer_;
   TAckDecision ackDecision_;
+  ILinkTraffic* traffic_ = nullptr;
   std::uint8_t lastGoodChecksum_ = 0;
   std::uint64_t telegramsReceived_ = 0;
   std::uint64_t checksumErrors_ = 0;

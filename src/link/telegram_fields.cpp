@@ -27,6 +27,23 @@ std::optional<std::string_view> TelegramTextAfterStamp(std::string_view line) {
   return line.substr(gap + 3, kLength);
 }
 
+namespace {
+
+bool Matches(std::string_view orgText, std::string_view idText, std::string_view accepted,
+             std::string_view commandString) {
+  if (ReadTelegramFields(commandString).id != idText) return false;
+  return accepted.empty() || accepted.find(orgText) != std::string_view::npos;
+}
+
+}  // namespace
+
+bool AnswerCompletes(std::string_view answerText, std::string_view commandString) {
+  const TTelegramFields fields = ReadTelegramFields(answerText);
+  if (Matches(fields.org, fields.id, fields.org, commandString)) return true;
+  // The narrower test for an ACK only runs when the general one did not match.
+  return answerText.starts_with("8B AC") && Matches("AC", fields.id, "", commandString);
+}
+
 std::optional<TInfiAnswer> ReadInfiAnswer(std::string_view text) {
   if (!text.starts_with("8B B4")) return std::nullopt;
   const TTelegramFields f = ReadTelegramFields(text);

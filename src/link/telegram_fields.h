@@ -33,6 +33,11 @@ bool IsTelegramText(std::string_view text);
 // nothing when the line is too short to hold them.
 std::optional<std::string_view> TelegramTextAfterStamp(std::string_view line);
 
+// Whether a received telegram text completes a queued command string: the command's ID
+// field (columns 16..23) equals the answer's, and an ACK completes on its ID alone. The
+// queue tick and every reader of a capture judge an answer by this one test.
+bool AnswerCompletes(std::string_view answerText, std::string_view commandString);
+
 // A station's answer to "read INFI": its ID, the entry's index (-1 when the status is no
 // hexadecimal number) and the entry.
 struct TInfiAnswer {

@@ -2,7 +2,7 @@
 
 namespace ardel {
 
-void TTransmitPath::SendCommandString(std::string_view commandString) {
+void TTransmitPath::SendCommandString(std::string_view commandString, TSendKind kind) {
   const TParsedCommand parsed = ParseCommandString(commandString);
   if (parsed.kind == pkInvalid) {
     log_.LogTelegram(lkError, 'E', TTelegramBody{}, "no valid command string");
@@ -14,6 +14,7 @@ void TTransmitPath::SendCommandString(std::string_view commandString) {
   std::string notSent;
   if (writer_) notSent = writer_(std::string_view(reinterpret_cast<const char*>(wire.data()), wire.size()));
   log_.LogTelegram(lkTx, ' ', parsed.body, parsed.comment);
+  if (notSent.empty() && traffic_ != nullptr) traffic_->TelegramSent(parsed.body, kind);
   // The green line alone would read as sent; the operator would suspect the station,
   // not the cable.
   if (!notSent.empty()) log_.AppendLine(lkError, "E " + log_.TimeStamp() + "   not sent: " + notSent);
@@ -24,7 +25,7 @@ void TTransmitPath::SendAck() {
   transmitFrame_[2] = 0xAB;
   transmitFrame_[3] = 0xAC;
   ++acksSent_;
-  SendCommandString(FormatTelegramText(BodyOf(transmitFrame_)) + "   ");
+  SendCommandString(FormatTelegramText(BodyOf(transmitFrame_)) + "   ", skAck);
 }
 
 void TTransmitPath::AckDecision(const TFrame& frame) {

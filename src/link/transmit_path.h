@@ -27,10 +27,12 @@ class TTransmitPath {
   TTransmitPath(ITelegramLog& log, const TReceivePath& receive) : log_(log), receive_(receive) {}
 
   void SetWriter(TWriter writer) { writer_ = std::move(writer); }
+  // Told of every telegram the writer took; nothing while unset.
+  void SetTraffic(ILinkTraffic* traffic) { traffic_ = traffic; }
 
   // Throws EConvertError, before writing or logging anything, when a pair of the
-  // body is not hexadecimal.
-  void SendCommandString(std::string_view commandString);
+  // body is not hexadecimal. The kind tells the traffic's listener what it was.
+  void SendCommandString(std::string_view commandString, TSendKind kind = skCommand);
   // Acknowledges the telegram that the receive path has just completed.
   void SendAck();
   // Called by the receive path for each good telegram with an org byte below A0.
@@ -49,6 +51,7 @@ class TTransmitPath {
   ITelegramLog& log_;
   const TReceivePath& receive_;
   TWriter writer_;
+  ILinkTraffic* traffic_ = nullptr;
   TAckPolicy policy_ = apAlways;
   std::mt19937 random_;
   TFrame transmitFrame_{};

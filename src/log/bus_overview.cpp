@@ -89,6 +89,11 @@ void TBusOverview::ChecksumError(const TTelegramBody& body, TOverviewTime at) {
   ++Stats(BodyId(body), at).counts.checksumErrorsUnsure;
 }
 
+void TBusOverview::ChecksumError(TOverviewTime at) {
+  ++totals_.checksumErrors;
+  ++Second(at).errors;
+}
+
 void TBusOverview::Sent(const TTelegramBody& body, bool repetition, TOverviewTime at) {
   ++totals_.telegramsSent;
   totals_.bytesSent += kWireSize;
@@ -127,6 +132,11 @@ void TBusOverview::TimedOut(std::uint32_t id, TOverviewTime at) {
   ++totals_.timeouts;
   ++Second(at).errors;
   ++Stats(id, at).counts.timeouts;
+}
+
+void TBusOverview::TimedOut(TOverviewTime at) {
+  ++totals_.timeouts;
+  ++Second(at).errors;
 }
 
 void TBusOverview::OutputDropped(std::uint64_t bytes, TOverviewTime) { totals_.droppedBytes += bytes; }

@@ -107,6 +107,8 @@ class TBusOverview {
   void Received(const TTelegramBody& body, TOverviewTime at);
   // A telegram whose checksum was wrong, with the bytes as framed.
   void ChecksumError(const TTelegramBody& body, TOverviewTime at);
+  // One without its bytes (a capture line may carry none): no ID to blame, the link counts it.
+  void ChecksumError(TOverviewTime at);
   // A command's transmission; repetition when it is not its first.
   void Sent(const TTelegramBody& body, bool repetition, TOverviewTime at);
   // An acknowledgement of a telegram from the ID.
@@ -115,6 +117,8 @@ class TBusOverview {
   // transmission.
   void Completed(std::uint32_t id, TOverviewTime at);
   void TimedOut(std::uint32_t id, TOverviewTime at);
+  // A time-out of a command not known: the link counts it.
+  void TimedOut(TOverviewTime at);
   void OutputDropped(std::uint64_t bytes, TOverviewTime at);
   void PortLost(TOverviewTime at);
 
