@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "app/ardel_app.h"
 #include "app/program_files.h"
 #include "app/quit_signals.h"
 #include "app/window_beacon.h"
@@ -23,6 +24,7 @@
 #include "ui/error_dialog.h"
 #include "ui/form1.h"
 #include "ui/qt_event_loop.h"
+#include "stations/station_file.h"
 #include "util/directory_lock.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"
@@ -56,18 +58,22 @@ void PrintError(const std::string& text) {
   std::fprintf(stderr, "ardel: %s\n", ardel::Utf8ToLocale(text).c_str());
 }
 
-// The files of this run; nothing after a message when --dir cannot be made.
-std::optional<ardel::TProgramFiles> FilesOf(const ardel::TCommandLine& line) {
-  std::string directory;
+// The program directory of this run as --dir or the installation names it; empty: the
+// program file's own.
+std::string DirectoryOf(const ardel::TCommandLine& line) {
   const char* home = std::getenv("HOME");
   if (!line.directory.empty()) {
-    directory = ardel::DirectoryFromArgument(line.directory, home != nullptr ? home : "", WorkingDirectory());
-  } else {
-    // Installed by the package: the files go where the desktop entry puts them.
-    const char* dataHome = std::getenv("XDG_DATA_HOME");
-    directory = ardel::UserDataDirectoryFor(ardel::ExtractFilePath(ardel::ProgramFileName()),
-                                            home != nullptr ? home : "", dataHome != nullptr ? dataHome : "");
+    return ardel::DirectoryFromArgument(line.directory, home != nullptr ? home : "", WorkingDirectory());
   }
+  // Installed by the package: the files go where the desktop entry puts them.
+  const char* dataHome = std::getenv("XDG_DATA_HOME");
+  return ardel::UserDataDirectoryFor(ardel::ExtractFilePath(ardel::ProgramFileName()), home != nullptr ? home : "",
+                                     dataHome != nullptr ? dataHome : "");
+}
+
+// The files of this run; nothing after a message when --dir cannot be made.
+std::optional<ardel::TProgramFiles> FilesOf(const ardel::TCommandLine& line) {
+  const std::string directory = DirectoryOf(line);
   if (!directory.empty()) {
     try {
       ardel::MakeDirectories(directory);
@@ -134,6 +140,20 @@ int ViewCapture(const ardel::TCommandLine& line) {
     PrintError(error.toStdString());
     return 1;
   }
+  // The program directory's station data file, when there is one, places the capture's
+  // IDs in the stations' blocks; it is read once and never written.
+  ardel::TStationBases bases{};
+  const ardel::TProgramFiles files = ardel::ProgramFilesFor(ardel::ProgramFileName(), DirectoryOf(line));
+  if (!files.programDirectory.empty()) {
+    try {
+      ardel::TStationTable table;
+      ardel::LoadStationTable(table, files.programDirectory + "veskData.txt");
+      bases = ardel::OverviewStationsOf(table);
+    } catch (const std::exception&) {
+      // Without a data file every ID is of no station.
+    }
+  }
+  window->SetStations([bases] { return bases; });
   window->show();
   return QApplication::exec();
 }

@@ -3,15 +3,19 @@
 // colours taken from each line's kind, the same find bar and filter.
 
 #include <QAbstractListModel>
+#include <QPointer>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
+#include "log/bus_overview.h"
 #include "log/capture_file.h"
 
 class QLabel;
 
 namespace ardel::ui {
 
+class TBusOverviewWindow;
 class TFindBar;
 class TLinkLogView;
 
@@ -42,12 +46,25 @@ class TCaptureWindow : public QWidget {
   TFindBar* FindBar() const { return findBar_; }
   QLabel* Note() const { return note_; }
 
+  // The stations' SBIs that place the capture's IDs in the overview; without them every
+  // ID is of no station.
+  void SetStations(std::function<TStationBases()> stations) { stations_ = std::move(stations); }
+  // "bus overview...": the capture's overview, read from the file the first time.
+  void ButtonBusOverviewClick();
+
  private:
+  class TErrorSink;
+
   std::unique_ptr<TCaptureFile> file_;
   TCaptureModel* model_;
   TLinkLogView* view_;
   TFindBar* findBar_;
   QLabel* note_;
+  std::function<TStationBases()> stations_;
+  std::unique_ptr<TErrorSink> errors_;
+  std::unique_ptr<TBusOverview> overview_;
+  TOverviewTime end_{};  // of the capture: the time its overview is taken at
+  QPointer<TBusOverviewWindow> overviewWindow_;
 };
 
 }  // namespace ardel::ui

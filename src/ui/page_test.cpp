@@ -230,6 +230,10 @@ void TPageTest::ButtonOpenCaptureClick() {
     Errors().ShowError(error.toStdString(), teUtf8);
     return;
   }
+  // The capture's IDs go to the stations as this program's table places them.
+  capture->SetStations([page = QPointer<TPageTest>(this)] {
+    return page != nullptr ? page->app_.OverviewStations() : TStationBases{};
+  });
   capture->show();
 }
 

@@ -10,11 +10,14 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
+#include <QSortFilterProxyModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QTableWidget>
 #include <QTemporaryDir>
 #include <QTest>
+#include <cstdlib>
+#include <fstream>
 #include <functional>
 #include <set>
 #include <sys/stat.h>
@@ -23,7 +26,9 @@
 #include "log/log_store.h"
 #include "support/ui_dialogs.h"
 #include "ui/bus_overview_model.h"
+#include "log/overview_replay.h"
 #include "ui/bus_overview_window.h"
+#include "ui/capture_window.h"
 #include "ui/find_bar.h"
 #include "ui/form1.h"
 #include "ui/models.h"
@@ -515,6 +520,87 @@ TEST(BusOverviewWindow, FindInLogOpensTheFindBarOnTheIdsTelegrams) {
   // Once more goes on to its next telegram.
   find->click();
   EXPECT_EQ(view->currentIndex().row(), static_cast<int>(first + 4));
+}
+
+TEST(BusOverviewWindow, ACaptureGetsTheOverviewOfItsLines) {
+  ::setenv("TZ", "UTC", 1);
+  ::tzset();
+  QTemporaryDir dir;
+  ASSERT_TRUE(dir.isValid());
+  const QString path = dir.filePath("ardel-20261209-100000.log");
+  auto line = [](int ms, const char* kind, const std::string& text) {
+    char stamp[32];
+    std::snprintf(stamp, sizeof stamp, "2026-12-09T10:00:%02d.%03d", ms / 1000, ms % 1000);
+    return std::string(stamp) + "\t" + kind + "\t" + text + "\n";
+  };
+  auto telegram = [](char letter, const char* text) {
+    return std::string(1, letter) + " 09.12.2026 10:00:00   " + text + "   ";
+  };
+  const std::string timeOut = "E 09.12.2026 10:00:00" + std::string(38, ' ') + "time out";
+  const std::string repeat = "W 09.12.2026 10:00:00" + std::string(38, ' ') + "repeat it";
+  {
+    std::ofstream file(QFile::encodeName(path).toStdString());
+    file << line(0, "tx", telegram('S', "AB B0 00000000 FFFFFF80 00"))         // 0: station 0 asked
+         << line(30, "rx", telegram('R', "8B B0 01020304 FFFFFF80 00"))        // 1: and answers
+         << line(1000, "tx", telegram('S', "AB C0 00000000 00001000 00"))      // 2: station 1 asked
+         << line(1100, "repeat", repeat) << line(1100, "tx", telegram('S', "AB C0 00000000 00001000 00"))
+         << line(1200, "repeat", repeat) << line(1200, "tx", telegram('S', "AB C0 00000000 00001000 00"))
+         << line(1300, "error", timeOut)                                        // 7: and never answers
+         << line(2000, "rx", telegram('R', "6B 05 70000000 0055AA01 30"));     // 8: a sender, at the end
+  }
+  QString error;
+  std::unique_ptr<TCaptureWindow> capture(TCaptureWindow::Open(path, error));
+  ASSERT_NE(capture, nullptr) << error.toStdString();
+  capture->setAttribute(Qt::WA_DeleteOnClose, false);
+  capture->SetStations([] { return Bases(); });
+  capture->show();
+  auto* button = capture->findChild<QPushButton*>("ButtonBusOverview");
+  ASSERT_NE(button, nullptr);
+  button->click();
+  button->click();  // the same window again
+  const QList<TBusOverviewWindow*> windows = capture->findChildren<TBusOverviewWindow*>();
+  ASSERT_EQ(windows.size(), 1);
+  TBusOverviewWindow* window = windows.front();
+  EXPECT_TRUE(window->isVisible());
+  auto* table = window->findChild<QTableView*>("IdTable");
+  QAbstractItemModel* model = table->model();
+  std::vector<std::string> shown;
+  for (int r = 0; r < model->rowCount(); ++r) {
+    QStringList cells;
+    for (int c : {ocStation, ocOffset, ocId, ocState, ocReceived, ocSent, ocRepeats, ocCompleted, ocTimeouts,
+                  ocResponseMax}) {
+      cells << model->index(r, c).data().toString();
+    }
+    shown.push_back(cells.join('|').toStdString());
+  }
+  // Alive and silent as at the capture's end, not as at the time it is looked at.
+  EXPECT_EQ(shown, (std::vector<std::string>{
+                       "0|00|FFFFFF80|alive|1|1|0|1|0|30.0",
+                       "1|00|00001000|silent|0|1|2|0|1|",
+                       "none||0055AA01|alive|1|0|0|0|0|",
+                   }));
+  // The same as the overview read from the file on its own.
+  TBusOverview overview;
+  TReplayResult result;
+  std::string readError;
+  ASSERT_TRUE(ReplayCaptureFile(QFile::encodeName(path).toStdString(), overview, result, readError));
+  auto* rows = qobject_cast<TBusOverviewModel*>(qobject_cast<QSortFilterProxyModel*>(model)->sourceModel());
+  ASSERT_NE(rows, nullptr);
+  EXPECT_EQ(OverviewCsv(rows->Rows()), OverviewCsv(overview.Rows(Bases())));
+  EXPECT_TRUE(window->findChild<QLineEdit*>("EditLinkTotals")->text().startsWith("received 2 telegrams"));
+
+  // "find in log" goes to the ID's telegrams in the capture.
+  for (int r = 0; r < model->rowCount(); ++r) {
+    if (model->index(r, ocId).data().toString() == "00001000") table->selectRow(r);
+  }
+  window->findChild<QPushButton*>("ButtonFindInLog")->click();
+  TFindBar* bar = capture->FindBar();
+  EXPECT_EQ(bar->Field()->text(), "?? ?? ???????? 00001000 *");
+  ASSERT_TRUE(testing::PumpUntil([&] { return bar->Search().Done() && capture->View()->currentIndex().isValid(); }));
+  EXPECT_EQ(bar->Search().Hits(), (std::vector<std::size_t>{2, 4, 6}));
+  EXPECT_EQ(capture->View()->currentIndex().row(), 2);
+  // The overview goes with its capture.
+  capture.reset();
 }
 
 TEST(BusOverviewWindow, Screenshot) {
