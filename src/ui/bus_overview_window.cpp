@@ -107,6 +107,7 @@ TBusOverviewWindow::TBusOverviewWindow(TOverviewSource source, IErrorSink& error
   splitter->setObjectName(QStringLiteral("SplitterOverview"));
   splitter->setChildrenCollapsible(false);
   auto* chartPane = new QWidget(splitter);
+  chartPane->setObjectName(QStringLiteral("PaneRateChart"));
   auto* chartLayout = new QVBoxLayout(chartPane);
   chartLayout->setContentsMargins(0, 0, 0, 0);
   chart_ = new TRateChart(chartPane);
@@ -118,6 +119,7 @@ TBusOverviewWindow::TBusOverviewWindow(TOverviewSource source, IErrorSink& error
   chartLayout->addWidget(chart_, 1);
 
   auto* tablePane = new QWidget(splitter);
+  tablePane->setObjectName(QStringLiteral("PaneIdTable"));
   auto* tableLayout = new QVBoxLayout(tablePane);
   tableLayout->setContentsMargins(0, 0, 0, 0);
   model_ = new TBusOverviewModel(this);

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QShortcut>
@@ -133,6 +134,51 @@ struct TOverviewFixture {
     return rows.size() == 1 ? rows.front().data().toString().toStdString() : std::string("(none)");
   }
 };
+
+TEST(BusOverviewWindow, EveryControlHasItsNameCaptionAndLabel) {
+  struct Control {
+    const char* name;
+    const char* kind;
+    const char* caption;  // as shown; null where the window sets none
+    const char* label;    // the label whose buddy it is; null for a button
+  } controls[] = {
+      {"LinkRatesTable", "QTableWidget", nullptr, "LabelLinkRates"},
+      {"EditLinkTotals", "QLineEdit", nullptr, "LabelLinkTotals"},
+      {"SplitterOverview", "QSplitter", nullptr, nullptr},
+      {"RateChart", "ardel::ui::TRateChart", nullptr, "LabelRateChart"},
+      {"IdTable", "QTableView", nullptr, "LabelIdTable"},
+      {"ButtonFindInLog", "QPushButton", "find in log", nullptr},
+      {"ButtonExportCsv", "QPushButton", "export CSV...", nullptr},
+      {"ButtonCloseOverview", "QPushButton", "close", nullptr},
+  };
+  TOverviewFixture f;
+  f.window->show();
+  for (const Control& c : controls) {
+    SCOPED_TRACE(c.name);
+    const QList<QWidget*> found = f.window->findChildren<QWidget*>(QString::fromLatin1(c.name));
+    ASSERT_EQ(found.size(), 1);
+    QWidget* widget = found.front();
+    EXPECT_TRUE(widget->inherits(c.kind)) << widget->metaObject()->className();
+    if (c.caption != nullptr) {
+      auto* button = qobject_cast<QPushButton*>(widget);
+      ASSERT_NE(button, nullptr);
+      EXPECT_EQ(QString(button->text()).remove('&'), QString::fromLatin1(c.caption));
+    }
+    if (c.label != nullptr) {
+      auto* label = f.window->findChild<QLabel*>(QString::fromLatin1(c.label));
+      ASSERT_NE(label, nullptr);
+      EXPECT_EQ(label->buddy(), widget);
+      EXPECT_TRUE(label->isVisible());
+    }
+  }
+  // Nothing a person reaches with Tab or a click goes without a name.
+  for (QWidget* w : f.window->findChildren<QWidget*>()) {
+    const bool control = (w->focusPolicy() & Qt::TabFocus) && w->focusProxy() == nullptr && w->isVisible();
+    if (!control || w->objectName().startsWith("qt_")) continue;
+    const bool named = !w->objectName().isEmpty() || !w->parentWidget()->objectName().isEmpty();
+    EXPECT_TRUE(named) << w->metaObject()->className();
+  }
+}
 
 TEST(BusOverviewWindow, TheTableShowsEachIdsCountsByStation) {
   TOverviewFixture f;
