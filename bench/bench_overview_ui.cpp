@@ -1,7 +1,6 @@
 // The bus overview window, offscreen: what its refresh once a second costs the thread
 // that also acknowledges telegrams, with few IDs and with the overview full (4,096 IDs
-// and "other"), when only counts move and when a new ID comes in each time; and a paint
-// of the chart with ten minutes of history.
+// and "other"), when only counts move and when a new ID comes in each time.
 #include <benchmark/benchmark.h>
 
 #include <QApplication>
@@ -10,7 +9,6 @@
 
 #include "app/event_loop.h"
 #include "ui/bus_overview_window.h"
-#include "ui/rate_chart.h"
 
 namespace ardel::ui {
 namespace {
@@ -74,24 +72,6 @@ BENCHMARK(BM_OverviewRefreshCounts)->Arg(16)->Arg(TBusOverview::kMaxIds)->Unit(b
 
 void BM_OverviewRefreshNewId(benchmark::State& state) { Refresh(state, true); }
 BENCHMARK(BM_OverviewRefreshNewId)->Arg(16)->Arg(TBusOverview::kMaxIds)->Unit(benchmark::kMillisecond);
-
-void BM_ChartPaint(benchmark::State& state) {
-  std::vector<TLinkRates> history(TBusOverview::kSeconds);
-  for (std::size_t i = 0; i < history.size(); ++i) {
-    // The worst for a line: up and down every second.
-    history[i].telegramsReceived = i % 2 == 0 ? 30 : 0;
-    history[i].errors = i % 2 == 0 ? 0 : 5;
-    history[i].loadPercent = i % 2 == 0 ? 90 : 10;
-  }
-  TRateChart chart;
-  chart.resize(960, 240);
-  chart.show();
-  for (auto _ : state) {
-    chart.SetHistory(history);
-    benchmark::DoNotOptimize(chart.grab());
-  }
-}
-BENCHMARK(BM_ChartPaint)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ardel::ui
