@@ -245,13 +245,15 @@ bool TOverviewSortModel::lessThan(const QModelIndex& left, const QModelIndex& ri
   if (l != r) return ascending ? l < r : r < l;
   const QVariant a = left.data(TBusOverviewModel::kSortRole);
   const QVariant b = right.data(TBusOverviewModel::kSortRole);
-  const QVariant idA = left.siblingAtColumn(ocId).data(TBusOverviewModel::kSortRole);
-  const QVariant idB = right.siblingAtColumn(ocId).data(TBusOverviewModel::kSortRole);
-  if (column == ocStation) return ascending ? idA.toULongLong() < idB.toULongLong() : idB.toULongLong() < idA.toULongLong();
+  const qulonglong idA = left.siblingAtColumn(ocId).data(TBusOverviewModel::kSortRole).toULongLong();
+  const qulonglong idB = right.siblingAtColumn(ocId).data(TBusOverviewModel::kSortRole).toULongLong();
+  // Within a station its IDs go up, whichever way the stations go; ties of another column
+  // keep the IDs in order too.
+  const bool byId = ascending ? idA < idB : idB < idA;
+  if (column == ocStation) return byId;
   const auto order = QVariant::compare(a, b);
   if (order != QPartialOrdering::Equivalent) return order == QPartialOrdering::Less;
-  // Ties keep the IDs in order, whichever way the column goes.
-  return ascending ? idA.toULongLong() < idB.toULongLong() : idB.toULongLong() < idA.toULongLong();
+  return byId;
 }
 
 }  // namespace ardel::ui

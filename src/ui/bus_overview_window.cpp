@@ -207,7 +207,15 @@ void TBusOverviewWindow::Refresh() {
   model_->Show(source_.overview->Rows(source_.stations ? source_.stations() : TStationBases{}), now);
   ShowRates(now);
   ShowTotals();
-  chart_->SetHistory(source_.overview->History(now));
+  const std::vector<TLinkRates> history = source_.overview->History(now);
+  chart_->SetHistory(history);
+  if (!history.empty()) {
+    const TLinkRates& last = history.back();
+    chart_->setAccessibleDescription(QStringLiteral("last second: %1 telegrams/s, %2 errors/s, load %3 %")
+                                         .arg(last.telegramsReceived + last.telegramsSent)
+                                         .arg(last.errors)
+                                         .arg(last.loadPercent, 0, 'f', 1));
+  }
   // Once, to the first rows shown; the operator's widths stay after that.
   if (!sized_ && model_->rowCount() > 0 && isVisible()) {
     sized_ = true;
@@ -268,7 +276,8 @@ void TBusOverviewWindow::ButtonExportCsvClick() {
   // The rows as they are now, which the table then shows too.
   Refresh();
   const QByteArray name = QFile::encodeName(path);
-  WriteFileAtomically(std::string(name.constData(), static_cast<std::size_t>(name.size())), OverviewCsv(model_->Rows()));
+  WriteFileAtomically(std::string(name.constData(), static_cast<std::size_t>(name.size())),
+                      OverviewCsv(model_->Rows()));
 }
 
 }  // namespace ardel::ui

@@ -97,7 +97,7 @@ TCaptureWindow::TCaptureWindow(std::unique_ptr<TCaptureFile> file, QWidget* pare
   auto* top = new QHBoxLayout;
   top->addWidget(note_, 1);
   auto* overview = new QPushButton(QStringLiteral("&bus overview..."), this);
-  overview->setObjectName(QStringLiteral("ButtonBusOverview"));
+  overview->setObjectName(QStringLiteral("ButtonCaptureOverview"));
   const QKeySequence overviewKeys(Qt::CTRL | Qt::Key_B);
   overview->setToolTip(QStringLiteral("Each ID's traffic, answers and response times in this capture, and the "
                                       "line's load at its end (%1)")
@@ -105,8 +105,9 @@ TCaptureWindow::TCaptureWindow(std::unique_ptr<TCaptureFile> file, QWidget* pare
   top->addWidget(overview, 0, Qt::AlignRight);
   auto* shortcut = new QShortcut(overviewKeys, this);
   shortcut->setContext(Qt::WindowShortcut);
-  connect(overview, &QPushButton::clicked, this, [this] { Guarded(*errors_, [this] { ButtonBusOverviewClick(); }); });
-  connect(shortcut, &QShortcut::activated, this, [this] { Guarded(*errors_, [this] { ButtonBusOverviewClick(); }); });
+  auto ask = [this] { Guarded(*errors_, [this] { ButtonCaptureOverviewClick(); }); };
+  connect(overview, &QPushButton::clicked, this, ask);
+  connect(shortcut, &QShortcut::activated, this, ask);
   layout->addLayout(top);
   layout->addWidget(findBar_);
   layout->addWidget(view_, 1);
@@ -118,7 +119,7 @@ TCaptureWindow::~TCaptureWindow() {
   delete overviewWindow_.data();
 }
 
-void TCaptureWindow::ButtonBusOverviewClick() {
+void TCaptureWindow::ButtonCaptureOverviewClick() {
   if (overviewWindow_ == nullptr) {
     if (overview_ == nullptr) {
       // Read once, from the file in large blocks: the lines this window holds are read

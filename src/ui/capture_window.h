@@ -49,11 +49,12 @@ class TCaptureWindow : public QWidget {
   // The stations' SBIs that place the capture's IDs in the overview; without them every
   // ID is of no station.
   void SetStations(std::function<TStationBases()> stations) { stations_ = std::move(stations); }
-  // "bus overview...": the capture's overview, read from the file the first time.
-  void ButtonBusOverviewClick();
 
  private:
   class TErrorSink;
+
+  // "bus overview...": the capture's overview, read from the file the first time.
+  void ButtonCaptureOverviewClick();
 
   std::unique_ptr<TCaptureFile> file_;
   TCaptureModel* model_;

@@ -177,8 +177,9 @@ TPageTest::TPageTest(TArdelApp& app, IErrorSink& errors, ISaveFileDialog* saveFi
   auto* ButtonBusOverview = new QPushButton(QStringLiteral("&bus overview..."), this);
   ButtonBusOverview->setObjectName(QStringLiteral("ButtonBusOverview"));
   const QKeySequence overviewKeys(Qt::CTRL | Qt::Key_B);
-  ButtonBusOverview->setToolTip(QStringLiteral("Each ID's traffic, answers and response times, and the line's load (%1)")
-                                    .arg(overviewKeys.toString(QKeySequence::NativeText)));
+  ButtonBusOverview->setToolTip(
+      QStringLiteral("Each ID's traffic, answers and response times, and the line's load (%1)")
+          .arg(overviewKeys.toString(QKeySequence::NativeText)));
   connect(ButtonBusOverview, &QPushButton::clicked, this, [this] { Guarded([this] { ButtonBusOverviewClick(); }); });
   // Anywhere in the window, not only on this page: the overview is the whole bus's.
   auto* overviewShortcut = new QShortcut(overviewKeys, parent != nullptr ? parent->window() : this);

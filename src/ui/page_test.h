@@ -28,10 +28,9 @@ class TPageTest : public TPage {
   // The overview window goes before the program it shows.
   ~TPageTest() override;
 
+ private:
   // Opens the bus overview, or brings the one open to the front.
   void ButtonBusOverviewClick();
-
- private:
   void Button4Click();
   void Button6Click();
   void PresetClick(int preset);

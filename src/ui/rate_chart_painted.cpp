@@ -60,7 +60,9 @@ void TRateChart::paintEvent(QPaintEvent*) {
 
   // Grid and labels: a line each minute, five steps up each axis.
   painter.setPen(QPen(grid, 0, Qt::DotLine));
-  for (int minute = -10; minute <= 0; ++minute) painter.drawLine(QPointF(atX(minute), plot.top()), QPointF(atX(minute), plot.bottom()));
+  for (int minute = -10; minute <= 0; ++minute) {
+    painter.drawLine(QPointF(atX(minute), plot.top()), QPointF(atX(minute), plot.bottom()));
+  }
   for (int step = 0; step <= 5; ++step) {
     const double y = plot.bottom() - step * plot.height() / 5;
     painter.drawLine(QPointF(plot.left(), y), QPointF(plot.right(), y));

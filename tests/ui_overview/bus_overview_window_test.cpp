@@ -396,6 +396,8 @@ TEST(BusOverviewWindow, TheLineShowsItsRatesAndCounts) {
   ASSERT_NE(chart, nullptr);
   EXPECT_EQ(chart->Points(rsTelegrams).back().y(), f.overview.History(f.now).back().telegramsReceived);
   EXPECT_EQ(chart->Points(rsTelegrams).size(), 600);
+  // A screen reader hears the newest second.
+  EXPECT_EQ(chart->accessibleDescription().toStdString(), "last second: 3 telegrams/s, 0 errors/s, load 4.7 %");
 }
 
 TEST(BusOverviewWindow, ExportWritesTheRowsAndSaysWhenItCannot) {
@@ -600,7 +602,7 @@ TEST(BusOverviewWindow, ACaptureGetsTheOverviewOfItsLines) {
   capture->setAttribute(Qt::WA_DeleteOnClose, false);
   capture->SetStations([] { return Bases(); });
   capture->show();
-  auto* button = capture->findChild<QPushButton*>("ButtonBusOverview");
+  auto* button = capture->findChild<QPushButton*>("ButtonCaptureOverview");
   ASSERT_NE(button, nullptr);
   button->click();
   button->click();  // the same window again
