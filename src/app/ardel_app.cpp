@@ -1,8 +1,5 @@
 #include "app/ardel_app.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <cerrno>
 #include <charconv>
 #include <chrono>
@@ -13,6 +10,7 @@
 #include "app/program_files.h"
 #include "log/capture_settings.h"
 #include "serial/port_device.h"
+#include "util/file_io.h"
 #include "util/ini_file.h"
 #include "util/names.h"
 #include "util/text_encoding.h"
@@ -30,24 +28,24 @@ namespace {
 std::string WriteBeside(const std::string& name, const std::string& content) {
   for (int n = 0; n < 1000; ++n) {
     const std::string path = n == 0 ? name : name + "." + std::to_string(n);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+    const int fd = CreateNewFile(path, 0666);
     if (fd < 0) {
       if (errno == EEXIST) continue;
       throw EFileError("cannot write " + path + ": " + std::strerror(errno));
     }
     std::size_t done = 0;
     while (done < content.size()) {
-      const ssize_t written = ::write(fd, content.data() + done, content.size() - done);
+      const std::int64_t written = WriteAt(fd, content.data() + done, content.size() - done, done);
       if (written < 0 && errno == EINTR) continue;
       if (written <= 0) {
         const std::string reason = std::strerror(errno);
-        ::close(fd);
-        ::unlink(path.c_str());
+        CloseFile(fd);
+        RemoveFile(path);
         throw EFileError("cannot write " + path + ": " + reason);
       }
       done += static_cast<std::size_t>(written);
     }
-    if (::close(fd) != 0) throw EFileError("cannot write " + path + ": " + std::strerror(errno));
+    if (!CloseFile(fd)) throw EFileError("cannot write " + path + ": " + std::strerror(errno));
     return path;
   }
   throw EFileError("cannot write " + name + ": too many of its kind");

@@ -1,9 +1,5 @@
 #include "app/poll_event_loop.h"
 
-#include <poll.h>
-#include <sys/eventfd.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -47,13 +43,6 @@ class TPollEventLoop::TWatch : public IWatch {
   std::uint64_t id_;
 };
 
-TPollEventLoop::TPollEventLoop() {
-  wakeFd_ = ::eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
-  if (wakeFd_ < 0) throw std::runtime_error(std::string("cannot create the wake-up descriptor: ") + std::strerror(errno));
-}
-
-TPollEventLoop::~TPollEventLoop() { ::close(wakeFd_); }
-
 std::unique_ptr<ITimer> TPollEventLoop::NewTimer(TTimerKind kind, std::function<void()> onTimeout) {
   const std::uint64_t id = nextId_++;
   timers_.emplace(id, TTimerState{kind, std::move(onTimeout)});
@@ -65,9 +54,7 @@ void TPollEventLoop::Wake(std::function<void()> job) {
     const std::lock_guard<std::mutex> lock(mutex_);
     jobs_.push_back(std::move(job));
   }
-  const std::uint64_t one = 1;
-  // A full counter already means "woken".
-  [[maybe_unused]] const ssize_t n = ::write(wakeFd_, &one, sizeof one);
+  RingWakeFd();
 }
 
 std::unique_ptr<IWatch> TPollEventLoop::WatchReadable(int fd, std::function<void()> onReadable) {
@@ -85,11 +72,6 @@ int TPollEventLoop::Run() {
   while (!quit_) RunOnce(true);
   quit_ = false;
   return status_;
-}
-
-void TPollEventLoop::DrainWakeFd() {
-  std::uint64_t count = 0;
-  [[maybe_unused]] const ssize_t n = ::read(wakeFd_, &count, sizeof count);
 }
 
 void TPollEventLoop::RunPending() {
@@ -148,28 +130,16 @@ void TPollEventLoop::RunOnce(bool mayWait) {
       if (timeout < 0 || ms < timeout) timeout = ms;
     }
   }
-  std::vector<pollfd> fds;
-  std::vector<std::uint64_t> ids;
-  fds.push_back({wakeFd_, POLLIN, 0});
-  for (const auto& [id, watch] : watches_) {
-    fds.push_back({watch.fd, POLLIN, 0});
-    ids.push_back(id);
-  }
-  const int ready = ::poll(fds.data(), fds.size(), timeout);
-  if (ready < 0 && errno != EINTR) throw std::runtime_error(std::string("poll failed: ") + std::strerror(errno));
+  const std::vector<std::uint64_t> readable = WaitReadable(timeout);
 
   // Only the jobs that wait now: what they, or another thread, hand over meanwhile waits
   // for the next turn, so that a flood slows the timers but never starves them.
   RunWaitingJobs();
-  if (ready > 0) {
-    for (std::size_t i = 1; i < fds.size() && !quit_; ++i) {
-      // A hang-up or an error counts as readable: the reader then sees the end.
-      if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) == 0) continue;
-      const auto found = watches_.find(ids[i - 1]);
-      if (found == watches_.end()) continue;
-      const std::function<void()> onReadable = found->second.onReadable;
-      if (onReadable) onReadable();
-    }
+  for (std::size_t i = 0; i < readable.size() && !quit_; ++i) {
+    const auto found = watches_.find(readable[i]);
+    if (found == watches_.end()) continue;
+    const std::function<void()> onReadable = found->second.onReadable;
+    if (onReadable) onReadable();
   }
   if (!quit_) RunDueTimers();
 }

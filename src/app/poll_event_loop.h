@@ -1,6 +1,8 @@
 #pragma once
 // The program's event loop on poll(): timers on the monotonic clock, a wake-up that any
 // thread may ring (an eventfd), descriptors to watch. For programs without a toolkit.
+// On Windows it waits on handles: the wake-up is an event, a watched descriptor is the
+// handle behind it (a console's input, for one).
 
 #include <chrono>
 #include <cstdint>
@@ -9,6 +11,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <vector>
 
 #include "app/event_loop.h"
 
@@ -56,8 +59,12 @@ class TPollEventLoop : public IEventLoop {
   // The jobs woken so far, not those they wake; false when there were none.
   bool RunWaitingJobs();
   void DrainWakeFd();
+  void RingWakeFd();
+  // Waits at most timeout milliseconds (-1: without end) for the wake-up or a watched
+  // descriptor; the watches whose descriptor is readable.
+  std::vector<std::uint64_t> WaitReadable(int timeout);
 
-  int wakeFd_ = -1;
+  std::intptr_t wakeFd_ = -1;  // the eventfd; on Windows the event's handle
   std::mutex mutex_;
   std::deque<std::function<void()>> jobs_;  // guarded by mutex_
 

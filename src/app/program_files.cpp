@@ -1,10 +1,9 @@
 #include "app/program_files.h"
 
-#include <sys/stat.h>
-
 #include <cerrno>
 #include <cstring>
 
+#include "util/file_io.h"
 #include "util/ini_file.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"
@@ -69,9 +68,11 @@ std::string WithTrailingSeparator(std::string directory) {
 std::string DirectoryFromArgument(std::string_view argument, std::string_view home,
                                   std::string_view workingDirectory) {
   std::string path;
+  const std::string given = PathFromArgument(argument);
+  argument = given;
   if (argument == "~" || argument.substr(0, 2) == "~/") {
     path = std::string(home) + std::string(argument.substr(1));
-  } else if (!argument.empty() && argument.front() == '/') {
+  } else if (IsAbsolutePath(argument)) {
     path = argument;
   } else {
     path = std::string(workingDirectory) + "/" + std::string(argument);
@@ -82,13 +83,12 @@ std::string DirectoryFromArgument(std::string_view argument, std::string_view ho
 void MakeDirectories(const std::string& path) {
   for (std::size_t slash = path.find('/', 1);; slash = path.find('/', slash + 1)) {
     const std::string part = path.substr(0, slash);
-    if (!part.empty() && ::mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
+    if (!part.empty() && !MakeDirectory(part) && errno != EEXIST) {
       throw EFileError("cannot create " + LocaleToUtf8(part) + ": " + SystemErrorText(errno));
     }
     if (slash == std::string::npos) break;
   }
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+  if (!IsDirectory(path)) {
     throw EFileError("cannot use " + LocaleToUtf8(path) + ": not a directory");
   }
 }

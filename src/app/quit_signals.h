@@ -1,6 +1,9 @@
 #pragma once
 // SIGTERM, SIGINT and SIGHUP end a program the way closing its window does: the handler
-// only writes the signal's number to a pipe, and the program's loop reads it.
+// only writes the signal's number to a pipe, and the program's loop reads it. On Windows
+// the console's Ctrl+C (SIGINT), Ctrl+Break (SIGBREAK), and its closing, the log-off and
+// the shut-down (SIGTERM) do the same; their handler runs on a thread of its own and
+// hands the number over through the loop's Wake.
 
 #include <functional>
 #include <memory>
@@ -19,7 +22,8 @@ class TSignalPipe {
   TSignalPipe(const TSignalPipe&) = delete;
   TSignalPipe& operator=(const TSignalPipe&) = delete;
 
-  // Readable once a signal came; for poll() or an event loop.
+  // Readable once a signal came; for poll() or an event loop. -1 on Windows, which has
+  // no pipe to wait on.
   int ReadFd() const;
   // The last signal that came since the previous call, 0 for none.
   int Take();

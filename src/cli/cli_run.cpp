@@ -1,7 +1,5 @@
 #include "cli/cli_run.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -73,7 +71,7 @@ void TCliRun::Start() {
     StartSubcommand();
     return;
   }
-  inputWatch_ = loop_.WatchReadable(inputFd_, [this] { ReadInput(); });
+  inputReader_ = std::make_unique<TInputReader>(loop_, inputFd_, [this](std::string_view bytes) { ReadInput(bytes); });
 }
 
 // Into the queue as "send" puts it there; the window's list of typed lines is not this
@@ -111,18 +109,15 @@ void TCliRun::StartSubcommand() {
   capturing_ = false;
 }
 
-void TCliRun::ReadInput() {
-  char buffer[4096];
-  const ssize_t n = ::read(inputFd_, buffer, sizeof buffer);
-  if (n < 0 && (errno == EINTR || errno == EAGAIN)) return;
+void TCliRun::ReadInput(std::string_view bytes) {
   const auto line = [this](const TInputLine& l) { InputLine(l); };
-  if (n > 0) {
-    input_.Take(std::string_view(buffer, static_cast<std::size_t>(n)), line);
+  if (!bytes.empty()) {
+    input_.Take(bytes, line);
     return;
   }
   // The end, or a descriptor that cannot be read.
   input_.End(line);
-  inputWatch_.reset();
+  inputReader_.reset();
   // A script's input ends long before its answers come; an operator's Ctrl-D means done.
   if (inputIsTerminal_ && expectations_.empty()) {
     endWhenQueueEmpty_ = true;

@@ -11,6 +11,7 @@
 #include "app/ardel_app.h"
 #include "app/event_loop.h"
 #include "cli/cli_options.h"
+#include "cli/console.h"
 #include "cli/input_lines.h"
 
 namespace ardel::cli {
@@ -65,7 +66,7 @@ class TCliRun : public ICommandOutcomeObserver {
   void Queue(const std::string& commandString);
   void InputLine(const TInputLine& line);
   void StartSubcommand();
-  void ReadInput();
+  void ReadInput(std::string_view bytes);
   void AnswerTaken(const std::string& telegramText);
   void CommandRemoved(const std::string& commandString);
   void TimeRanOut();
@@ -96,7 +97,7 @@ class TCliRun : public ICommandOutcomeObserver {
 
   std::unique_ptr<TListFollower> commands_;
   std::unique_ptr<TListFollower> answers_;
-  std::unique_ptr<IWatch> inputWatch_;
+  std::unique_ptr<TInputReader> inputReader_;
   std::unique_ptr<ITimer> timeLimit_;
 };
 

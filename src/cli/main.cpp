@@ -1,9 +1,6 @@
 // ardel-cli: the program without a window, on a poll() loop. Everything it does is
 // TArdelApp's; this file only reads the command line, prints and ends.
 
-#include <signal.h>
-#include <unistd.h>
-
 #include <clocale>
 #include <cmath>
 #include <cstdio>
@@ -19,6 +16,7 @@
 #include "app/quit_signals.h"
 #include "cli/cli_options.h"
 #include "cli/cli_run.h"
+#include "cli/console.h"
 #include "cli/log_output.h"
 #include "cli/stats_output.h"
 #include "log/overview_replay.h"
@@ -49,18 +47,12 @@ class TTerminalErrors : public IErrorSink {
   }
 };
 
-std::string WorkingDirectory() {
-  std::vector<char> buffer(4096);
-  return ::getcwd(buffer.data(), buffer.size()) != nullptr ? std::string(buffer.data()) : std::string("/");
-}
-
 // The window's files: its program directory, and the configuration file named after
 // the window's program file, so that both faces share all three.
 std::optional<TProgramFiles> FilesOf(const cli::TCliOptions& options, bool create = true) {
   std::string directory;
   if (!options.directory.empty()) {
-    const char* home = std::getenv("HOME");
-    directory = DirectoryFromArgument(options.directory, home != nullptr ? home : "", WorkingDirectory());
+    directory = DirectoryFromArgument(options.directory, cli::HomeDirectory(), cli::WorkingDirectory());
     try {
       if (create) MakeDirectories(directory);
     } catch (const EFileError& e) {
@@ -107,7 +99,7 @@ int StatsOf(const cli::TCliOptions& options) {
 int main(int argc, char* argv[]) {
   cli::TCliOptions options;
   try {
-    options = cli::ParseCliOptions({argv + 1, argv + argc});
+    options = cli::ParseCliOptions(cli::Arguments(argc, argv));
   } catch (const cli::ECliUsage& e) {
     std::fprintf(stderr, "ardel-cli: %s\nTry 'ardel-cli --help'.\n", e.what());
     return kCannotRun;
@@ -123,11 +115,7 @@ int main(int argc, char* argv[]) {
   // The time stamps follow the user's locale.
   std::setlocale(LC_ALL, "");
   if (!options.statsOf.empty()) return StatsOf(options);
-  // A reader of the output that goes away must not end the program before it saves.
-  ::signal(SIGPIPE, SIG_IGN);
-  // A file-size limit makes a capture write fail, which the log reports, instead of
-  // ending the program unsaved.
-  ::signal(SIGXFSZ, SIG_IGN);
+  cli::PrepareProcess();
 
   const std::optional<TProgramFiles> files = FilesOf(options);
   if (!files) return kCannotRun;
@@ -158,10 +146,10 @@ int main(int argc, char* argv[]) {
 
     cli::TOutputOptions output;
     output.json = options.json;
-    output.colours = !options.json && ::isatty(STDOUT_FILENO) == 1;
+    output.colours = !options.json && cli::IsTerminal(stdout);
     const cli::TLogOutput log(app.LinkLog(), app.Information(), app.MessageField(), stdout, output);
 
-    cli::TCliRun run(options, app, loop, STDIN_FILENO, ::isatty(STDIN_FILENO) == 1, stderr);
+    cli::TCliRun run(options, app, loop, cli::StandardInputFd(), cli::StandardInputIsTerminal(), stderr);
     // Installed before the start-up, so a signal during it waits for the loop.
     TQuitSignals quit(loop, [&](int) { run.Interrupted(); });
     app.FormCreate();

@@ -1,14 +1,12 @@
 #include "log/capture_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
 #include <optional>
+
+#include "util/file_io.h"
 
 namespace ardel {
 namespace {
@@ -58,24 +56,22 @@ void TCaptureFile::ForEachLine(std::string_view bytes, F&& visit) {
 }
 
 TCaptureFile::~TCaptureFile() {
-  if (fd_ >= 0) ::close(fd_);
+  if (fd_ >= 0) CloseFile(fd_);
 }
 
 bool TCaptureFile::Open(const std::string& path) {
   path_ = path;
   // Without blocking: a FIFO or a device would wait in open() for a writer.
-  fd_ = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  fd_ = OpenToRead(path);
   if (fd_ < 0) {
     error_ = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
-  struct stat info {};
-  if (::fstat(fd_, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (!IsRegularFile(fd_)) {
     error_ = "cannot open " + path + ": not a file";
     return false;
   }
-  ::fcntl(fd_, F_SETFL, ::fcntl(fd_, F_GETFL) & ~O_NONBLOCK);
-  ::posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+  ReadSequentially(fd_);
   std::string buffer;
   std::string carry;  // the start of a line that the last read cut
   std::uint64_t offset = 0;  // of buffer[0] in the file, counting carry
@@ -86,9 +82,9 @@ bool TCaptureFile::Open(const std::string& path) {
     buffer.assign(carry);
     const std::size_t kept = buffer.size();
     buffer.resize(kept + kReadBytes);
-    ssize_t n = 0;
+    std::int64_t n = 0;
     do {
-      n = ::pread(fd_, buffer.data() + kept, kReadBytes, static_cast<off_t>(offset + kept));
+      n = ReadAt(fd_, buffer.data() + kept, kReadBytes, offset + kept);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
       error_ = "cannot read " + path + ": " + std::strerror(errno);
@@ -165,7 +161,7 @@ bool TCaptureFile::Read(std::uint64_t from, std::uint64_t to, std::string& into)
   into.resize(static_cast<std::size_t>(to - from));
   std::size_t got = 0;
   while (got < into.size()) {
-    const ssize_t n = ::pread(fd_, into.data() + got, into.size() - got, static_cast<off_t>(from + got));
+    const std::int64_t n = ReadAt(fd_, into.data() + got, into.size() - got, from + got);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) break;
     got += static_cast<std::size_t>(n);

@@ -1,36 +1,34 @@
 #include "log/log_save.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
+#include <cstdint>
 #include <cstring>
 
+#include "util/file_io.h"
 #include "util/text_file.h"
 
 namespace ardel {
 
 void SaveLogText(const TLogStore& store, const std::vector<std::pair<std::size_t, std::size_t>>& ranges,
                  const std::string& path) {
-  const std::size_t slash = path.rfind('/');
-  std::string temp = (slash == std::string::npos ? std::string() : path.substr(0, slash + 1)) + ".ardel-save-XXXXXX";
-  const int fd = ::mkostemp(temp.data(), O_CLOEXEC);
+  std::string temp;
+  const int fd = CreateReplacement(path, temp);
   if (fd < 0) throw EFileError("cannot write " + path + ": " + std::strerror(errno));
   auto fail = [&](int error) {
-    ::close(fd);
-    ::unlink(temp.c_str());
+    DropReplacement(fd, temp);
     throw EFileError("cannot write " + path + ": " + std::strerror(error));
   };
   std::string buffer;
+  std::uint64_t written = 0;
   auto drain = [&] {
     std::size_t done = 0;
     while (done < buffer.size()) {
-      const ssize_t n = ::write(fd, buffer.data() + done, buffer.size() - done);
+      const std::int64_t n = WriteAt(fd, buffer.data() + done, buffer.size() - done, written + done);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) fail(n < 0 ? errno : ENOSPC);
       done += static_cast<std::size_t>(n);
     }
+    written += done;
     buffer.clear();
   };
   auto lines = [&](std::size_t first, std::size_t last) {
@@ -46,16 +44,7 @@ void SaveLogText(const TLogStore& store, const std::vector<std::pair<std::size_t
     for (const auto& [first, last] : ranges) lines(first, last);
   }
   drain();
-  if (::fchmod(fd, 0644) != 0 || ::fsync(fd) != 0) fail(errno);
-  if (::close(fd) != 0) {
-    ::unlink(temp.c_str());
-    throw EFileError("cannot write " + path + ": " + std::strerror(errno));
-  }
-  if (::rename(temp.c_str(), path.c_str()) != 0) {
-    const int error = errno;
-    ::unlink(temp.c_str());
-    throw EFileError("cannot write " + path + ": " + std::strerror(error));
-  }
+  if (!CommitReplacement(fd, temp, path)) throw EFileError("cannot write " + path + ": " + std::strerror(errno));
 }
 
 }  // namespace ardel

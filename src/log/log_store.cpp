@@ -1,9 +1,5 @@
 #include "log/log_store.h"
 
-#include <fcntl.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstdio>
@@ -12,6 +8,7 @@
 #include <filesystem>
 
 #include "log/capture_file.h"
+#include "util/file_io.h"
 
 namespace ardel {
 
@@ -34,8 +31,8 @@ struct TLogStore::TFile {
   std::uint64_t Kept() const { return written + spilled + lost; }
   std::uint64_t Size() const { return Kept() + pending.size(); }
   ~TFile() {
-    if (fd >= 0) ::close(fd);
-    if (spillFd >= 0) ::close(spillFd);
+    if (fd >= 0) CloseFile(fd);
+    if (spillFd >= 0) CloseFile(spillFd);
   }
 };
 
@@ -63,27 +60,11 @@ TLogKind SplitStoredLine(std::string_view line, std::string_view& text) {
   return LogKindFromName(line.substr(tab1 + 1, tab2 - tab1 - 1)).value_or(lkInfo);
 }
 
-std::tm LocalTime(std::time_t second) {
-  std::tm local{};
-  ::localtime_r(&second, &local);
-  return local;
-}
-
 // "2026-12-09T02:41:21.": a capture line's time up to its milliseconds.
 void FormatCaptureSecond(std::int64_t second, char* out, std::size_t size) {
   const std::tm local = LocalTime(static_cast<std::time_t>(second));
   std::snprintf(out, size, "%04d-%02d-%02dT%02d:%02d:%02d.", local.tm_year + 1900, local.tm_mon + 1,
                 local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec);
-}
-
-// O_TMPFILE where the file system has it; otherwise a named file removed at once.
-int OpenUnlinked(const std::string& directory) {
-  int fd = ::open(directory.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-  if (fd >= 0) return fd;
-  std::string pattern = directory + "ardel-store-XXXXXX";
-  fd = ::mkostemp(pattern.data(), O_CLOEXEC);
-  if (fd >= 0) ::unlink(pattern.c_str());
-  return fd;
 }
 
 // Writes all of bytes at offset; on a failure the bytes written are cut back to the last
@@ -92,7 +73,7 @@ std::size_t WriteWholeLines(int fd, std::uint64_t offset, std::string_view bytes
   std::size_t done = 0;
   error = 0;
   while (done < bytes.size()) {
-    const ssize_t n = ::pwrite(fd, bytes.data() + done, bytes.size() - done, static_cast<off_t>(offset + done));
+    const std::int64_t n = WriteAt(fd, bytes.data() + done, bytes.size() - done, offset + done);
     if (n < 0 && errno == EINTR) continue;
     if (n <= 0) {
       error = n < 0 ? errno : ENOSPC;
@@ -103,16 +84,9 @@ std::size_t WriteWholeLines(int fd, std::uint64_t offset, std::string_view bytes
   if (error != 0 && done > 0) {
     const std::size_t lineEnd = bytes.rfind('\n', done - 1);
     const std::size_t whole = lineEnd == std::string_view::npos ? 0 : lineEnd + 1;
-    if (whole < done && ::ftruncate(fd, static_cast<off_t>(offset + whole)) == 0) done = whole;
+    if (whole < done && TruncateFile(fd, offset + whole)) done = whole;
   }
   return done;
-}
-
-std::string TempDirectory() {
-  const char* env = std::getenv("TMPDIR");
-  std::string directory = env != nullptr && *env != '\0' ? env : "/tmp";
-  if (directory.back() != '/') directory += '/';
-  return directory;
 }
 
 }  // namespace
@@ -170,7 +144,7 @@ std::shared_ptr<TLogStore::TFile> TLogStore::OpenCapture(TTime when) {
     std::string path = settings_.folder + runName_;
     if (nextSuffix_ > 1) path += "-" + std::to_string(nextSuffix_);
     path += ".log";
-    const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+    const int fd = CreateNewFile(path);
     if (fd < 0 && errno == EEXIST) continue;
     if (fd < 0) return pause("cannot open the capture " + path + ": " + Reason(errno));
     ++nextSuffix_;
@@ -190,9 +164,9 @@ void TLogStore::OpenPrivate(TFile& file, TTime when) {
   if (!directory.empty()) {
     std::error_code error;
     std::filesystem::create_directories(directory, error);
-    fd = OpenUnlinked(directory);
+    fd = OpenUnlinkedFile(directory);
   }
-  if (fd < 0) fd = OpenUnlinked(TempDirectory());
+  if (fd < 0) fd = OpenUnlinkedFile(TemporaryDirectory());
   if (fd < 0) {
     // The lines stay in memory; another try later.
     privateRetryAt_ = when + options_.retryAfter;
@@ -227,7 +201,7 @@ bool TLogStore::Spill(TFile& file, TTime when) {
     spillFailed_ = false;
   }
   // Not the folder that just failed: the temporary folder is most often another disk.
-  if (file.spillFd < 0) file.spillFd = OpenUnlinked(TempDirectory());
+  if (file.spillFd < 0) file.spillFd = OpenUnlinkedFile(TemporaryDirectory());
   int error = file.spillFd < 0 ? errno : 0;
   if (file.spillFd >= 0) {
     const std::size_t done = WriteWholeLines(file.spillFd, file.spilled, file.pending, error);
@@ -270,7 +244,7 @@ void TLogStore::Failed(TFile& file, int error, TTime when) {
   if (file.capture) {
     std::string text = "cannot write the capture " + file.path + ": " + Reason(error);
     // No empty file left behind for every try while the disk is full.
-    if (file.written == 0 && ::unlink(file.path.c_str()) == 0) text += " (removed, as it held nothing)";
+    if (file.written == 0 && RemoveFile(file.path)) text += " (removed, as it held nothing)";
     failures_.push_back(text + "; capturing pauses and starts a new file in a minute");
     capturePaused_ = true;
     retryAt_ = when + options_.retryAfter;
@@ -393,7 +367,7 @@ bool TLogStore::ReadBytes(const TSegment& segment, std::uint64_t from, std::uint
     bytes.resize(at + want);
     std::size_t got = 0;
     while (got < want) {
-      const ssize_t n = ::pread(fd, bytes.data() + at + got, want - got, static_cast<off_t>(from - base + got));
+      const std::int64_t n = ReadAt(fd, bytes.data() + at + got, want - got, from - base + got);
       if (n < 0 && errno == EINTR) continue;
       if (n <= 0) break;
       got += static_cast<std::size_t>(n);

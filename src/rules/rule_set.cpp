@@ -1,9 +1,5 @@
 #include "rules/rule_set.h"
 
-#include <sys/stat.h>
-
-#include <cerrno>
-
 #include "util/text_encoding.h"
 #include "util/text_file.h"
 
@@ -17,10 +13,7 @@ std::vector<std::string> SplitRuleSetText(std::string_view text) {
   return lines;
 }
 
-bool MayExist(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 || errno != ENOENT;
-}
+bool MayExist(const std::string& path) { return !TargetIsFree(path); }
 
 }  // namespace
 

@@ -1,12 +1,11 @@
 #include "stations/station_file.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <utility>
 
 #include "util/text_encoding.h"
+#include "util/text_file.h"
 
 namespace ardel {
 
@@ -191,9 +190,8 @@ void TStationFileGuard::Load(TStationTable& table, const std::string& fileName) 
 }
 
 bool TStationFileGuard::Absent(const std::string& fileName) {
-  struct stat st {};
   // Anything there, or anything that cannot be checked, may be someone's data.
-  return ::lstat(fileName.c_str(), &st) != 0 && errno == ENOENT;
+  return NameIsFree(fileName);
 }
 
 bool TStationFileGuard::Save(const TStationTable& table, const std::string& fileName) {

@@ -1,8 +1,10 @@
 #pragma once
-// One process owns a program directory at a time. The lock is an flock on a file in the
-// directory, so it ends with the process however the process ends; the file holds the
-// owner's process id so that a refused start can say who holds it.
+// One process owns a program directory at a time. The lock is the system's lock on a file
+// in the directory (flock on Linux, LockFileEx on Windows), so it ends with the process
+// however the process ends; the file holds the owner's process id so that a refused
+// start can say who holds it.
 
+#include <cstdint>
 #include <string>
 #include <sys/types.h>
 
@@ -30,7 +32,7 @@ class TDirectoryLock {
   std::string RefusalText() const;
 
  private:
-  int fd_ = -1;
+  std::intptr_t fd_ = -1;  // the descriptor, or on Windows the handle
   pid_t holder_ = 0;
   std::string directory_;
   const char* strange_ = "";  // what holds the lock's name instead of a file

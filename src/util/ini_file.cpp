@@ -1,8 +1,5 @@
 #include "util/ini_file.h"
 
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cctype>
 #include <cerrno>
 #include <climits>
@@ -156,8 +153,7 @@ void WriteIniString(const std::string& path, std::string_view section, std::stri
 }
 
 TIniFile TIniFile::Load(const std::string& path) {
-  struct stat st {};
-  if (::stat(path.c_str(), &st) != 0 && errno == ENOENT) return TIniFile();
+  if (TargetIsFree(path)) return TIniFile();
   return TIniFile(ReadWholeFile(path, 1u << 20));
 }
 
@@ -228,20 +224,6 @@ std::vector<std::pair<std::string, std::string>> TIniFile::ReadSection(
     return true;
   });
   return entries;
-}
-
-std::string ProgramFileName() {
-  std::string buffer(4096, '\0');
-  const ssize_t length = ::readlink("/proc/self/exe", buffer.data(), buffer.size());
-  if (length <= 0) return {};
-  buffer.resize(static_cast<std::size_t>(length));
-  // A program file replaced while it runs still names its old place.
-  constexpr std::string_view kDeleted = " (deleted)";
-  if (buffer.size() > kDeleted.size() &&
-      std::string_view(buffer).substr(buffer.size() - kDeleted.size()) == kDeleted) {
-    buffer.resize(buffer.size() - kDeleted.size());
-  }
-  return buffer;
 }
 
 std::string ChangeFileExt(const std::string& fileName, std::string_view extension) {

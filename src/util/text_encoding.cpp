@@ -1,14 +1,6 @@
 #include "util/text_encoding.h"
 
-#include <langinfo.h>
-
-#include <climits>
-#include <cstring>
-#include <cwchar>
-
 namespace ardel {
-
-namespace {
 
 void AppendUtf8(std::string& out, char32_t c) {
   if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
@@ -36,13 +28,6 @@ bool IsAscii(std::string_view text) {
   return true;
 }
 
-// The C/POSIX locale knows ASCII only and says nothing about other bytes; file names
-// and texts are then taken as UTF-8, as the desktop takes them.
-bool IsPlainLocale() {
-  const char* codeset = nl_langinfo(CODESET);
-  return std::strcmp(codeset, "ANSI_X3.4-1968") == 0 || std::strcmp(codeset, "ASCII") == 0;
-}
-
 bool IsUtf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
@@ -57,8 +42,6 @@ bool IsUtf8(std::string_view text) {
   return true;
 }
 
-}  // namespace
-
 std::string Latin1ToUtf8(std::string_view bytes) {
   if (IsAscii(bytes)) return std::string(bytes);
   std::string out;
@@ -67,64 +50,22 @@ std::string Latin1ToUtf8(std::string_view bytes) {
   return out;
 }
 
-std::string LocaleToUtf8(std::string_view text) {
-  // Every locale in use keeps ASCII as it is; most texts need no conversion at all.
-  if (IsAscii(text) || (IsPlainLocale() && IsUtf8(text))) return std::string(text);
-  std::string out;
-  out.reserve(text.size() * 2);
-  std::mbstate_t state{};
-  std::size_t i = 0;
-  while (i < text.size()) {
-    wchar_t wide = 0;
-    const std::size_t n = std::mbrtowc(&wide, text.data() + i, text.size() - i, &state);
-    if (n == static_cast<std::size_t>(-1) || n == static_cast<std::size_t>(-2)) {
-      AppendUtf8(out, 0xFFFD);
-      state = std::mbstate_t{};
-      ++i;
-      continue;
-    }
-    AppendUtf8(out, static_cast<char32_t>(wide));
-    i += n == 0 ? 1 : n;
-  }
-  return out;
-}
-
 std::string WideToUtf8(std::wstring_view text) {
   std::string out;
   out.reserve(text.size());
-  for (wchar_t c : text) AppendUtf8(out, static_cast<char32_t>(c));
-  return out;
-}
-
-std::string Utf8ToLocale(std::string_view text) {
-  if (IsAscii(text) || IsPlainLocale()) return std::string(text);
-  std::string out;
-  out.reserve(text.size());
-  std::mbstate_t state{};
-  char buffer[MB_LEN_MAX];
-  std::size_t i = 0;
-  while (i < text.size()) {
-    const auto lead = static_cast<unsigned char>(text[i]);
-    std::size_t length = lead < 0x80 ? 1 : lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 0;
-    char32_t c = length == 1 ? lead : length == 2 ? (lead & 0x1F) : length == 3 ? (lead & 0x0F) : (lead & 0x07);
-    bool valid = length > 0 && i + length <= text.size();
-    for (std::size_t k = 1; valid && k < length; ++k) {
-      const auto next = static_cast<unsigned char>(text[i + k]);
-      valid = (next & 0xC0) == 0x80;
-      c = (c << 6) | (next & 0x3F);
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    char32_t c = static_cast<char32_t>(text[i]);
+    // Where wchar_t has 16 bits, characters beyond the first plane come as two halves.
+    if (sizeof(wchar_t) == 2 && c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size()) {
+      const auto low = static_cast<char32_t>(text[i + 1]);
+      if (low >= 0xDC00 && low <= 0xDFFF) {
+        c = 0x10000 + ((c - 0xD800) << 10) + (low - 0xDC00);
+        ++i;
+      }
     }
-    i += valid ? length : 1;
-    const std::size_t n = valid ? std::wcrtomb(buffer, static_cast<wchar_t>(c), &state) : static_cast<std::size_t>(-1);
-    if (n == static_cast<std::size_t>(-1)) {
-      out += '?';
-      state = std::mbstate_t{};
-    } else {
-      out.append(buffer, n);
-    }
+    AppendUtf8(out, c);
   }
   return out;
 }
-
-std::string SystemErrorText(int error) { return LocaleToUtf8(std::strerror(error)); }
 
 }  // namespace ardel

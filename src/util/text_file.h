@@ -29,6 +29,12 @@ std::string ReadWholeFile(const std::string& path, std::size_t maxBytes = 256u <
 // EFileError; the old file is then left as it was.
 void WriteFileAtomically(const std::string& path, std::string_view bytes);
 
+// Nothing at all under the name, not even a link that leads nowhere. A name that cannot
+// be looked at counts as taken: it may be someone's data.
+bool NameIsFree(const std::string& path);
+// Nothing where the name leads; a link that leads nowhere leaves it free.
+bool TargetIsFree(const std::string& path);
+
 // Lines ended by CR LF, a lone CR or a lone LF; an end after the last line adds no
 // empty line.
 std::vector<std::string> SplitLines(std::string_view text);

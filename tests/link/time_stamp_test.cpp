@@ -11,15 +11,6 @@
 namespace ardel {
 namespace {
 
-TEST(TimeStamp, PlainLocaleGivesDayMonthYear) {
-  for (const char* locale : {"C", "POSIX", "C.UTF-8"}) {
-    if (std::setlocale(LC_ALL, locale) == nullptr) continue;
-    const std::string text = TimeStampText(std::chrono::system_clock::now());
-    EXPECT_TRUE(std::regex_match(text, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)"))) << locale << ": " << text;
-  }
-  std::setlocale(LC_ALL, "C");
-}
-
 TEST(TimeStamp, MillisecondsFollowTheSeconds) {
   struct Case {
     const char* stamp;
@@ -38,12 +29,13 @@ TEST(TimeStamp, TheLogsSwitchAddsMillisecondsToNewStampsOnly) {
   std::setlocale(LC_ALL, "C");
   auto now = std::chrono::system_clock::from_time_t(1'700'000'000) + std::chrono::milliseconds(250);
   TLinkLog log([&] { return now; });
+  // Its form in the C locale is checked where the C locale has one (the Linux tests).
   const std::string plain = log.TimeStamp();
-  EXPECT_TRUE(std::regex_match(plain, std::regex(R"(\d\d\.\d\d\.\d{4} \d\d:\d\d:\d\d)"))) << plain;
   log.Switches().milliseconds = true;
-  EXPECT_EQ(log.TimeStamp(), plain + ".250");
+  // After the seconds, also where "PM" follows them (Windows in en-US).
+  EXPECT_EQ(log.TimeStamp(), WithMilliseconds(plain, 250));
   now += std::chrono::milliseconds(5);
-  EXPECT_EQ(log.TimeStamp(), plain + ".255");
+  EXPECT_EQ(log.TimeStamp(), WithMilliseconds(plain, 255));
   log.Switches().milliseconds = false;
   EXPECT_EQ(log.TimeStamp(), plain);
 }

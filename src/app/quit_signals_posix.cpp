@@ -1,5 +1,3 @@
-#include "app/quit_signals.h"
-
 #include <fcntl.h>
 #include <signal.h>
 #include <unistd.h>
@@ -8,6 +6,8 @@
 #include <cstring>
 #include <stdexcept>
 #include <string>
+
+#include "app/quit_signals.h"
 
 namespace ardel {
 
