@@ -2,7 +2,6 @@
 #include "util/text_encoding.h"
 
 #include "serial/device_lock.h"
-#include "serial/net_port.h"
 
 #include <fcntl.h>
 #include <grp.h>
@@ -32,11 +31,6 @@ namespace ardel {
 
 namespace {
 
-std::string Upper(std::string text) {
-  for (char& c : text) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return text;
-}
-
 bool IsSerialLine(const std::string& device) {
   struct stat st {};
   return ::stat(device.c_str(), &st) == 0 && S_ISCHR(st.st_mode);
@@ -65,24 +59,9 @@ speed_t SpeedOf(std::uint32_t baud) {
 
 }  // namespace
 
-std::optional<std::string> ResolvePortDevice(const std::string& portName, const TPortMap& map) {
-  if (!portName.empty() && portName.front() == '/') return portName;
-  if (IsNetworkPort(portName)) return portName;
-  const std::string key = Upper(portName);
-  for (const auto& [name, device] : map) {
-    // An entry without a device says so; it never falls back to a guess.
-    if (Upper(name) == key) return device;
-  }
-  if (key.size() > 3 && key.compare(0, 3, "COM") == 0 && key.size() <= 6) {
-    unsigned number = 0;
-    for (std::size_t i = 3; i < key.size(); ++i) {
-      if (!std::isdigit(static_cast<unsigned char>(key[i]))) return std::nullopt;
-      number = number * 10 + static_cast<unsigned>(key[i] - '0');
-    }
-    if (number >= 1) return "/dev/ttyS" + std::to_string(number - 1);
-  }
-  return std::nullopt;
-}
+bool IsDevicePath(const std::string& name) { return !name.empty() && name.front() == '/'; }
+
+std::string DefaultPortDevice(unsigned number) { return "/dev/ttyS" + std::to_string(number - 1); }
 
 TPortFault OpenFault(const std::string& device, int error) {
   TPortFault fault;
@@ -196,14 +175,6 @@ int OpenPortDevice(const std::string& device, TPortFault& fault, std::string* lo
   }
   if (lockFile != nullptr) *lockFile = taken;
   return fd;
-}
-
-bool PortWantsRs485(const std::string& portName, const TPortMap& map) {
-  const std::string key = Upper(portName) + ".RS485";
-  for (const auto& [name, value] : map) {
-    if (Upper(name) == key) return value == "1" || Upper(value) == "TRUE" || Upper(value) == "YES";
-  }
-  return false;
 }
 
 bool EnableRs485(int fd, const std::string& device, std::string& errorText) {
