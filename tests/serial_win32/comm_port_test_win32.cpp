@@ -214,6 +214,42 @@ TEST(CommPort, WaitIsArmedAgainAfterTheDriverEndsIt) {
   transport.Close();
 }
 
+// A network port over Winsock: ARDEL_WINE_ECHO_URL names an echo server of the Linux
+// side, ARDEL_WINE_CLOSED_URL a port where nothing listens.
+TEST(NetworkPort, BytesGoOutAndComeBackAndARefusalIsALoss) {
+  if (Env("ARDEL_WINE_ECHO_URL").empty()) GTEST_SKIP() << "no echo server named by the Linux side";
+  TLoop loop;
+  {
+    TComPort port;
+    port.Port = Env("ARDEL_WINE_ECHO_URL");
+    port.ReceiveMode = rmRAW;
+    port.SetWakeMainThread(loop.Wake());
+    std::string received;
+    port.ReceiveCallBack = [&](const std::string& data) { received += data; };
+    bool connected = false;
+    port.OnConnected = [&](TComPort&) { connected = true; };
+    port.OpenPort();
+    ASSERT_TRUE(loop.RunUntil([&] { return connected; }, 10s));
+    std::string sent;
+    for (int i = 0; i < 256; ++i) sent.push_back(static_cast<char>(i));
+    port.SendString(sent);
+    EXPECT_TRUE(loop.RunUntil([&] { return received.size() >= sent.size(); }, 10s)) << received.size();
+    EXPECT_EQ(received, sent);
+    port.ClosePort();
+  }
+  {
+    TComPort port;
+    port.Port = Env("ARDEL_WINE_CLOSED_URL");
+    port.SetWakeMainThread(loop.Wake());
+    bool lost = false;
+    port.OnDeviceLost = [&](TComPort&, const std::string&) { lost = true; };
+    port.OpenPort();
+    EXPECT_TRUE(loop.RunUntil([&] { return lost; }, 15s));
+    EXPECT_EQ(port.LostFault().kind, ekREFUSED) << port.LostFault().text;
+    EXPECT_NE(port.LostFault().text.find("cannot connect to 127.0.0.1:"), std::string::npos) << port.LostFault().text;
+  }
+}
+
 // Ends the Linux side's pseudo-terminal: run last.
 TEST(CommPortGone, DeviceThatGoesAwayIsLost) {
   NEED_WINE_PORT();

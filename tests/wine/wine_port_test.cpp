@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
 #include <poll.h>
 #include <pty.h>
 #include <sys/file.h>
@@ -157,6 +160,9 @@ class TEchoLine {
     char name[256];
     if (::openpty(&master_, &slave_, name, nullptr, nullptr) != 0) throw std::runtime_error("openpty failed");
     path_ = name;
+    // Wine must not inherit the far end: a hang-up is the far end's last close.
+    ::fcntl(master_, F_SETFD, FD_CLOEXEC);
+    ::fcntl(slave_, F_SETFD, FD_CLOEXEC);
     termios tio{};
     ::tcgetattr(slave_, &tio);
     ::cfmakeraw(&tio);
@@ -203,6 +209,73 @@ class TEchoLine {
   std::atomic<bool> hungUp_{false};
 };
 
+// A TCP echo on the loopback, one client at a time.
+class TEchoServer {
+ public:
+  TEchoServer() {
+    listener_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t length = sizeof address;
+    if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 || ::listen(listener_, 4) != 0 ||
+        ::getsockname(listener_, reinterpret_cast<sockaddr*>(&address), &length) != 0)
+      throw std::runtime_error("cannot listen");
+    port_ = ntohs(address.sin_port);
+    thread_ = std::thread([this] { Serve(); });
+  }
+  ~TEchoServer() {
+    stop_ = true;
+    thread_.join();
+    ::close(listener_);
+  }
+  std::string Url() const { return "socket://127.0.0.1:" + std::to_string(port_); }
+
+ private:
+  void Serve() {
+    int client = -1;
+    while (!stop_) {
+      pollfd fds[2] = {{listener_, POLLIN, 0}, {client, POLLIN, 0}};
+      if (::poll(fds, client >= 0 ? 2 : 1, 50) <= 0) continue;
+      if (fds[0].revents & POLLIN) {
+        if (client >= 0) ::close(client);
+        client = ::accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+        continue;
+      }
+      char buffer[512];
+      const ssize_t n = ::read(client, buffer, sizeof buffer);
+      if (n <= 0) {
+        ::close(client);
+        client = -1;
+        continue;
+      }
+      for (ssize_t at = 0; at < n;) {
+        const ssize_t w = ::write(client, buffer + at, static_cast<std::size_t>(n - at));
+        if (w <= 0) break;
+        at += w;
+      }
+    }
+    if (client >= 0) ::close(client);
+  }
+  int listener_ = -1;
+  int port_ = 0;
+  std::thread thread_;
+  std::atomic<bool> stop_{false};
+};
+
+// A loopback port where nothing listens: taken and let go again.
+std::string ClosedUrl() {
+  const int s = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  socklen_t length = sizeof address;
+  ::bind(s, reinterpret_cast<sockaddr*>(&address), sizeof address);
+  ::getsockname(s, reinterpret_cast<sockaddr*>(&address), &length);
+  ::close(s);
+  return "socket://127.0.0.1:" + std::to_string(ntohs(address.sin_port));
+}
+
 #define NEED_WINDOWS_PROGRAM(path)                                                              \
   if (!fs::exists(kWine)) GTEST_SKIP() << "no Wine";                                         \
   if (!fs::exists(path)) GTEST_SKIP() << path << " is not built: run ./scripts/build-windows"; \
@@ -216,8 +289,10 @@ TEST(WinePort, PortLayerTestsPassWithAndWithoutModemLines) {
     {
       TEchoLine line;
       MapPort(7, line.Path());
-      TWineProcess wine(modemLines, {"ARDEL_WINE_PORT=COM7"});
-      EXPECT_EQ(wine.Run(program, {"--gtest_filter=CommNames.*:CommPort.*"}), 0) << wine.Output();
+      TEchoServer server;
+      TWineProcess wine(modemLines, {"ARDEL_WINE_PORT=COM7", "ARDEL_WINE_ECHO_URL=" + server.Url(),
+                                     "ARDEL_WINE_CLOSED_URL=" + ClosedUrl()});
+      EXPECT_EQ(wine.Run(program, {"--gtest_filter=CommNames.*:CommPort.*:NetworkPort.*"}), 0) << wine.Output();
     }
     {
       // Another program holds the port while the test opens it.
