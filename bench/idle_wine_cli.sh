@@ -1,24 +1,27 @@
 #!/usr/bin/env bash
-# The CPU time of an idle ardel-cli.exe on COM1 under Wine, against a Windows program
-# that only sleeps for as long, as a ratio. COM1 is a pseudo-terminal of ardel-bus with
-# stations that never speak first; Wine's server is counted too, as it polls the port
-# for the program. Run with and without the library that answers the modem ioctls on
+# The CPU time of an idle COM1 under Wine, against a Windows program that only sleeps
+# for as long, as a ratio: ardel-cli.exe on COM1 where the Windows build has it, and
+# the port layer alone (an open TComPort that nothing is sent to, from the port
+# layer's test program). COM1 is a pseudo-terminal of ardel-bus with stations that
+# never speak first. Wine's server is counted too, as it polls the port for the
+# program. Each runs with and without the library that answers the modem ioctls on
 # pseudo-terminals (without it, Wine ends every event wait at once).
 #   bench/idle_wine_cli.sh [seconds, default 20] [Linux build, default build]
 #                          [Windows build, default build-windows]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 seconds=${1:-20}
-build=${2:-$root/build}
-windows=${3:-$root/build-windows}
+build=$(realpath "${2:-$root/build}")
+windows=$(realpath -m "${3:-$root/build-windows}")
 wine=/usr/lib/wine/wine64
 wineserver=/usr/lib/wine/wineserver
 cli="$windows/src/cli/ardel-cli.exe"
+portTest="$windows/test_serial_win32.exe"
 shim="$build/libwine_modem_ioctl.so"
-[ -f "$cli" ] || { echo "no $cli: run ./scripts/build-windows" >&2; exit 1; }
+[ -f "$cli" ] || [ -f "$portTest" ] || { echo "nothing built in $windows: run ./scripts/build-windows" >&2; exit 1; }
 cmake --build "$build" --target ardel-bus wine_modem_ioctl test_wine >/dev/null
-# The tests' prefix has COM1 to COM8 mapped to links beside it.
-"$build/test_wine" --gtest_filter=WinePort.NoTestMatchesThis >/dev/null
+# The tests' prefix has COM1 to COM8 mapped to links beside it; making it is the tests'.
+ARDEL_WINDOWS_BUILD_DIR="$windows" "$build/test_wine" --gtest_filter='WinePort.*' >/dev/null || true
 export WINEPREFIX="$build/wine-ports-prefix" WINEDEBUG=-all
 ports="$WINEPREFIX-ports"
 
@@ -26,8 +29,8 @@ work=$(mktemp -d /tmp/ardel-idle-XXXXXX)
 server=
 bus=
 cleanup() {
-  [ -n "$bus" ] && kill "$bus" 2>/dev/null && wait "$bus" 2>/dev/null
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  if [ -n "$bus" ]; then kill "$bus" 2>/dev/null || true; wait "$bus" 2>/dev/null || true; fi
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -50,17 +53,25 @@ hz=$(getconf CLK_TCK)
 
 # Prints the CPU seconds of the program and of the server while it ran.
 measure() {
-  local before after
+  local before after times
   before=$(ticks "$server")
   /usr/bin/time -o "$work/time" -f "%U %S" "$@" >/dev/null 2>&1 || true
-  local times
   times=$(tail -1 "$work/time")
   after=$(ticks "$server")
-  awk -v t="$times" -v b="$before" -v a="$after" -v hz="$hz" 'BEGIN { split(t, x, " "); printf "%.3f %.3f\n", x[1] + x[2], (a - b) / hz }'
+  awk -v t="$times" -v b="$before" -v a="$after" -v hz="$hz" \
+    'BEGIN { split(t, x, " "); printf "%.3f %.3f\n", x[1] + x[2], (a - b) / hz }'
+}
+
+report() {
+  awk -v what="$1" -v s="$seconds" -v sp="$2" -v ss="$3" -v cp="$4" -v cs="$5" 'BEGIN {
+    sleep = sp + ss; idle = cp + cs
+    printf "%s, %d s: sleeping program %.3f s CPU (server %.3f), idle port %.3f s CPU (server %.3f), ratio %.2f\n",
+      what, s, sleep, ss, idle, cs, (sleep > 0 ? idle / sleep : 0)
+  }'
 }
 
 for preload in with without; do
-  [ -n "$server" ] && kill "$server" && wait "$server" 2>/dev/null || true
+  if [ -n "$server" ]; then kill "$server" 2>/dev/null || true; wait "$server" 2>/dev/null || true; fi
   "$wineserver" -k 2>/dev/null || true
   if [ "$preload" = with ]; then export LD_PRELOAD="$shim"; else unset LD_PRELOAD; fi
   "$wineserver" -f -p &
@@ -69,11 +80,14 @@ for preload in with without; do
   # Wine's services start with the first program; they are not what is measured.
   "$wine" "$work/sleeper.exe" 1
   read -r sleepProgram sleepServer < <(measure "$wine" "$work/sleeper.exe" "$seconds")
-  read -r cliProgram cliServer < <(measure "$wine" "$cli" --dir "Z:${work//\//\\}\\dir\\" --port COM1 --timeout "$seconds")
-  awk -v p="$preload" -v s="$seconds" -v sp="$sleepProgram" -v ss="$sleepServer" -v cp="$cliProgram" -v cs="$cliServer" 'BEGIN {
-    sleep = sp + ss; cli = cp + cs
-    printf "%s the modem ioctls, %d s idle: sleeping program %.3f s CPU (server %.3f), ardel-cli.exe %.3f s CPU (server %.3f), ratio %.2f\n",
-      p, s, sleep, ss, cli, cs, (sleep > 0 ? cli / sleep : 0)
-  }'
+  if [ -f "$portTest" ]; then
+    read -r portProgram portServer < <(ARDEL_WINE_PORT=COM1 ARDEL_IDLE_SECONDS="$seconds" measure "$wine" "$portTest" \
+      --gtest_filter=CommPortIdle.* --gtest_also_run_disabled_tests)
+    report "the port layer $preload the modem ioctls" "$sleepProgram" "$sleepServer" "$portProgram" "$portServer"
+  fi
+  if [ -f "$cli" ]; then
+    read -r cliProgram cliServer < <(measure "$wine" "$cli" --dir "Z:${work//\//\\}\\dir\\" --port COM1 --timeout "$seconds")
+    report "ardel-cli.exe $preload the modem ioctls" "$sleepProgram" "$sleepServer" "$cliProgram" "$cliServer"
+  fi
 done
 "$wineserver" -k 2>/dev/null || true

@@ -62,6 +62,20 @@ class TLoop {
     }
     return true;
   }
+  // Runs posted work until the time is up, waking for nothing else.
+  void RunFor(std::chrono::milliseconds span) {
+    const auto end = std::chrono::steady_clock::now() + span;
+    for (;;) {
+      std::function<void()> run;
+      {
+        std::unique_lock lock(mutex_);
+        if (!changed_.wait_until(lock, end, [&] { return !posted_.empty(); })) return;
+        run = std::move(posted_.front());
+        posted_.pop_front();
+      }
+      run();
+    }
+  }
 
  private:
   std::mutex mutex_;
@@ -248,6 +262,22 @@ TEST(NetworkPort, BytesGoOutAndComeBackAndARefusalIsALoss) {
     EXPECT_EQ(port.LostFault().kind, ekREFUSED) << port.LostFault().text;
     EXPECT_NE(port.LostFault().text.find("cannot connect to 127.0.0.1:"), std::string::npos) << port.LostFault().text;
   }
+}
+
+// Run by bench/idle_wine_cli.sh: an open port that nothing is sent to, for
+// ARDEL_IDLE_SECONDS, to measure what waiting costs.
+TEST(CommPortIdle, DISABLED_StaysOpen) {
+  NEED_WINE_PORT();
+  TLoop loop;
+  TComPort port;
+  port.Port = WinePort();
+  port.ReceiveMode = rmRAW;
+  port.SetWakeMainThread(loop.Wake());
+  port.ReceiveCallBack = [](const std::string&) {};
+  port.OpenPort();
+  const int seconds = std::atoi(Env("ARDEL_IDLE_SECONDS").c_str());
+  loop.RunFor(std::chrono::seconds(seconds > 0 ? seconds : 10));
+  port.ClosePort();
 }
 
 // Ends the Linux side's pseudo-terminal: run last.
