@@ -50,15 +50,19 @@ class TCommTransport : public ITransport {
   // Whether the wait runs on input and line errors alone, the driver having refused the
   // modem lines' events.
   bool WaitsWithoutModemLines() const { return narrowed_; }
+  // Whether the driver ended so many waits at once that the port is looked at instead.
+  bool LooksInsteadOfWaiting() const { return looking_; }
 
  private:
   enum class TArm { kPending, kDone, kFailed };
   TArm Arm();
   // The events a completed wait reported.
   TPortEvents Reported(DWORD mask) const;
-  // After a wait that ended without events: whatever input waits now, or the failure
-  // of a port that is gone; pauses first where the driver ends waits at once.
-  TPortEvents LookAtInput(bool pause, bool wantWrite);
+  // Whatever input waits now, or the failure of a port that is gone; pauses first for
+  // pauseMs, or until woken.
+  TPortEvents LookAtInput(DWORD pauseMs, bool wantWrite);
+  // After a wait that the driver ended without events, quick or not.
+  TPortEvents AfterAbort(bool quick, bool wantWrite);
   bool WriteDone() const;
 
   std::string portName_;
@@ -75,6 +79,9 @@ class TCommTransport : public ITransport {
   bool narrowed_ = false;
   ULONGLONG armedAt_ = 0;
   unsigned abortedWaits_ = 0;
+  unsigned quickAborts_ = 0;
+  // The driver cannot wait for the port: it is looked at instead.
+  bool looking_ = false;
   // Main thread: reads and writes, the error word and the count of the last look.
   OVERLAPPED readRequest_{};
   OVERLAPPED writeRequest_{};

@@ -21,6 +21,11 @@ constexpr DWORD kLookMs = 500;
 // A wait that the driver ends within this time without an event is followed by a pause
 // of the same length: an idle port must not turn into a loop of aborted waits.
 constexpr ULONGLONG kQuickAbortMs = 10;
+// A driver that ends this many waits in a row at once cannot wait for the port at all
+// (Wine on a pseudo-terminal without modem lines): each wait costs it a thread of its
+// own, so the port is then looked at this often instead, and no wait is armed.
+constexpr unsigned kQuickAbortsBeforeLooking = 3;
+constexpr DWORD kLookingMs = 20;
 // A read is only asked for bytes already queued; this bounds it on a driver that would
 // still wait.
 constexpr DWORD kReadMs = 1000;
@@ -209,10 +214,10 @@ TPortEvents TCommTransport::Reported(DWORD mask) const {
 
 bool TCommTransport::WriteDone() const { return ::WaitForSingleObject(writeRequest_.hEvent, 0) == WAIT_OBJECT_0; }
 
-TPortEvents TCommTransport::LookAtInput(bool pause, bool wantWrite) {
-  if (pause) {
+TPortEvents TCommTransport::LookAtInput(DWORD pauseMs, bool wantWrite) {
+  if (pauseMs > 0) {
     HANDLE handles[2] = {wake_, writeRequest_.hEvent};
-    const DWORD woken = ::WaitForMultipleObjects(wantWrite ? 2 : 1, handles, FALSE, static_cast<DWORD>(kQuickAbortMs));
+    const DWORD woken = ::WaitForMultipleObjects(wantWrite ? 2 : 1, handles, FALSE, pauseMs);
     if (woken == WAIT_OBJECT_0) ::ResetEvent(wake_);
   }
   TPortEvents events;
@@ -228,7 +233,20 @@ TPortEvents TCommTransport::LookAtInput(bool pause, bool wantWrite) {
   return events;
 }
 
+TPortEvents TCommTransport::AfterAbort(bool quick, bool wantWrite) {
+  ++abortedWaits_;
+  quickAborts_ = quick ? quickAborts_ + 1 : 0;
+  if (quickAborts_ >= kQuickAbortsBeforeLooking) looking_ = true;
+  TPortEvents events = LookAtInput(quick ? static_cast<DWORD>(kQuickAbortMs) : 0, wantWrite);
+  if (events.readable) quickAborts_ = 0;
+  return events;
+}
+
 TPortEvents TCommTransport::Wait(bool wantWrite, int timeoutMs) {
+  if (looking_) {
+    const DWORD limit = timeoutMs < 0 ? kLookingMs : std::min<DWORD>(static_cast<DWORD>(timeoutMs), kLookingMs);
+    return LookAtInput(std::max<DWORD>(limit, 1), wantWrite);
+  }
   if (!armed_) {
     switch (Arm()) {
       case TArm::kDone: {
@@ -238,8 +256,7 @@ TPortEvents TCommTransport::Wait(bool wantWrite, int timeoutMs) {
       }
       case TArm::kFailed:
         // Nothing to wait on but the wake-up: the port is looked at after a pause.
-        ++abortedWaits_;
-        return LookAtInput(true, wantWrite);
+        return AfterAbort(true, wantWrite);
       case TArm::kPending:
         break;
     }
@@ -257,6 +274,7 @@ TPortEvents TCommTransport::Wait(bool wantWrite, int timeoutMs) {
     armed_ = false;
     DWORD transferred = 0;
     if (::GetOverlappedResult(handle_, &waitRequest_, &transferred, FALSE)) {
+      quickAborts_ = 0;
       events = Reported(eventMask_);
       events.writable = wantWrite && WriteDone();
       return events;
@@ -264,10 +282,8 @@ TPortEvents TCommTransport::Wait(bool wantWrite, int timeoutMs) {
     const DWORD error = ::GetLastError();
     // Ended by the driver, not by us: armed again at the next call, after whatever
     // input waits now has been handed over.
-    if (error == ERROR_OPERATION_ABORTED || error == ERROR_NOT_SUPPORTED) {
-      ++abortedWaits_;
-      return LookAtInput(::GetTickCount64() - armedAt_ < kQuickAbortMs, wantWrite);
-    }
+    if (error == ERROR_OPERATION_ABORTED || error == ERROR_NOT_SUPPORTED)
+      return AfterAbort(::GetTickCount64() - armedAt_ < kQuickAbortMs, wantWrite);
     events.failure = AsFailure(error);
     return events;
   }
@@ -275,7 +291,7 @@ TPortEvents TCommTransport::Wait(bool wantWrite, int timeoutMs) {
     events.writable = true;
     return events;
   }
-  if (woken == WAIT_TIMEOUT) return LookAtInput(false, wantWrite);
+  if (woken == WAIT_TIMEOUT) return LookAtInput(0, wantWrite);
   events.failure = AsFailure(::GetLastError());
   return events;
 }
