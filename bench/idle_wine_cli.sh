@@ -41,6 +41,25 @@ cat > "$work/sleeper.cpp" <<'CPP'
 int main(int argc, char** argv) { ::Sleep(static_cast<DWORD>(std::atoi(argc > 1 ? argv[1] : "1") * 1000)); }
 CPP
 x86_64-w64-mingw32-g++-posix -O2 -static -o "$work/sleeper.exe" "$work/sleeper.cpp"
+# Wine's own polling: a program that only waits for one event of COM1, as any program on
+# a serial port does.
+cat > "$work/waiter.cpp" <<'CPP'
+#include <windows.h>
+#include <cstdlib>
+int main(int argc, char** argv) {
+  HANDLE port = ::CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
+  if (port == INVALID_HANDLE_VALUE) return 1;
+  ::SetCommMask(port, EV_RXCHAR | EV_ERR);
+  OVERLAPPED request{};
+  request.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
+  DWORD mask = 0;
+  ::WaitCommEvent(port, &mask, &request);
+  ::WaitForSingleObject(request.hEvent, static_cast<DWORD>(std::atoi(argc > 1 ? argv[1] : "1") * 1000));
+  ::SetCommMask(port, 0);
+  ::CloseHandle(port);
+}
+CPP
+x86_64-w64-mingw32-g++-posix -O2 -static -o "$work/waiter.exe" "$work/waiter.cpp"
 
 "$build/tools/ardel-bus/ardel-bus" --stations 1 --quiet > "$work/bus.out" &
 bus=$!
@@ -63,10 +82,10 @@ measure() {
 }
 
 report() {
-  awk -v what="$1" -v s="$seconds" -v sp="$2" -v ss="$3" -v cp="$4" -v cs="$5" 'BEGIN {
-    sleep = sp + ss; idle = cp + cs
-    printf "%s, %d s: sleeping program %.3f s CPU (server %.3f), idle port %.3f s CPU (server %.3f), ratio %.2f\n",
-      what, s, sleep, ss, idle, cs, (sleep > 0 ? idle / sleep : 0)
+  awk -v what="$1" -v s="$seconds" -v sp="$2" -v ss="$3" -v cp="$4" -v cs="$5" -v wp="$waitProgram" -v ws="$waitServer" 'BEGIN {
+    sleep = sp + ss; idle = cp + cs; wait = wp + ws
+    printf "%s, %d s: %.3f s CPU (server %.3f); sleeping program %.3f s, ratio %.2f; program waiting for one event %.3f s, ratio %.2f\n",
+      what, s, idle, cs, sleep, (sleep > 0 ? idle / sleep : 0), wait, (wait > 0 ? idle / wait : 0)
   }'
 }
 
@@ -80,6 +99,7 @@ for preload in with without; do
   # Wine's services start with the first program; they are not what is measured.
   "$wine" "$work/sleeper.exe" 1
   read -r sleepProgram sleepServer < <(measure "$wine" "$work/sleeper.exe" "$seconds")
+  read -r waitProgram waitServer < <(measure "$wine" "$work/waiter.exe" "$seconds")
   if [ -f "$portTest" ]; then
     read -r portProgram portServer < <(ARDEL_WINE_PORT=COM1 ARDEL_IDLE_SECONDS="$seconds" measure "$wine" "$portTest" \
       --gtest_filter=CommPortIdle.* --gtest_also_run_disabled_tests)
