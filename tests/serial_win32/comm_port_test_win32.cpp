@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -15,9 +16,11 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "serial/com_port.h"
 #include "serial/comm_transport.h"
+#include "serial/device_list.h"
 #include "serial/win32_error.h"
 
 namespace ardel {
@@ -134,6 +137,22 @@ TEST(CommPort, MissingPortSaysSoInTheSystemsWords) {
     }
     EXPECT_FALSE(port.IsOpen());
   }
+}
+
+// The ports the system announces, as the tab "Setup" lists them: the mapped port is
+// among them, and COM2 comes before COM10.
+TEST(CommPort, DeviceListHasThePortsInNumberOrder) {
+  NEED_WINE_PORT();
+  const std::vector<TSerialDevice> devices = ListSerialDevices();
+  std::vector<int> numbers;
+  for (const TSerialDevice& device : devices) {
+    ASSERT_EQ(device.path.rfind("COM", 0), 0u) << device.path;
+    numbers.push_back(std::atoi(device.path.c_str() + 3));
+  }
+  EXPECT_NE(std::find_if(devices.begin(), devices.end(), [](const TSerialDevice& d) { return d.path == WinePort(); }),
+            devices.end());
+  EXPECT_TRUE(std::is_sorted(numbers.begin(), numbers.end()));
+  EXPECT_EQ(std::adjacent_find(numbers.begin(), numbers.end()), numbers.end()) << "a port listed twice";
 }
 
 // Run by the Linux side in a Wine process of its own, before PortHeldByAnotherProgramIsBusy.
