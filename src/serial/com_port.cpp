@@ -98,6 +98,7 @@ void TComPort::OpenPort(const std::string& name) {
   if (!thread->Valid())
     throw EComError("TCOMPORT : cannot open " + name + "\r" + thread->ErrorText(), thread->Fault());
   thread->SetLineSettings(Baud, DataBits, StopBits, Parity);
+  thread->SetQueueSizes(WinQSizeIn, WinQSizeOut);
   thread->OnReceive = [this](unsigned count) { ReceiveRoutine(count); };
   thread->OnStatus = [this](std::uint32_t mask, std::uint32_t status) {
     StatusRoutine(mask, status);

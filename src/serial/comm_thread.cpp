@@ -1,8 +1,5 @@
 #include "serial/comm_thread.h"
-#include "util/text_encoding.h"
-
-#include <sys/resource.h>
-#include <unistd.h>
+#include "serial/thread_priority.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -83,8 +80,7 @@ void TCommThread::WaitFor() {
 
 void TCommThread::Execute() {
   // Above normal where the system allows it; the port is served before the window.
-  ::setpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()),
-                ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid())) - 1);
+  RaiseOwnThreadPriority();
   TPortFault lost;
   if (!transport_->Connected()) {
     // An empty text when stopped, which ends the loop without a loss.
@@ -104,7 +100,7 @@ void TCommThread::Execute() {
     const TPortEvents events = transport_->Wait(wantWrite_.load(), watch ? kSampleMs : -1);
     if (stop_.load()) break;
     if (events.failure != 0) {
-      lost = Lost(SystemErrorText(events.failure));
+      lost = Lost(transport_->ErrorText(events.failure));
       break;
     }
     if (lost_.load(std::memory_order_acquire)) {
@@ -118,7 +114,7 @@ void TCommThread::Execute() {
     std::uint32_t mask = 0;
     if (events.readable) mask |= comm_events::kRxChar;
     if (events.writable) mask |= comm_events::kTxReady;
-    if (watch) mask |= SampleLines(armedStatus);
+    if (watch) mask |= SampleLines(armedStatus) | events.lineEvents;
 
     if (events.hangUp || events.error) {
       // Hand over what is still waiting once, then give up: a gone device never
@@ -196,7 +192,7 @@ void TCommThread::HandleEvent() {
   mask &= ~comm_events::kTxReady;
   int waiting = transport_->BytesWaiting();
   if (waiting < 0) {
-    if (errno == EIO) MarkLost(SystemErrorText(errno));
+    if (errno == EIO) MarkLost(transport_->ErrorText(errno));
     waiting = 0;
   }
   // A socket's buffer can hold megabytes: taken whole, it would keep the main thread
@@ -239,7 +235,7 @@ std::string TCommThread::Read(std::size_t count) {
   if (got == 0) {
     MarkLost(transport_->EndOfInputReason());
   } else if (errno != EAGAIN) {
-    MarkLost(SystemErrorText(errno));
+    MarkLost(transport_->ErrorText(errno));
   }
   return {};
 }
@@ -261,7 +257,7 @@ std::size_t TCommThread::Queue(std::string_view bytes) {
     if (written > 0) {
       bytes.remove_prefix(static_cast<std::size_t>(written));
     } else if (written < 0 && errno != EAGAIN && errno != EINTR) {
-      MarkLost(SystemErrorText(errno));
+      MarkLost(transport_->ErrorText(errno));
       return all.size();
     }
   }
@@ -286,7 +282,7 @@ void TCommThread::DrainOutput() {
     const ssize_t written = transport_->Write(out_.data() + outPos_, QueuedOutput());
     if (written < 0) {
       if (errno == EAGAIN || errno == EINTR) break;
-      MarkLost(SystemErrorText(errno));
+      MarkLost(transport_->ErrorText(errno));
       outPos_ = out_.size();
       break;
     }

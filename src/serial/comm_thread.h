@@ -36,6 +36,8 @@ class TCommThread : public std::enable_shared_from_this<TCommThread> {
 
   void SetLineSettings(std::uint32_t baud, std::uint8_t dataBits, TStopBit stopBits,
                        TParity parity);
+  // The driver's queue sizes, where it has them.
+  void SetQueueSizes(std::uint32_t input, std::uint32_t output) { transport_->SetQueueSizes(input, output); }
   // Watch modem lines and line errors (they need sampling, so only when someone listens).
   void SetWatchLines(bool watch) { watchLines_ = watch; }
 

@@ -1,9 +1,10 @@
 #pragma once
-// The POSIX port layer: port names, opening, line settings, modem lines and line-error
+// The port layer: port names, opening, line settings, modem lines and line-error
 // counters of a serial device. Everything else in serial/ goes through these calls.
+// The calls on a descriptor are the POSIX layer's; the Windows one keeps its handle
+// calls inside its transport.
 
 #include <sys/types.h>
-#include <termios.h>
 #include <time.h>
 
 #include <cstdint>
@@ -13,6 +14,8 @@
 
 #include "serial/device_lock.h"
 #include "serial/retry_policy.h"
+
+struct termios;
 
 namespace ardel {
 
@@ -42,11 +45,16 @@ constexpr std::uint32_t kRing = 0x0040;
 constexpr std::uint32_t kRlsd = 0x0080;
 }  // namespace modem_lines
 
-// The device behind a port name: a name that begins with "/" or is a network URL stands
-// for itself; otherwise the map decides (an empty entry gives an empty device: the port
-// has none), and "COM<n>" without an entry is /dev/ttyS<n-1>.
+// The device behind a port name: a device path or a network URL stands for itself;
+// otherwise the map decides (an empty entry gives an empty device: the port has none),
+// and "COM<n>" without an entry is the system's device of that number.
 // Returns nothing for a name that names no device.
 std::optional<std::string> ResolvePortDevice(const std::string& portName, const TPortMap& map);
+// A path of the system's devices: "/dev/..." on Linux, "\\.\..." on Windows.
+bool IsDevicePath(const std::string& name);
+// "COM<number>"'s device where the map has none: /dev/ttyS<number-1> on Linux, the
+// name itself on Windows.
+std::string DefaultPortDevice(unsigned number);
 
 // Why a port cannot be opened or went away, as words and as a kind that the layers
 // above read instead of the words.

@@ -13,6 +13,7 @@
 #include <string_view>
 
 #include "serial/port_device.h"
+#include "util/text_encoding.h"
 
 namespace ardel {
 
@@ -24,8 +25,11 @@ struct TPortEvents {
   bool error = false;
   // The handle is no longer valid.
   bool invalid = false;
-  // The wait itself failed: the errno.
+  // The wait itself failed: the error number, as ErrorText reads it.
   int failure = 0;
+  // Modem-line and line-error events (comm_events bits) where the driver reports them
+  // itself rather than through counters.
+  std::uint32_t lineEvents = 0;
 };
 
 class ITransport {
@@ -46,6 +50,11 @@ class ITransport {
   // Main thread, before the thread runs. Applies the line's format; a remote line
   // gets it through Greeting.
   virtual void SetLineSettings(const TLineSettings& settings) = 0;
+  // The driver's input and output queue sizes, where the driver has them.
+  virtual void SetQueueSizes(std::uint32_t input, std::uint32_t output) {
+    (void)input;
+    (void)output;
+  }
   // Bytes that go out before any data, such as the negotiation of a protocol.
   virtual std::string Greeting() { return {}; }
 
@@ -80,6 +89,9 @@ class ITransport {
   virtual std::optional<std::uint32_t> ModemStatus() { return std::nullopt; }
   virtual std::optional<TLineCounters> LineCounters() { return std::nullopt; }
 
+  // The words for an error number that a call of this transport left in errno, or
+  // that a wait reported as its failure.
+  virtual std::string ErrorText(int error) const { return SystemErrorText(error); }
   // The words for a hang-up or error that a wait reported, and for an end of input.
   virtual std::string HangUpReason(const TPortEvents& events) = 0;
   virtual std::string EndOfInputReason() const = 0;
