@@ -4,6 +4,7 @@
 #include <ctime>
 
 #include "link/telegram_fields.h"
+#include "util/file_io.h"
 #include "util/text_encoding.h"
 
 namespace ardel::cli {
@@ -113,20 +114,39 @@ std::string JsonString(std::string_view utf8) {
   return out;
 }
 
+namespace {
+
+// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
+long long DaysFromEpoch(long long year, unsigned month, unsigned day) {
+  year -= month <= 2;
+  const long long era = (year >= 0 ? year : year - 399) / 400;
+  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
+  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
+  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
+  return era * 146097 + static_cast<long long>(dayOfEra) - 719468;
+}
+
+}  // namespace
+
 std::string TimeWithMilliseconds(std::chrono::system_clock::time_point when) {
   using namespace std::chrono;
   const auto millis = duration_cast<milliseconds>(when.time_since_epoch()).count();
   std::time_t seconds = static_cast<std::time_t>(millis / 1000);
   long fraction = static_cast<long>(millis % 1000);
   if (fraction < 0) fraction += 1000, --seconds;
-  std::tm local{};
-  localtime_r(&seconds, &local);
+  const std::tm local = LocalTime(seconds);
   char date[32];
-  char zone[16];
   std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
-  std::strftime(zone, sizeof zone, "%z", &local);
+  // The offset from UTC as the local clock shows it; strftime's %z is a zone's name on
+  // Windows.
+  const long long localSeconds =
+      DaysFromEpoch(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1), static_cast<unsigned>(local.tm_mday)) * 86400 +
+      local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec;
+  const long long offsetMinutes = (localSeconds - static_cast<long long>(seconds)) / 60;
+  const long long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
   char text[64];
-  std::snprintf(text, sizeof text, "%s.%03ld%s", date, fraction, zone);
+  std::snprintf(text, sizeof text, "%s.%03ld%c%02lld%02lld", date, fraction, offsetMinutes < 0 ? '-' : '+',
+                absolute / 60, absolute % 60);
   return text;
 }
 

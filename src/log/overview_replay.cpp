@@ -1,15 +1,12 @@
 #include "log/overview_replay.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <memory>
 
 #include "link/telegram_fields.h"
+#include "util/file_io.h"
 #include "util/hex.h"
 
 namespace ardel {
@@ -187,23 +184,25 @@ void TOverviewReplay::Finish() { CommitPending(); }
 
 bool ReplayCaptureFile(const std::string& path, TBusOverview& overview, TReplayResult& result, std::string& error) {
   result = {};
-  // Without blocking: a FIFO or a device would wait in open() for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  const int fd = OpenToRead(path);
+  // Windows refuses to open a folder as a file, with "access denied".
+  if (fd < 0 && IsDirectory(path)) {
+    error = "cannot open " + path + ": not a file";
+    return false;
+  }
   if (fd < 0) {
     error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
   struct TCloser {
     int fd;
-    ~TCloser() { ::close(fd); }
+    ~TCloser() { CloseFile(fd); }
   } closer{fd};
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (!IsRegularFile(fd)) {
     error = "cannot open " + path + ": not a file";
     return false;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  ReadSequentially(fd);
 
   // Large reads; a line cut by a read moves to the front, and one longer than the
   // buffer is left out as unreadable.
@@ -212,16 +211,18 @@ bool ReplayCaptureFile(const std::string& path, TBusOverview& overview, TReplayR
   TOverviewReplay replay(overview);
   std::size_t kept = 0;
   bool skipping = false;  // inside a line too long to hold, up to its end
+  std::uint64_t offset = 0;
   for (;;) {
-    ssize_t n = 0;
+    std::int64_t n = 0;
     do {
-      n = ::read(fd, buffer.get() + kept, kBufferBytes - kept);
+      n = ReadAt(fd, buffer.get() + kept, kBufferBytes - kept, offset);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
       error = "cannot read " + path + ": " + std::strerror(errno);
       return false;
     }
     if (n == 0) break;
+    offset += static_cast<std::uint64_t>(n);
     const char* begin = buffer.get();
     const char* const end = buffer.get() + kept + static_cast<std::size_t>(n);
     for (;;) {

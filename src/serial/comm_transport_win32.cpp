@@ -4,7 +4,7 @@
 #include <cctype>
 #include <cerrno>
 
-#include "serial/win32_error.h"
+#include "util/win32_text.h"
 
 namespace ardel {
 

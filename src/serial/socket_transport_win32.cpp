@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "serial/rfc2217_line.h"
-#include "serial/win32_error.h"
+#include "util/win32_text.h"
 
 namespace ardel {
 

@@ -3,6 +3,7 @@
 
 #include "log/overview_replay.h"
 #include "log/log_store.h"
+#include "log/utc_zone.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -22,8 +23,7 @@ namespace fs = std::filesystem;
 class OverviewReplay : public ::testing::Test {
  protected:
   void SetUp() override {
-    ::setenv("TZ", "UTC", 1);
-    ::tzset();
+    UseUtcAsLocalTime();
   }
 };
 

@@ -2,6 +2,7 @@
 // where there is nothing to tell.
 
 #include "log/overview_report.h"
+#include "log/utc_zone.h"
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
@@ -31,8 +32,7 @@ std::string RowText(const std::string& json, const std::string& id) {
 }
 
 TEST(OverviewReport, JsonNamesAndValues) {
-  ::setenv("TZ", "UTC", 1);
-  ::tzset();
+  UseUtcAsLocalTime();
   TBusOverview overview(2);  // a third ID goes to "other"
   overview.SetBaud(9600);
   const std::uint32_t station = 0xFFFFFF80;
@@ -86,8 +86,7 @@ TEST(OverviewReport, JsonNamesAndValues) {
 // 9600 baud carry 960 bytes a second: 64 telegrams of 15 bytes each second for ten
 // seconds fill the line.
 TEST(OverviewReport, LoadIsTenBitsAByteAtTheBaud) {
-  ::setenv("TZ", "UTC", 1);
-  ::tzset();
+  UseUtcAsLocalTime();
   TBusOverview overview;
   overview.SetBaud(9600);
   for (int second = 0; second < 10; ++second) {

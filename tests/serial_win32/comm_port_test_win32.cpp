@@ -21,7 +21,7 @@
 #include "serial/com_port.h"
 #include "serial/comm_transport.h"
 #include "serial/device_list.h"
-#include "serial/win32_error.h"
+#include "util/win32_text.h"
 
 namespace ardel {
 namespace {
