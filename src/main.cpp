@@ -1,12 +1,9 @@
-#include <unistd.h>
-
 #include <QApplication>
 #include <QCoreApplication>
 #include <QFile>
 #include <QIcon>
 #include <QMessageBox>
 #include <chrono>
-#include <csignal>
 #include <clocale>
 #include <cstdio>
 #include <cstdlib>
@@ -24,6 +21,7 @@
 #include "ui/error_dialog.h"
 #include "ui/form1.h"
 #include "ui/qt_event_loop.h"
+#include "ui/window_process.h"
 #include "stations/station_file.h"
 #include "util/directory_lock.h"
 #include "util/text_encoding.h"
@@ -31,7 +29,7 @@
 
 namespace {
 
-std::vector<std::string> Arguments(int argc, char* argv[]) { return {argv + 1, argv + argc}; }
+std::vector<std::string> Arguments(int argc, char* argv[]) { return ardel::ui::WindowArguments(argc, argv); }
 
 // The answers that need no window.
 int Answer(const ardel::TCommandLine& line) {
@@ -48,11 +46,6 @@ int Answer(const ardel::TCommandLine& line) {
   }
 }
 
-std::string WorkingDirectory() {
-  std::vector<char> buffer(4096);
-  return ::getcwd(buffer.data(), buffer.size()) != nullptr ? std::string(buffer.data()) : std::string("/");
-}
-
 // The core's texts for people are UTF-8; the terminal has the locale's encoding.
 void PrintError(const std::string& text) {
   std::fprintf(stderr, "ardel: %s\n", ardel::Utf8ToLocale(text).c_str());
@@ -61,14 +54,11 @@ void PrintError(const std::string& text) {
 // The program directory of this run as --dir or the installation names it; empty: the
 // program file's own.
 std::string DirectoryOf(const ardel::TCommandLine& line) {
-  const char* home = std::getenv("HOME");
   if (!line.directory.empty()) {
-    return ardel::DirectoryFromArgument(line.directory, home != nullptr ? home : "", WorkingDirectory());
+    return ardel::DirectoryFromArgument(line.directory, ardel::ui::WindowHomeDirectory(),
+                                        ardel::ui::WindowWorkingDirectory());
   }
-  // Installed by the package: the files go where the desktop entry puts them.
-  const char* dataHome = std::getenv("XDG_DATA_HOME");
-  return ardel::UserDataDirectoryFor(ardel::ExtractFilePath(ardel::ProgramFileName()), home != nullptr ? home : "",
-                                     dataHome != nullptr ? dataHome : "");
+  return ardel::ui::DefaultProgramDirectory(ardel::ExtractFilePath(ardel::ProgramFileName()));
 }
 
 // The files of this run; nothing after a message when --dir cannot be made.
@@ -85,18 +75,19 @@ std::optional<ardel::TProgramFiles> FilesOf(const ardel::TCommandLine& line) {
   return ardel::ProgramFilesFor(ardel::ProgramFileName(), directory);
 }
 
-// Whether a dialog can reach anyone: Qt's offscreen and minimal platforms have no screen.
-bool HaveDisplay() {
+bool IsScreenlessPlatform(const std::string& name) {
+  return name.rfind("offscreen", 0) == 0 || name.rfind("minimal", 0) == 0;
+}
+
+// Whether a dialog can reach anyone: Qt's offscreen and minimal platforms have no screen,
+// whether the environment or "-platform" names them (Wine passes no QT_QPA_PLATFORM on).
+bool HaveDisplay(int argc, char* argv[]) {
+  for (int i = 1; i + 1 < argc; ++i) {
+    if (std::string(argv[i]) == "-platform") return !IsScreenlessPlatform(argv[i + 1]);
+  }
   const char* platform = std::getenv("QT_QPA_PLATFORM");
-  if (platform != nullptr && *platform != '\0') {
-    const std::string name = platform;
-    return name.rfind("offscreen", 0) != 0 && name.rfind("minimal", 0) != 0;
-  }
-  for (const char* variable : {"DISPLAY", "WAYLAND_DISPLAY"}) {
-    const char* value = std::getenv(variable);
-    if (value != nullptr && *value != '\0') return true;
-  }
-  return false;
+  if (platform != nullptr && *platform != '\0') return !IsScreenlessPlatform(platform);
+  return ardel::ui::SystemHasDisplay();
 }
 
 // How long a second start waits for the running window to answer.
@@ -123,7 +114,7 @@ std::optional<int> LockProgramDirectory(ardel::TDirectoryLock& lock, const ardel
   }
   const std::string text = lock.RefusalText();
   PrintError(text);
-  if (HaveDisplay()) {
+  if (HaveDisplay(argc, argv)) {
     std::unique_ptr<QApplication> app;
     if (QCoreApplication::instance() == nullptr) app = std::make_unique<QApplication>(argc, argv);
     QMessageBox::critical(nullptr, QStringLiteral("Ardel"), QString::fromUtf8(text.c_str()), QMessageBox::Ok);
@@ -179,8 +170,7 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("ardel"));
   QApplication::setDesktopFileName(QStringLiteral("ardel"));
   QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("ardel")));
-  // A file-size limit makes a write fail instead of ending the program.
-  std::signal(SIGXFSZ, SIG_IGN);
+  ardel::ui::PrepareWindowProcess();
   // The time stamps follow the user's locale.
   std::setlocale(LC_ALL, "");
 
