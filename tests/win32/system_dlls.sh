@@ -4,11 +4,8 @@
 # Usage: system_dlls.sh PROGRAM.exe...
 set -euo pipefail
 objdump="${OBJDUMP:-x86_64-w64-mingw32-objdump}"
-# Windows' own DLLs that the programs may import (lower case).
-allowed=" kernel32.dll user32.dll gdi32.dll advapi32.dll shell32.dll ole32.dll oleaut32.dll
-  ws2_32.dll msvcrt.dll ucrtbase.dll setupapi.dll cfgmgr32.dll ntdll.dll comdlg32.dll
-  winmm.dll version.dll uxtheme.dll dwmapi.dll imm32.dll shlwapi.dll netapi32.dll
-  userenv.dll wtsapi32.dll iphlpapi.dll secur32.dll crypt32.dll bcrypt.dll authz.dll mpr.dll"
+# Windows' own DLLs that the programs may import.
+allowed="$(grep -v '^#' "$(dirname "$0")/system_dlls.txt")"
 allowed=" $(echo $allowed) "
 status=0
 for program in "$@"; do
