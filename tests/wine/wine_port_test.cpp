@@ -425,3 +425,46 @@ TEST(WineCli, ASecondOnTheSameDirectoryIsRefused) {
 
 }  // namespace
 }  // namespace ardel
+
+namespace ardel {
+namespace {
+
+std::string WindowProgram() { return WindowsBuild() + "/ardel.exe"; }
+
+// All capture files of the run, one after the other.
+std::string CaptureText(const TProgramDirectory& files) {
+  std::string text;
+  std::error_code error;
+  if (!fs::is_directory(files.File("log"), error)) return text;
+  for (const fs::directory_entry& entry : fs::directory_iterator(files.File("log"), error)) {
+    if (entry.path().extension() == ".log") text += ReadWholeFile(entry.path().string());
+  }
+  return text;
+}
+
+// The window, offscreen under Wine on COM5 of the bus: it acknowledges each sender
+// telegram, and its capture file holds both the telegram and the acknowledgement.
+TEST(WineWindow, AcknowledgesTheBusSendersAndCapturesThem) {
+  NEED_WINDOWS_PROGRAM(WindowProgram());
+  TBusProcess bus;
+  bus.Start({"--stations", "1", "--senders", "0", "--sender-interval", "200"});
+  MapPort(5, bus.Path());
+  TProgramDirectory files;
+  WriteStations(files);
+  WriteFileAtomically(files.ConfigFile(), "[Link]\r\nComport=5\r\n[Log]\r\nCapture=1\r\n");
+  TWineProcess window(true);
+  window.Start(WindowProgram(), {"-platform", "offscreen", "--dir", WindowsPath(files.Path())});
+  auto waitFor = [](const std::function<bool()>& done, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(100ms);
+    return done();
+  };
+  ASSERT_TRUE(waitFor([&] { return bus.CountInOutput("<- AB AC") >= 3; }, 40s)) << bus.Output() << window.Output();
+  EXPECT_TRUE(waitFor([&] { return CountOf(CaptureText(files), "AB AC") >= 3; }, 20s))
+      << CaptureText(files) << "\nthe bus said: " << bus.Output();
+  const std::string capture = CaptureText(files);
+  EXPECT_GE(CountOf(capture, "6B 05"), 1u) << capture;
+}
+
+}  // namespace
+}  // namespace ardel
