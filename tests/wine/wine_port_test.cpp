@@ -442,8 +442,9 @@ std::string CaptureText(const TProgramDirectory& files) {
   return text;
 }
 
-// The window, offscreen under Wine on COM5 of the bus: it acknowledges each sender
-// telegram, and its capture file holds both the telegram and the acknowledgement.
+// The window, offscreen under Wine on the bus: it acknowledges each sender telegram, and
+// its capture file holds both the telegram and the acknowledgement. The window offers
+// COM1 to COM4, which other tests here map; its [Ports] leads COM4 to COM5.
 TEST(WineWindow, AcknowledgesTheBusSendersAndCapturesThem) {
   NEED_WINDOWS_PROGRAM(WindowProgram());
   TBusProcess bus;
@@ -451,7 +452,7 @@ TEST(WineWindow, AcknowledgesTheBusSendersAndCapturesThem) {
   MapPort(5, bus.Path());
   TProgramDirectory files;
   WriteStations(files);
-  WriteFileAtomically(files.ConfigFile(), "[Link]\r\nComport=5\r\n[Log]\r\nCapture=1\r\n");
+  WriteFileAtomically(files.ConfigFile(), "[Link]\r\nComport=4\r\n[Ports]\r\nCOM4=COM5\r\n[Log]\r\nCapture=1\r\n");
   TWineProcess window(true);
   window.Start(WindowProgram(), {"-platform", "offscreen", "--dir", WindowsPath(files.Path())});
   auto waitFor = [](const std::function<bool()>& done, std::chrono::seconds limit) {
