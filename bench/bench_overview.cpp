@@ -83,8 +83,8 @@ void BM_OverviewReceived(benchmark::State& state) {
   const auto at = std::chrono::system_clock::now();
   std::uint8_t id = 0;
   for (auto _ : state) {
-    TTelegramBody body{0x6B, 0x05, 0x30, 0, 0, 0, 0xFF, 0xFF, 0xFF, static_cast<std::uint8_t>(0x80 + (id++ & 63)), 0x30};
-    overview.Received(body, at);
+    const auto low = static_cast<std::uint8_t>(0x80 + (id++ & 63));
+    overview.Received(TTelegramBody{0x6B, 0x05, 0x30, 0, 0, 0, 0xFF, 0xFF, 0xFF, low, 0x30}, at);
   }
   benchmark::DoNotOptimize(overview.Totals().telegramsReceived);
 }

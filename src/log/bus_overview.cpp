@@ -78,8 +78,8 @@ TBusOverview::TIdStats& TBusOverview::Stats(std::uint32_t id, TOverviewTime at) 
       stats = &other_;
     }
   }
-  if (!stats->counts.firstSeen) stats->counts.firstSeen = at;
-  stats->counts.lastSeen = at;
+  if (stats->firstSeen == kNever) stats->firstSeen = at;
+  stats->lastSeen = at;
   return *stats;
 }
 
@@ -103,15 +103,15 @@ void TBusOverview::Received(const TTelegramBody& body, TOverviewTime at) {
   ++totals_.telegramsReceived;
   ++Second(at).telegramsReceived;
   TIdStats& stats = Stats(BodyId(body), at);
-  ++stats.counts.received;
-  stats.counts.lastReceived = at;
+  ++stats.received;
+  stats.lastReceived = at;
   Count(stats.kinds, stats.kindCount, static_cast<std::uint16_t>(body[0] << 8 | body[1]));
 }
 
 void TBusOverview::ChecksumError(const TTelegramBody& body, TOverviewTime at) {
   ++totals_.checksumErrors;
   ++Second(at).errors;
-  ++Stats(BodyId(body), at).counts.checksumErrorsUnsure;
+  ++Stats(BodyId(body), at).checksumErrorsUnsure;
 }
 
 void TBusOverview::ChecksumError(TOverviewTime at) {
@@ -126,7 +126,7 @@ void TBusOverview::Sent(const TTelegramBody& body, bool repetition, TOverviewTim
   ++second.telegramsSent;
   second.bytesSent += kWireSize;
   TIdStats& stats = Stats(BodyId(body), at);
-  ++(repetition ? stats.counts.repeats : stats.counts.sent);
+  ++(repetition ? stats.repeats : stats.sent);
   stats.lastSent = at;
 }
 
@@ -136,12 +136,12 @@ void TBusOverview::AckSent(std::uint32_t id, TOverviewTime at) {
   TSecond& second = Second(at);
   ++second.telegramsSent;
   second.bytesSent += kWireSize;
-  ++Stats(id, at).counts.acks;
+  ++Stats(id, at).acks;
 }
 
 void TBusOverview::Completed(std::uint32_t id, TOverviewTime at) {
   TIdStats& stats = Stats(id, at);
-  ++stats.counts.completed;
+  ++stats.completed;
   if (!stats.lastSent) return;  // answered before anything was sent: no time to tell
   const float ms = static_cast<float>(std::max(0.0, Milliseconds(*stats.lastSent, at)));
   stats.lastResponseMs = ms;
@@ -156,7 +156,7 @@ void TBusOverview::Completed(std::uint32_t id, TOverviewTime at) {
 void TBusOverview::TimedOut(std::uint32_t id, TOverviewTime at) {
   ++totals_.timeouts;
   ++Second(at).errors;
-  ++Stats(id, at).counts.timeouts;
+  ++Stats(id, at).timeouts;
 }
 
 void TBusOverview::TimedOut(TOverviewTime at) {
@@ -195,7 +195,17 @@ std::vector<TIdRow> TBusOverview::Rows(const TStationBases& bases) const {
   std::vector<TIdRow> rows;
   rows.reserve(ids_.size() + 1);
   auto fill = [](const TIdStats& s, TIdRow& row) {
-    static_cast<TIdCounts&>(row) = s.counts;
+    auto time = [](TOverviewTime at) { return at == kNever ? std::nullopt : std::optional<TOverviewTime>(at); };
+    row.received = s.received;
+    row.sent = s.sent;
+    row.repeats = s.repeats;
+    row.completed = s.completed;
+    row.timeouts = s.timeouts;
+    row.acks = s.acks;
+    row.checksumErrorsUnsure = s.checksumErrorsUnsure;
+    row.firstSeen = time(s.firstSeen);
+    row.lastSeen = time(s.lastSeen);
+    row.lastReceived = time(s.lastReceived);
     row.receivedByKind.assign(s.kinds.begin(), s.kinds.begin() + s.kindCount);
     std::stable_sort(row.receivedByKind.begin(), row.receivedByKind.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });

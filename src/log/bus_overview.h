@@ -136,12 +136,19 @@ class TBusOverview {
   static bool Alive(const TIdRow& row, TOverviewTime now);
 
  private:
-  struct TIdStats {
+  // What every received telegram touches lies in its first cache line; a time of
+  // kNever is none.
+  static constexpr TOverviewTime kNever = TOverviewTime::min();
+  struct alignas(64) TIdStats {
     std::uint32_t id = 0;
     std::uint8_t kindCount = 0;
+    std::uint64_t received = 0;
+    TOverviewTime firstSeen = kNever;
+    TOverviewTime lastSeen = kNever;
+    TOverviewTime lastReceived = kNever;
     // Header and org of received telegrams: few per ID, so kept in place.
     std::array<std::pair<std::uint16_t, std::uint64_t>, kKindsPerId> kinds{};
-    TIdCounts counts;  // its kinds are counted in kinds above
+    std::uint64_t sent = 0, repeats = 0, completed = 0, timeouts = 0, acks = 0, checksumErrorsUnsure = 0;
     std::vector<float> responseMs;  // a ring of the last ones
     std::size_t responseNext = 0;
     float lastResponseMs = 0;
