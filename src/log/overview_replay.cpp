@@ -1,9 +1,5 @@
 #include "log/overview_replay.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -11,6 +7,7 @@
 #include <memory>
 
 #include "link/telegram_fields.h"
+#include "util/file_io.h"
 #include "util/hex.h"
 
 namespace ardel {
@@ -205,23 +202,21 @@ void TOverviewReplay::Finish() { CommitPending(); }
 
 bool ReplayCaptureFile(const std::string& path, TBusOverview& overview, TReplayResult& result, std::string& error) {
   result = {};
-  // Without blocking: a FIFO or a device would wait in open() for a writer.
-  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  // Without blocking: a FIFO or a device would wait in the open for a writer.
+  const int fd = OpenToRead(path);
   if (fd < 0) {
     error = "cannot open " + path + ": " + std::strerror(errno);
     return false;
   }
   struct TCloser {
     int fd;
-    ~TCloser() { ::close(fd); }
+    ~TCloser() { CloseFile(fd); }
   } closer{fd};
-  struct stat info {};
-  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+  if (!IsRegularFile(fd)) {
     error = "cannot open " + path + ": not a file";
     return false;
   }
-  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
-  ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
+  ReadSequentially(fd);
 
   // Large reads; a line cut by a read moves to the front, and one longer than the
   // buffer is left out as unreadable.
@@ -229,17 +224,19 @@ bool ReplayCaptureFile(const std::string& path, TBusOverview& overview, TReplayR
   const std::unique_ptr<char[]> buffer(new char[kBufferBytes]);
   TOverviewReplay replay(overview);
   std::size_t kept = 0;
+  std::uint64_t offset = 0;
   bool skipping = false;  // inside a line too long to hold, up to its end
   for (;;) {
-    ssize_t n = 0;
+    std::int64_t n = 0;
     do {
-      n = ::read(fd, buffer.get() + kept, kBufferBytes - kept);
+      n = ReadAt(fd, buffer.get() + kept, kBufferBytes - kept, offset);
     } while (n < 0 && errno == EINTR);
     if (n < 0) {
       error = "cannot read " + path + ": " + std::strerror(errno);
       return false;
     }
     if (n == 0) break;
+    offset += static_cast<std::uint64_t>(n);
     const char* begin = buffer.get();
     const char* const end = buffer.get() + kept + static_cast<std::size_t>(n);
     for (;;) {
