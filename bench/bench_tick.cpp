@@ -29,7 +29,7 @@ void BM_TickRun(benchmark::State& state) {
     rules.SetText("; senders\r\nif   6B 05 3*\r\nthen say button pressed\r\nif   8B B4 * FFFFFF80 0?\r\n");
     TRuleEngine engine(rules, queues, log, messages);
     TQueueTick tick(queues, log, transmit, table, shown, information,
-                    {nullptr, [&](const std::string& t) { engine.RuleCheck(t); }});
+                    {nullptr, [&](const std::string& t) { engine.RuleCheck(t); }, nullptr, nullptr});
     for (int i = 0; i < commands; ++i) queues.EnqueueCommand("AB B4 00000000 FFFFFF80 00   read INFI");
     for (int i = 0; i < answers; ++i) {
       queues.EnqueueAnswer(i % 2 == 0 ? "8B B4 FF800001 FFFFFF80 03" : "6B 05 30000000 FFFFFF85 30");

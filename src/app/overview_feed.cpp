@@ -6,10 +6,13 @@
 namespace ardel {
 
 void TOverviewFeed::GoodTelegram(const TTelegramBody& body) {
-  const TOverviewTime now = clock_();
-  overview_.Received(body, now);
-  if (waiting_.size() == kWaitingMax) waiting_.pop_front();
-  waiting_.emplace_back(body, now);
+  overview_.Received(body, deliveredAt_);
+  waiting_[(waitingFirst_ + waitingCount_) % kWaitingMax] = {body, deliveredAt_};
+  if (waitingCount_ < kWaitingMax) {
+    ++waitingCount_;
+  } else {
+    waitingFirst_ = (waitingFirst_ + 1) % kWaitingMax;
+  }
 }
 
 void TOverviewFeed::TelegramSent(const TTelegramBody& body, TSendKind kind) {
@@ -23,10 +26,12 @@ void TOverviewFeed::TelegramSent(const TTelegramBody& body, TSendKind kind) {
 void TOverviewFeed::TelegramTaken(const std::string& telegramText) {
   takenAt_.reset();
   // Mostly the first; entries before it left the list another way.
-  for (auto entry = waiting_.begin(); entry != waiting_.end(); ++entry) {
-    if (FormatTelegramText(entry->first) == telegramText) {
-      takenAt_ = entry->second;
-      waiting_.erase(waiting_.begin(), entry + 1);
+  for (std::size_t i = 0; i < waitingCount_; ++i) {
+    const TWaiting& entry = waiting_[(waitingFirst_ + i) % kWaitingMax];
+    if (FormatTelegramText(entry.body) == telegramText) {
+      takenAt_ = entry.at;
+      waitingFirst_ = (waitingFirst_ + i + 1) % kWaitingMax;
+      waitingCount_ -= i + 1;
       return;
     }
   }

@@ -3,10 +3,11 @@
 // traffic, the queue tick's outcomes and the port's events, each at the program's clock.
 
 #include <cstddef>
-#include <deque>
+#include <array>
 #include <optional>
 #include <string>
 #include <utility>
+#include <cstdint>
 
 #include "app/queue_tick.h"
 #include "link/link_traffic.h"
@@ -20,9 +21,13 @@ class TOverviewFeed : public ILinkTraffic, public ICommandOutcomeObserver {
   // The overview outlives the feed.
   TOverviewFeed(TBusOverview& overview, TClock clock) : overview_(overview), clock_(std::move(clock)) {}
 
-  void BytesReceived(std::size_t count) override { overview_.BytesReceived(count, clock_()); }
+  // The telegrams of a delivery arrived with it: one reading of the clock serves them all.
+  void BytesReceived(std::size_t count) override {
+    deliveredAt_ = clock_();
+    overview_.BytesReceived(count, deliveredAt_);
+  }
   void GoodTelegram(const TTelegramBody& body) override;
-  void ChecksumError(const TTelegramBody& framed) override { overview_.ChecksumError(framed, clock_()); }
+  void ChecksumError(const TTelegramBody& framed) override { overview_.ChecksumError(framed, deliveredAt_); }
   void TelegramSent(const TTelegramBody& body, TSendKind kind) override;
 
   // The tick takes a received telegram's text from the answer list; an answer that
@@ -34,14 +39,21 @@ class TOverviewFeed : public ILinkTraffic, public ICommandOutcomeObserver {
   void PortLost() { overview_.PortLost(clock_()); }
 
   // Received telegrams the tick has not taken yet, at most this many remembered.
-  static constexpr std::size_t kWaitingMax = 4096;
+  static constexpr std::size_t kWaitingMax = 1024;
 
  private:
   TBusOverview& overview_;
   TClock clock_;
+  TOverviewTime deliveredAt_{};
   // The answer list is first in, first out: each good telegram's reception time waits
-  // here until the tick takes its text.
-  std::deque<std::pair<TTelegramBody, TOverviewTime>> waiting_;
+  // in this ring until the tick takes its text; the oldest give way to new ones.
+  struct TWaiting {
+    TTelegramBody body;
+    TOverviewTime at;
+  };
+  std::array<TWaiting, kWaitingMax> waiting_{};
+  std::size_t waitingFirst_ = 0;
+  std::size_t waitingCount_ = 0;
   std::optional<TOverviewTime> takenAt_;
 };
 

@@ -21,12 +21,12 @@ TProgramFiles ProgramFilesFor(const std::string& programFileName, const std::str
 
 TCommandLine ParseCommandLine(const std::vector<std::string>& arguments) {
   TCommandLine line;
-  auto fail = [](std::string error) { return TCommandLine{caError, {}, std::move(error)}; };
+  auto fail = [](std::string error) { return TCommandLine{caError, {}, std::move(error), {}}; };
   bool haveDirectory = false;
   for (std::size_t i = 0; i < arguments.size(); ++i) {
     const std::string& argument = arguments[i];
-    if (argument == "--help" || argument == "-h") return TCommandLine{caHelp, {}, {}};
-    if (argument == "--version") return TCommandLine{caVersion, {}, {}};
+    if (argument == "--help" || argument == "-h") return TCommandLine{caHelp, {}, {}, {}};
+    if (argument == "--version") return TCommandLine{caVersion, {}, {}, {}};
     if (argument == "--view" || argument.rfind("--view=", 0) == 0) {
       std::string file;
       if (argument == "--view") {

@@ -21,20 +21,25 @@ double Milliseconds(TOverviewTime from, TOverviewTime to) {
 // A station's block: its SBI and the 127 IDs after it.
 constexpr std::uint32_t kBlockSize = 0x80;
 
-void Count(std::vector<std::pair<std::uint16_t, std::uint64_t>>& kinds, std::uint16_t kind) {
-  for (auto& [k, n] : kinds) {
-    if (k == kind) {
-      ++n;
+template <typename TKinds>
+void Count(TKinds& kinds, std::uint8_t& used, std::uint16_t kind) {
+  for (std::size_t i = 0; i < used; ++i) {
+    if (kinds[i].first == kind) {
+      ++kinds[i].second;
       return;
     }
   }
-  if (kinds.size() + 1 < TBusOverview::kKindsPerId) {
-    kinds.emplace_back(kind, 1);
+  if (used + 1u < TBusOverview::kKindsPerId) {
+    kinds[used++] = {kind, 1};
     return;
   }
   // The last place counts every further kind.
-  if (kinds.size() + 1 == TBusOverview::kKindsPerId) kinds.emplace_back(TBusOverview::kOtherKinds, 0);
-  ++kinds.back().second;
+  if (used + 1u == TBusOverview::kKindsPerId) kinds[used++] = {TBusOverview::kOtherKinds, 0};
+  ++kinds[used - 1].second;
+}
+
+std::size_t PlaceOf(std::uint32_t id, unsigned bits) {
+  return static_cast<std::size_t>((id * 0x9E3779B1u) >> (32 - bits));
 }
 
 std::string TimeText(const std::optional<TOverviewTime>& at) { return at ? CaptureTimeText(*at) : std::string(); }
@@ -45,27 +50,47 @@ std::uint32_t BodyId(const TTelegramBody& body) {
   return std::uint32_t{body[6]} << 24 | std::uint32_t{body[7]} << 16 | std::uint32_t{body[8]} << 8 | body[9];
 }
 
+TBusOverview::TBusOverview(std::size_t maxIds) : maxIds_(maxIds) {
+  placeBits_ = 1;
+  while ((std::size_t{1} << placeBits_) < 2 * std::max<std::size_t>(maxIds_, 1)) ++placeBits_;
+  places_.assign(std::size_t{1} << placeBits_, 0);
+}
+
 TBusOverview::TIdStats& TBusOverview::Stats(std::uint32_t id, TOverviewTime at) {
-  auto found = ids_.find(id);
   TIdStats* stats = nullptr;
-  if (found != ids_.end()) {
-    stats = &found->second;
-  } else if (ids_.size() < maxIds_) {
-    stats = &ids_[id];
-  } else {
-    otherUsed_ = true;
-    stats = &other_;
+  const std::size_t mask = places_.size() - 1;
+  std::size_t place = PlaceOf(id, placeBits_);
+  for (;; place = (place + 1) & mask) {
+    const std::uint32_t held = places_[place];
+    if (held == 0) break;
+    if (ids_[held - 1].id == id) {
+      stats = &ids_[held - 1];
+      break;
+    }
   }
-  if (!stats->counts.firstSeen) stats->counts.firstSeen = at;
-  stats->counts.lastSeen = at;
+  if (stats == nullptr) {
+    if (ids_.size() < maxIds_) {
+      stats = &ids_.emplace_back();
+      stats->id = id;
+      places_[place] = static_cast<std::uint32_t>(ids_.size());
+    } else {
+      otherUsed_ = true;
+      stats = &other_;
+    }
+  }
+  if (stats->firstSeen == kNever) stats->firstSeen = at;
+  stats->lastSeen = at;
   return *stats;
 }
 
 TBusOverview::TSecond& TBusOverview::Second(TOverviewTime at) {
   const std::int64_t second = SecondOf(at);
+  // Mostly the second of the last call.
+  if (second == seconds_[lastSlot_].second) return seconds_[lastSlot_];
   const std::size_t slot = static_cast<std::size_t>(((second % std::int64_t{kSeconds}) + kSeconds) % kSeconds);
   TSecond& bucket = seconds_[slot];
   if (bucket.second != second) bucket = TSecond{second};
+  lastSlot_ = slot;
   return bucket;
 }
 
@@ -77,16 +102,16 @@ void TBusOverview::BytesReceived(std::size_t count, TOverviewTime at) {
 void TBusOverview::Received(const TTelegramBody& body, TOverviewTime at) {
   ++totals_.telegramsReceived;
   ++Second(at).telegramsReceived;
-  TIdCounts& counts = Stats(BodyId(body), at).counts;
-  ++counts.received;
-  counts.lastReceived = at;
-  Count(counts.receivedByKind, static_cast<std::uint16_t>(body[0] << 8 | body[1]));
+  TIdStats& stats = Stats(BodyId(body), at);
+  ++stats.received;
+  stats.lastReceived = at;
+  Count(stats.kinds, stats.kindCount, static_cast<std::uint16_t>(body[0] << 8 | body[1]));
 }
 
 void TBusOverview::ChecksumError(const TTelegramBody& body, TOverviewTime at) {
   ++totals_.checksumErrors;
   ++Second(at).errors;
-  ++Stats(BodyId(body), at).counts.checksumErrorsUnsure;
+  ++Stats(BodyId(body), at).checksumErrorsUnsure;
 }
 
 void TBusOverview::ChecksumError(TOverviewTime at) {
@@ -101,7 +126,7 @@ void TBusOverview::Sent(const TTelegramBody& body, bool repetition, TOverviewTim
   ++second.telegramsSent;
   second.bytesSent += kWireSize;
   TIdStats& stats = Stats(BodyId(body), at);
-  ++(repetition ? stats.counts.repeats : stats.counts.sent);
+  ++(repetition ? stats.repeats : stats.sent);
   stats.lastSent = at;
 }
 
@@ -111,12 +136,12 @@ void TBusOverview::AckSent(std::uint32_t id, TOverviewTime at) {
   TSecond& second = Second(at);
   ++second.telegramsSent;
   second.bytesSent += kWireSize;
-  ++Stats(id, at).counts.acks;
+  ++Stats(id, at).acks;
 }
 
 void TBusOverview::Completed(std::uint32_t id, TOverviewTime at) {
   TIdStats& stats = Stats(id, at);
-  ++stats.counts.completed;
+  ++stats.completed;
   if (!stats.lastSent) return;  // answered before anything was sent: no time to tell
   const float ms = static_cast<float>(std::max(0.0, Milliseconds(*stats.lastSent, at)));
   stats.lastResponseMs = ms;
@@ -131,7 +156,7 @@ void TBusOverview::Completed(std::uint32_t id, TOverviewTime at) {
 void TBusOverview::TimedOut(std::uint32_t id, TOverviewTime at) {
   ++totals_.timeouts;
   ++Second(at).errors;
-  ++Stats(id, at).counts.timeouts;
+  ++Stats(id, at).timeouts;
 }
 
 void TBusOverview::TimedOut(TOverviewTime at) {
@@ -170,12 +195,24 @@ std::vector<TIdRow> TBusOverview::Rows(const TStationBases& bases) const {
   std::vector<TIdRow> rows;
   rows.reserve(ids_.size() + 1);
   auto fill = [](const TIdStats& s, TIdRow& row) {
-    static_cast<TIdCounts&>(row) = s.counts;
+    auto time = [](TOverviewTime at) { return at == kNever ? std::nullopt : std::optional<TOverviewTime>(at); };
+    row.received = s.received;
+    row.sent = s.sent;
+    row.repeats = s.repeats;
+    row.completed = s.completed;
+    row.timeouts = s.timeouts;
+    row.acks = s.acks;
+    row.checksumErrorsUnsure = s.checksumErrorsUnsure;
+    row.firstSeen = time(s.firstSeen);
+    row.lastSeen = time(s.lastSeen);
+    row.lastReceived = time(s.lastReceived);
+    row.receivedByKind.assign(s.kinds.begin(), s.kinds.begin() + s.kindCount);
     std::stable_sort(row.receivedByKind.begin(), row.receivedByKind.end(),
                      [](const auto& a, const auto& b) { return a.second > b.second; });
     row.response = Summary(s.responseMs, s.lastResponseMs);
   };
-  for (const auto& [id, stats] : ids_) {
+  for (const TIdStats& stats : ids_) {
+    const std::uint32_t id = stats.id;
     TIdRow row;
     row.id = id;
     for (int station = 0; station < 16; ++station) {
@@ -202,6 +239,12 @@ std::vector<TIdRow> TBusOverview::Rows(const TStationBases& bases) const {
     rows.push_back(std::move(row));
   }
   return rows;
+}
+
+std::size_t TBusOverview::MemoryBytes() const {
+  std::size_t bytes = sizeof(*this) + ids_.capacity() * sizeof(TIdStats) + places_.capacity() * sizeof(std::uint32_t);
+  for (const TIdStats& s : ids_) bytes += s.responseMs.capacity() * sizeof(float);
+  return bytes + other_.responseMs.capacity() * sizeof(float);
 }
 
 TLinkRates TBusOverview::RatesOf(const TSecond& sum, double seconds) const {

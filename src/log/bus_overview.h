@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <optional>
 #include <string>
-#include <unordered_map>
 #include <vector>
 
 #include "link/telegram.h"
@@ -96,7 +95,7 @@ class TBusOverview {
   // An ID is alive while something came from it this recently.
   static constexpr std::chrono::seconds kAliveWithin{60};
 
-  explicit TBusOverview(std::size_t maxIds = kMaxIds) : maxIds_(maxIds) {}
+  explicit TBusOverview(std::size_t maxIds = kMaxIds);
 
   void SetBaud(std::uint32_t baud) { baud_ = baud; }
   std::uint32_t Baud() const { return baud_; }
@@ -131,12 +130,25 @@ class TBusOverview {
   // A second's rates each, oldest first, for the last ten minutes up to now.
   std::vector<TLinkRates> History(TOverviewTime now) const;
   std::size_t IdCount() const { return ids_.size(); }
+  // Bytes the rows' counts take, for the benchmarks.
+  std::size_t MemoryBytes() const;
 
   static bool Alive(const TIdRow& row, TOverviewTime now);
 
  private:
-  struct TIdStats {
-    TIdCounts counts;
+  // What every received telegram touches lies in its first cache line; a time of
+  // kNever is none.
+  static constexpr TOverviewTime kNever = TOverviewTime::min();
+  struct alignas(64) TIdStats {
+    std::uint32_t id = 0;
+    std::uint8_t kindCount = 0;
+    std::uint64_t received = 0;
+    TOverviewTime firstSeen = kNever;
+    TOverviewTime lastSeen = kNever;
+    TOverviewTime lastReceived = kNever;
+    // Header and org of received telegrams: few per ID, so kept in place.
+    std::array<std::pair<std::uint16_t, std::uint64_t>, kKindsPerId> kinds{};
+    std::uint64_t sent = 0, repeats = 0, completed = 0, timeouts = 0, acks = 0, checksumErrorsUnsure = 0;
     std::vector<float> responseMs;  // a ring of the last ones
     std::size_t responseNext = 0;
     float lastResponseMs = 0;
@@ -154,11 +166,16 @@ class TBusOverview {
 
   std::size_t maxIds_;
   std::uint32_t baud_ = 9600;
-  std::unordered_map<std::uint32_t, TIdStats> ids_;
+  // Every telegram passes here: an open-addressing table of positions in ids_ (plus one,
+  // 0 for a free place), twice the limit in size, so a lookup touches few cache lines.
+  std::vector<TIdStats> ids_;
+  std::vector<std::uint32_t> places_;
+  unsigned placeBits_ = 0;
   TIdStats other_;
   bool otherUsed_ = false;
   TLinkTotals totals_;
   std::array<TSecond, kSeconds> seconds_{};
+  std::size_t lastSlot_ = 0;
 };
 
 // The rows as CSV, a header line first, for a spreadsheet.

@@ -20,7 +20,7 @@ struct Rig {
              {[this](const std::string& s) { dateTime = s; }, [this](const std::string& t) {
                 checked.push_back(t);
                 engine.RuleCheck(t);
-              }}) {
+              }, nullptr, nullptr}) {
     log.Clear();
     table.WriteHeadings();
     transmit.SetWriter([this](std::string_view bytes) {

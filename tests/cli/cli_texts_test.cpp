@@ -36,6 +36,11 @@ TEST(CliOptions, ReadWhatTheyAskFor) {
       {{"change-base-id", "3", "ff800080"},
        [](const TCliOptions& o) { return o.subcommand == scChangeBaseId && o.button == 3 && o.newSbi == "ff800080"; }},
       {{"--timeout", "1", "--help", "--bogus"}, [](const TCliOptions& o) { return o.help; }},
+      {{}, [](const TCliOptions& o) { return !o.statsSeconds && o.statsOf.empty(); }},
+      {{"--stats", "10", "--json"}, [](const TCliOptions& o) { return o.statsSeconds == 10.0 && o.json; }},
+      {{"--stats=0.5", "--send", "AB"}, [](const TCliOptions& o) { return o.statsSeconds == 0.5; }},
+      {{"--stats-of", "log/a.log", "--json", "--dir", "d"},
+       [](const TCliOptions& o) { return o.statsOf == "log/a.log" && o.json && o.directory == "d"; }},
   };
   for (const TCase& c : cases) {
     std::string line;
@@ -53,6 +58,13 @@ TEST(CliOptions, RefuseWhatCannotRun) {
       {"read-infi"},       {"read-infi", "16"},          {"read-infi", "0", "1"}, {"signal", "0", "blink"},
       {"change-base-id", "0", "FF80000"},                {"change-base-id", "0", "FF80000G"},
       {"reboot", "0"},     {"read-infi", "0", "--send", "AB"}, {"--expect", "8B *", "signal", "1", "on"},
+      // The overview's period: a number of seconds above 0, whole milliseconds at least.
+      {"--stats"},         {"--stats", "0"},             {"--stats", "-5"},      {"--stats", "ten"},
+      {"--stats", "1s"},   {"--stats", "inf"},           {"--stats", "0.0001"},  {"--stats="},
+      // A capture's overview ends the run: nothing else to do beside it.
+      {"--stats-of"},      {"--stats-of", ""},           {"--stats-of", "a.log", "--send", "AB"},
+      {"--stats-of", "a.log", "--stats", "1"},           {"--stats-of", "a.log", "read-infi", "0"},
+      {"--stats-of", "a.log", "--expect", "8B *"},
   };
   for (const auto& arguments : cases) {
     std::string line;
@@ -69,7 +81,8 @@ TEST(CliOptions, EveryOptionOfTheHelpIsRead) {
     std::vector<std::string> arguments{option};
     if (option == "--dir" || option == "--port" || option == "--send" || option == "--expect") arguments.push_back("x");
     if (option == "--ack") arguments.push_back("never");
-    if (option == "--count" || option == "--timeout") arguments.push_back("2");
+    if (option == "--count" || option == "--timeout" || option == "--stats") arguments.push_back("2");
+    if (option == "--stats-of") arguments.push_back("a.log");
     EXPECT_NO_THROW(ParseCliOptions(arguments)) << option;
   }
 }

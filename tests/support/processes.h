@@ -6,12 +6,16 @@
 #include <signal.h>
 #include <spawn.h>
 #include <stdlib.h>
+#include <sys/syscall.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -137,6 +141,28 @@ class TBusProcess {
   }
   std::size_t CountInOutput(std::string_view part) const { return CountOf(Output(), part); }
 
+  // Stops the bus (SIGSTOP) at a moment it waits in poll(): then every telegram it has
+  // written is printed, and it writes no more. False when no such moment came.
+  bool FreezeWhileIdle() {
+    for (int attempt = 0; attempt < 500; ++attempt) {
+      ::kill(pid_, SIGSTOP);
+      std::string state;
+      for (int i = 0; i < 1000 && state.find(") T") == std::string::npos; ++i) {
+        std::this_thread::sleep_for(1ms);
+        state = ProcFile("stat");
+      }
+      const std::string call = ProcFile("syscall");
+      const long number = std::strtol(call.c_str(), nullptr, 10);
+#ifdef SYS_poll
+      if (number == SYS_poll) return true;
+#endif
+      if (number == SYS_ppoll) return true;
+      ::kill(pid_, SIGCONT);
+      std::this_thread::sleep_for(3ms);
+    }
+    return false;
+  }
+
   // SIGTERM; the exit code once the bus has printed its summary.
   std::optional<int> Stop() {
     ::kill(pid_, SIGTERM);
@@ -161,6 +187,12 @@ class TBusProcess {
   }
 
  private:
+  // A file of the bus's /proc directory, which tells no size before it is read.
+  std::string ProcFile(const std::string& name) const {
+    std::ifstream in("/proc/" + std::to_string(pid_) + "/" + name);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+  }
+
   std::string directory_;
   std::string path_;
   pid_t pid_ = -1;
