@@ -3,7 +3,6 @@
 // paints by hand as a Qt without it does.
 #include <benchmark/benchmark.h>
 
-#include <QApplication>
 #include <vector>
 
 #include "ui/rate_chart.h"
@@ -31,12 +30,3 @@ BENCHMARK(BM_ChartPaint)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 }  // namespace ardel::ui
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

@@ -49,12 +49,3 @@ BENCHMARK(BM_AppendAtSize)->Arg(1)->Arg(1000000);
 
 }  // namespace
 }  // namespace ardel::ui
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

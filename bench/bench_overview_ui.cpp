@@ -75,12 +75,3 @@ BENCHMARK(BM_OverviewRefreshNewId)->Arg(16)->Arg(TBusOverview::kMaxIds)->Unit(be
 
 }  // namespace
 }  // namespace ardel::ui
-
-int main(int argc, char** argv) {
-  qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  benchmark::Initialize(&argc, argv);
-  benchmark::RunSpecifiedBenchmarks();
-  benchmark::Shutdown();
-  return 0;
-}

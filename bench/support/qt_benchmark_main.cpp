@@ -1,0 +1,15 @@
+// The main of the window's Google Benchmark programs: a QApplication offscreen, so they
+// need no display, then the benchmarks named on the command line.
+
+#include <benchmark/benchmark.h>
+
+#include <QApplication>
+
+int main(int argc, char** argv) {
+  qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+  benchmark::Initialize(&argc, argv);
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}
