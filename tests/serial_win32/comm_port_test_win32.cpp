@@ -111,14 +111,17 @@ TEST(CommNames, FileNamesAndOpenErrors) {
 }
 
 TEST(CommPort, MissingPortSaysSoInTheSystemsWords) {
-  // COM199 does not exist. COM8 leads to a link to nothing in the tests' prefix: Wine
-  // opens it, and its line settings cannot be read, which is a missing port too.
+  // COM199 does not exist. The Linux side may name a port it leads to a link to nothing:
+  // Wine opens it, and its line settings cannot be read, which is a missing port too.
+  // Which low ports a bare prefix has depends on the machine's serial devices, so the
+  // case is left out without it.
+  const std::string dangling = Env("ARDEL_WINE_DANGLING_PORT");
   const struct {
     const char* name;
     const char* systemText;  // nullptr: whatever the system says
-  } cases[] = {{"COM199", "file not found"}, {"COM8", nullptr}};
+  } cases[] = {{"COM199", "file not found"}, {dangling.c_str(), nullptr}};
   for (const auto& c : cases) {
-    if (WinePort() == c.name) continue;
+    if (*c.name == '\0' || WinePort() == c.name) continue;
     TComPort port;
     port.Port = c.name;
     try {

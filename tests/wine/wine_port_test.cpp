@@ -289,9 +289,10 @@ TEST(WinePort, PortLayerTestsPassWithAndWithoutModemLines) {
     {
       TEchoLine line;
       MapPort(7, line.Path());
+      MapPort(8, PortsFolder() + "/nothing");
       TEchoServer server;
-      TWineProcess wine(modemLines, {"ARDEL_WINE_PORT=COM7", "ARDEL_WINE_ECHO_URL=" + server.Url(),
-                                     "ARDEL_WINE_CLOSED_URL=" + ClosedUrl()});
+      TWineProcess wine(modemLines, {"ARDEL_WINE_PORT=COM7", "ARDEL_WINE_DANGLING_PORT=COM8",
+                                     "ARDEL_WINE_ECHO_URL=" + server.Url(), "ARDEL_WINE_CLOSED_URL=" + ClosedUrl()});
       EXPECT_EQ(wine.Run(program, {"--gtest_filter=CommNames.*:CommPort.*:NetworkPort.*"}), 0) << wine.Output();
     }
     {
