@@ -1,11 +1,14 @@
 #!/usr/bin/env bash
-# The CPU time of an idle COM1 under Wine, against a Windows program that only sleeps
-# for as long, as a ratio: ardel-cli.exe on COM1 where the Windows build has it, and
-# the port layer alone (an open TComPort that nothing is sent to, from the port
+# The CPU time of an idle COM1 under Wine, against Windows programs that only sleep or
+# only wait for the port, as ratios: ardel-cli.exe on COM1 where the Windows build has
+# it, and the port layer alone (an open TComPort that nothing is sent to, from the port
 # layer's test program). COM1 is a pseudo-terminal of ardel-bus with stations that
 # never speak first. Wine's server is counted too, as it polls the port for the
-# program. Each runs with and without the library that answers the modem ioctls on
-# pseudo-terminals (without it, Wine ends every event wait at once).
+# program. Each program runs twice, for 2 s and for the time given; the difference is
+# what being idle costs, without the start that a bigger program pays once. Each runs
+# with and without the library that answers the modem ioctls on pseudo-terminals
+# (without it, Wine ends every event wait at once, and a program that waits for the
+# port waits for nothing).
 #   bench/idle_wine_cli.sh [seconds, default 20] [Linux build, default build]
 #                          [Windows build, default build-windows]
 set -euo pipefail
@@ -42,19 +45,31 @@ int main(int argc, char** argv) { ::Sleep(static_cast<DWORD>(std::atoi(argc > 1 
 CPP
 x86_64-w64-mingw32-g++-posix -O2 -static -o "$work/sleeper.exe" "$work/sleeper.cpp"
 # Wine's own polling: a program that only waits for one event of COM1, as any program on
-# a serial port does.
+# a serial port does, once for input and line errors alone and once for the events the
+# port layer chooses (input, line errors and the modem lines, which Wine must poll).
 cat > "$work/waiter.cpp" <<'CPP'
 #include <windows.h>
 #include <cstdlib>
 int main(int argc, char** argv) {
   HANDLE port = ::CreateFileA("COM1", GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (port == INVALID_HANDLE_VALUE) return 1;
-  ::SetCommMask(port, EV_RXCHAR | EV_ERR);
+  const DWORD mask = argc > 2 ? std::strtoul(argv[2], nullptr, 16) : EV_RXCHAR | EV_ERR;
+  // Where the driver refuses the modem lines' events, the input and error ones remain.
+  if (!::SetCommMask(port, mask)) ::SetCommMask(port, EV_RXCHAR | EV_ERR);
   OVERLAPPED request{};
   request.hEvent = ::CreateEventA(nullptr, TRUE, FALSE, nullptr);
-  DWORD mask = 0;
-  ::WaitCommEvent(port, &mask, &request);
-  ::WaitForSingleObject(request.hEvent, static_cast<DWORD>(std::atoi(argc > 1 ? argv[1] : "1") * 1000));
+  DWORD events = 0;
+  if (!::WaitCommEvent(port, &events, &request) && ::GetLastError() != ERROR_IO_PENDING) {
+    ::SetCommMask(port, EV_RXCHAR | EV_ERR);
+    ::WaitCommEvent(port, &events, &request);
+  }
+  // With a period, it also wakes that often, as the queue tick does.
+  const DWORD period = argc > 3 ? std::atoi(argv[3]) : 0;
+  const ULONGLONG end = ::GetTickCount64() + std::atoi(argc > 1 ? argv[1] : "1") * 1000ULL;
+  for (ULONGLONG now = ::GetTickCount64(); now < end; now = ::GetTickCount64()) {
+    const DWORD left = static_cast<DWORD>(end - now);
+    if (::WaitForSingleObject(request.hEvent, period > 0 && period < left ? period : left) == WAIT_OBJECT_0) break;
+  }
   ::SetCommMask(port, 0);
   ::CloseHandle(port);
 }
@@ -74,19 +89,42 @@ hz=$(getconf CLK_TCK)
 measure() {
   local before after times
   before=$(ticks "$server")
-  /usr/bin/time -o "$work/time" -f "%U %S" "$@" >/dev/null 2>&1 || true
+  /usr/bin/time -o "$work/time" -f "%U %S" bash -c '"$@"' bash "$@" >/dev/null 2>&1 </dev/null || true
   times=$(tail -1 "$work/time")
   after=$(ticks "$server")
   awk -v t="$times" -v b="$before" -v a="$after" -v hz="$hz" \
     'BEGIN { split(t, x, " "); printf "%.3f %.3f\n", x[1] + x[2], (a - b) / hz }'
 }
 
+# The CPU seconds per second of being idle, program and server together: a run of the
+# given length less one of 2 s. $1 names a function that runs the program for $2 s.
+short=2
+idle() {
+  local shortProgram shortServer longProgram longServer
+  read -r shortProgram shortServer < <(measure "$1" "$short")
+  read -r longProgram longServer < <(measure "$1" "$seconds")
+  awk -v sp="$shortProgram" -v ss="$shortServer" -v lp="$longProgram" -v ls="$longServer" -v d="$((seconds - short))" \
+    'BEGIN { cost = (lp + ls - sp - ss) / d; printf "%.4f %.4f\n", (cost > 0 ? cost : 0), (ls - ss) / d }'
+}
+sleeper() { "$wine" "$work/sleeper.exe" "$1"; }
+waiter() { "$wine" "$work/waiter.exe" "$1"; }
+maskWaiter() { "$wine" "$work/waiter.exe" "$1" 1B9; }
+tickWaiter() { "$wine" "$work/waiter.exe" "$1" 1B9 100; }
+portLayer() {
+  ARDEL_WINE_PORT=COM1 ARDEL_IDLE_SECONDS="$1" "$wine" "$portTest" --gtest_filter=CommPortIdle.* --gtest_also_run_disabled_tests
+}
+cliProgram() { "$wine" "$cli" --dir "Z:${work//\//\\}\\dir\\" --port COM1 --timeout "$1"; }
+export wine work cli portTest
+export -f sleeper waiter maskWaiter tickWaiter portLayer cliProgram
+
 report() {
-  awk -v what="$1" -v s="$seconds" -v sp="$2" -v ss="$3" -v cp="$4" -v cs="$5" -v wp="$waitProgram" -v ws="$waitServer" 'BEGIN {
-    sleep = sp + ss; idle = cp + cs; wait = wp + ws
-    printf "%s, %d s: %.3f s CPU (server %.3f); sleeping program %.3f s, ratio %.2f; program waiting for one event %.3f s, ratio %.2f\n",
-      what, s, idle, cs, sleep, (sleep > 0 ? idle / sleep : 0), wait, (wait > 0 ? idle / wait : 0)
-  }'
+  awk -v what="$1" -v c="$2" -v cs="$3" -v sleep="$sleepCost" -v wait="$waitCost" -v masked="$maskCost" -v ticked="$tickCost" '
+    function ratio(base) { return base > 0 ? sprintf("%.2f", c / base) : "-" }
+    BEGIN {
+      printf "%s: %.1f ms CPU per s (server %.1f); sleeping program %.1f, ratio %s; program waiting for input or an error %.1f, ratio %s; for the same events %.1f, ratio %s; for them and every 100 ms %.1f, ratio %s\n",
+        what, c * 1000, cs * 1000, sleep * 1000, ratio(sleep), wait * 1000, ratio(wait), masked * 1000, ratio(masked),
+        ticked * 1000, ratio(ticked)
+    }'
 }
 
 for preload in with without; do
@@ -98,16 +136,17 @@ for preload in with without; do
   sleep 1
   # Wine's services start with the first program; they are not what is measured.
   "$wine" "$work/sleeper.exe" 1
-  read -r sleepProgram sleepServer < <(measure "$wine" "$work/sleeper.exe" "$seconds")
-  read -r waitProgram waitServer < <(measure "$wine" "$work/waiter.exe" "$seconds")
+  read -r sleepCost _ < <(idle sleeper)
+  read -r waitCost _ < <(idle waiter)
+  read -r maskCost _ < <(idle maskWaiter)
+  read -r tickCost _ < <(idle tickWaiter)
   if [ -f "$portTest" ]; then
-    read -r portProgram portServer < <(ARDEL_WINE_PORT=COM1 ARDEL_IDLE_SECONDS="$seconds" measure "$wine" "$portTest" \
-      --gtest_filter=CommPortIdle.* --gtest_also_run_disabled_tests)
-    report "the port layer $preload the modem ioctls" "$sleepProgram" "$sleepServer" "$portProgram" "$portServer"
+    read -r portCost portServer < <(idle portLayer)
+    report "the port layer $preload the modem ioctls" "$portCost" "$portServer"
   fi
   if [ -f "$cli" ]; then
-    read -r cliProgram cliServer < <(measure "$wine" "$cli" --dir "Z:${work//\//\\}\\dir\\" --port COM1 --timeout "$seconds")
-    report "ardel-cli.exe $preload the modem ioctls" "$sleepProgram" "$sleepServer" "$cliProgram" "$cliServer"
+    read -r cliCost cliServer < <(idle cliProgram)
+    report "ardel-cli.exe $preload the modem ioctls" "$cliCost" "$cliServer"
   fi
 done
 "$wineserver" -k 2>/dev/null || true
