@@ -85,8 +85,8 @@ HANDLE NewInstance(const std::wstring& name, bool first) {
   // Only the owner and the administrators may write to the pipe by default: another
   // user's start cannot bring this window forward. Nobody from another machine either.
   const DWORD open = PIPE_ACCESS_DUPLEX | FILE_FLAG_OVERLAPPED | (first ? FILE_FLAG_FIRST_PIPE_INSTANCE : 0);
-  return ::CreateNamedPipeW(name.c_str(), open, PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS,
-                            PIPE_UNLIMITED_INSTANCES, 64, 64, 0, nullptr);
+  const DWORD mode = PIPE_TYPE_BYTE | PIPE_READMODE_BYTE | PIPE_WAIT | PIPE_REJECT_REMOTE_CLIENTS;
+  return ::CreateNamedPipeW(name.c_str(), open, mode, PIPE_UNLIMITED_INSTANCES, 64, 64, 0, nullptr);
 }
 
 }  // namespace

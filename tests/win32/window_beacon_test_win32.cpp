@@ -95,7 +95,9 @@ TEST(Win32WindowBeacon, TheHolderIsAskedAndEveryAskerAtOnceIsAnswered) {
 
   // Starts that come together: each one hears yes, and the holder comes forward for each.
   std::vector<std::future<bool>> asked;
-  for (int i = 0; i < 12; ++i) asked.push_back(std::async(std::launch::async, [pid] { return AskWindowToFront(pid, 20s); }));
+  for (int i = 0; i < 12; ++i) {
+    asked.push_back(std::async(std::launch::async, [pid] { return AskWindowToFront(pid, 20s); }));
+  }
   for (std::future<bool>& answer : asked) EXPECT_TRUE(answer.get());
   EXPECT_TRUE(HolderCounted(holder.dir, 13)) << Requests(holder.dir);
 }
