@@ -64,10 +64,15 @@ void TPortBinding::WatchSerialDevices() {
   };
   list();
   deviceWatch_ = std::make_unique<TDeviceWatch>(options_.deviceRoot);
-  if (deviceWatch_->Fd() < 0) return;
-  deviceWatching_ = loop_.WatchReadable(deviceWatch_->Fd(), [this, list] {
+  const auto changed = [this, list] {
     if (deviceWatch_->Changed()) list();
-  });
+  };
+  if (deviceWatch_->Fd() >= 0) {
+    deviceWatching_ = loop_.WatchReadable(deviceWatch_->Fd(), changed);
+  } else if (TDeviceWatch::PollInterval().count() > 0) {
+    devicePoll_ = loop_.NewTimer(tkRepeating, changed);
+    devicePoll_->Start(TDeviceWatch::PollInterval());
+  }
 }
 
 void TPortBinding::ShowPortChoices() {

@@ -120,6 +120,7 @@ class TPortBinding {
   TValue<std::vector<TSerialDevice>> serialDevices_;
   std::unique_ptr<TDeviceWatch> deviceWatch_;
   std::unique_ptr<IWatch> deviceWatching_;
+  std::unique_ptr<ITimer> devicePoll_;
   std::size_t droppedOutput_ = 0;
   // Telegrams and ACKs the port did not take, and the ACKs seen so far.
   std::uint64_t sendsDropped_ = 0;

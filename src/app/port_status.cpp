@@ -1,6 +1,20 @@
 #include "app/port_status.h"
 
+#include <algorithm>
+#include <cctype>
+
 namespace ardel {
+
+namespace {
+
+// Port names are the same in any case, as Windows takes them.
+bool SameName(const std::string& a, const std::string& b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::toupper(static_cast<unsigned char>(x)) == std::toupper(static_cast<unsigned char>(y));
+  });
+}
+
+}  // namespace
 
 std::string PortStateText(const TPortStatus& status) {
   switch (status.state) {
@@ -18,6 +32,10 @@ std::string PortStateText(const TPortStatus& status) {
       return "connecting";
   }
   return {};
+}
+
+std::string DeviceText(const TPortStatus& status) {
+  return SameName(status.device, status.port) ? std::string() : status.device;
 }
 
 std::string NotSentText(const TPortStatus& status) {

@@ -36,6 +36,9 @@ struct TPortStatus {
 
 // "open", "lost: trying again every second", "cannot open: " and the reason ...
 std::string PortStateText(const TPortStatus& status);
+// The device as it stands beside the port's name: nothing where it is that very name
+// (COM4 on COM4), which would only say the name twice.
+std::string DeviceText(const TPortStatus& status);
 std::string LinkCountsText(const TLinkCounts& counts);
 // Why a telegram did not go out: "port COM1 is lost: trying again every second" ...
 std::string NotSentText(const TPortStatus& status);

@@ -8,6 +8,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <map>
 #include <string>
 #include <string_view>
 
@@ -41,7 +42,39 @@ bool WaitFor(int fd, short events, std::chrono::steady_clock::time_point deadlin
 
 }  // namespace
 
+class TWindowBeacon::TListener {
+ public:
+  TListener(IEventLoop& loop, std::function<void()> onRequest);
+  ~TListener();
+  bool Listening() const { return fd_ >= 0; }
+
+ private:
+  static constexpr std::size_t kMaxAskers = 8;
+  void Accept();
+  void Read(int client);
+  void Drop(int client);
+
+  IEventLoop& loop_;
+  int fd_ = -1;
+  std::function<void()> onRequest_;
+  std::unique_ptr<IWatch> watch_;
+  struct TAsker {
+    std::unique_ptr<IWatch> watch;
+    std::string request;
+    bool done = false;
+  };
+  std::map<int, TAsker> askers_;
+  std::shared_ptr<bool> alive_ = std::make_shared<bool>(true);
+};
+
 TWindowBeacon::TWindowBeacon(IEventLoop& loop, std::function<void()> onRequest)
+    : listener_(std::make_unique<TListener>(loop, std::move(onRequest))) {}
+
+TWindowBeacon::~TWindowBeacon() = default;
+
+bool TWindowBeacon::Listening() const { return listener_->Listening(); }
+
+TWindowBeacon::TListener::TListener(IEventLoop& loop, std::function<void()> onRequest)
     : loop_(loop), onRequest_(std::move(onRequest)) {
   const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_NONBLOCK | SOCK_CLOEXEC, 0);
   if (fd < 0) return;
@@ -55,13 +88,13 @@ TWindowBeacon::TWindowBeacon(IEventLoop& loop, std::function<void()> onRequest)
   watch_ = loop.WatchReadable(fd_, [this] { Accept(); });
 }
 
-TWindowBeacon::~TWindowBeacon() {
+TWindowBeacon::TListener::~TListener() {
   while (!askers_.empty()) Drop(askers_.begin()->first);
   watch_.reset();
   if (fd_ >= 0) ::close(fd_);
 }
 
-void TWindowBeacon::Accept() {
+void TWindowBeacon::TListener::Accept() {
   for (;;) {
     const int client = ::accept4(fd_, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
     if (client < 0) return;
@@ -79,7 +112,7 @@ void TWindowBeacon::Accept() {
   }
 }
 
-void TWindowBeacon::Read(int client) {
+void TWindowBeacon::TListener::Read(int client) {
   TAsker& asker = askers_.at(client);
   if (asker.done) return;
   char bytes[16];
@@ -98,7 +131,7 @@ void TWindowBeacon::Read(int client) {
   if (asked && onRequest_) onRequest_();
 }
 
-void TWindowBeacon::Drop(int client) {
+void TWindowBeacon::TListener::Drop(int client) {
   askers_.erase(client);
   ::close(client);
 }

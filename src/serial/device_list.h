@@ -2,6 +2,8 @@
 // The serial devices present, as a technician would choose among them, and a watch
 // that says when they change.
 
+#include <chrono>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -23,7 +25,10 @@ std::vector<TSerialDevice> ListSerialDevices(const std::string& root = "/");
 std::string DescribeByIdName(const std::string& name);
 
 // Watches /dev and /dev/serial/by-id with inotify. The owner watches Fd() for
-// reading with its event loop and calls Changed() when it is readable.
+// reading with its event loop and calls Changed() when it is readable. On Windows it
+// watches the registry's map of serial ports, which sets an event no loop descriptor
+// stands for: the owner calls Changed() every PollInterval() instead, which costs a
+// look at the event while nothing changed.
 class TDeviceWatch {
  public:
   explicit TDeviceWatch(const std::string& root = "/");
@@ -31,8 +36,10 @@ class TDeviceWatch {
   TDeviceWatch(const TDeviceWatch&) = delete;
   TDeviceWatch& operator=(const TDeviceWatch&) = delete;
 
-  // -1 when inotify is not to be had.
+  // -1 when inotify is not to be had, and on Windows.
   int Fd() const { return fd_; }
+  // How often the owner calls Changed() without a descriptor; zero: never.
+  static std::chrono::milliseconds PollInterval();
   // Reads what is waiting; true when a device may have come or gone.
   bool Changed();
 
@@ -41,6 +48,11 @@ class TDeviceWatch {
   std::string root_;
   int fd_ = -1;
   int byIdWatch_ = -1;
+  // On Windows: the registry key watched, the event its change sets, and the ports
+  // it held when last looked at.
+  std::intptr_t key_ = 0;
+  std::intptr_t event_ = 0;
+  std::vector<std::string> ports_;
 };
 
 }  // namespace ardel

@@ -119,6 +119,8 @@ TDeviceWatch::~TDeviceWatch() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+std::chrono::milliseconds TDeviceWatch::PollInterval() { return std::chrono::milliseconds(0); }
+
 void TDeviceWatch::WatchById() {
   // The folder comes with the first adapter and goes with the last.
   if (byIdWatch_ >= 0) return;

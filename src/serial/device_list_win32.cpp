@@ -99,13 +99,67 @@ std::vector<TSerialDevice> ListSerialDevices(const std::string&) {
 
 std::string DescribeByIdName(const std::string& name) { return name; }
 
-// The list is read when the window asks for it; no descriptor tells of changes here.
-TDeviceWatch::TDeviceWatch(const std::string& root) : root_(root) {}
+namespace {
 
-TDeviceWatch::~TDeviceWatch() = default;
+HKEY KeyOf(std::intptr_t key) { return reinterpret_cast<HKEY>(key); }
+HANDLE EventOf(std::intptr_t event) { return reinterpret_cast<HANDLE>(event); }
+
+// The map's key may come with the first port: its parent is watched, with what is below.
+bool ArmChangeEvent(std::intptr_t key, std::intptr_t event) {
+  return ::RegNotifyChangeKeyValue(KeyOf(key), TRUE, REG_NOTIFY_CHANGE_NAME | REG_NOTIFY_CHANGE_LAST_SET,
+                                   EventOf(event), TRUE) == ERROR_SUCCESS;
+}
+
+std::vector<std::string> SortedPorts() {
+  std::vector<std::string> ports = RegisteredPorts();
+  std::sort(ports.begin(), ports.end());
+  return ports;
+}
+
+}  // namespace
+
+// The watch is armed on the thread that makes it, which stays as long as the watch: on
+// Windows before 8 a watch ends with the thread that armed it.
+TDeviceWatch::TDeviceWatch(const std::string& root) : root_(root), ports_(SortedPorts()) {
+  HKEY key = nullptr;
+  if (::RegOpenKeyExW(HKEY_LOCAL_MACHINE, L"HARDWARE\\DEVICEMAP", 0, KEY_NOTIFY, &key) != ERROR_SUCCESS) return;
+  const HANDLE event = ::CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  if (event == nullptr) {
+    ::RegCloseKey(key);
+    return;
+  }
+  key_ = reinterpret_cast<std::intptr_t>(key);
+  event_ = reinterpret_cast<std::intptr_t>(event);
+  if (!ArmChangeEvent(key_, event_)) {
+    // Without the event every look reads the map.
+    ::CloseHandle(event);
+    event_ = 0;
+  }
+}
+
+TDeviceWatch::~TDeviceWatch() {
+  if (key_ != 0) ::RegCloseKey(KeyOf(key_));
+  if (event_ != 0) ::CloseHandle(EventOf(event_));
+}
+
+std::chrono::milliseconds TDeviceWatch::PollInterval() { return std::chrono::milliseconds(1000); }
 
 void TDeviceWatch::WatchById() {}
 
-bool TDeviceWatch::Changed() { return false; }
+bool TDeviceWatch::Changed() {
+  if (event_ != 0) {
+    if (::WaitForSingleObject(EventOf(event_), 0) != WAIT_OBJECT_0) return false;
+    // Armed again before the map is read, so that a change while it is read is not missed.
+    if (!ArmChangeEvent(key_, event_)) {
+      ::CloseHandle(EventOf(event_));
+      event_ = 0;
+    }
+  }
+  // Other devices' maps change as well: only a change of the ports counts.
+  std::vector<std::string> ports = SortedPorts();
+  if (ports == ports_) return false;
+  ports_ = std::move(ports);
+  return true;
+}
 
 }  // namespace ardel

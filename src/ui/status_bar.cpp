@@ -54,7 +54,7 @@ class TPortStatusView : public QObject, private IValueObserver {
     }
     shown_ = status;
     Show(port_, QString::fromUtf8(status.port));
-    Show(device_, QString::fromUtf8(status.device));
+    Show(device_, QString::fromUtf8(DeviceText(status)));
     Show(state_, QString::fromUtf8(PortStateText(status)));
     QPalette palette = state_->palette();
     palette.setColor(QPalette::WindowText, status.state == psOpen || status.state == psNotOpened

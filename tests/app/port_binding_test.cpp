@@ -308,21 +308,35 @@ TEST(PortStatusWords, EachStateInPlainWords) {
     ASSERT_EQ(::chown(pty.Path().c_str(), static_cast<uid_t>(-1), 20), 0);
   }
   const std::string refused = DescribeOpenFailure(pty.Path(), EACCES);
+  // Beside the port, its device; said once where the device is the port's own name, as
+  // a [Ports] entry or Windows' default gives COM4 on COM4.
   struct TCase {
     TPortState state;
     std::string reason;
     std::string words;
+    std::string port = "COM1";
+    std::string device = "/dev/ttyUSB0";
+    std::string deviceWords = "/dev/ttyUSB0";
   } cases[] = {
       {psOpen, "", "open"},
       {psLost, "the device went away", "lost: trying again every second"},
       {psCannotOpen, refused, "cannot open: " + refused},
       {psConnecting, "", "connecting"},
+      {psOpen, "", "open", "COM4", "COM4", ""},
+      {psOpen, "", "open", "COM4", "com4", ""},
+      {psOpen, "", "open", "COM4", "\\\\.\\COM4", "\\\\.\\COM4"},
+      {psOpen, "", "open", "COM1", "COM12", "COM12"},
+      {psOpen, "", "open", "COM12", "COM1", "COM1"},
+      {psNotOpened, "", "not opened", "COM3", "", ""},
   };
   for (const TCase& c : cases) {
     TPortStatus status;
     status.state = c.state;
     status.reason = c.reason;
+    status.port = c.port;
+    status.device = c.device;
     EXPECT_EQ(PortStateText(status), c.words);
+    EXPECT_EQ(DeviceText(status), c.deviceWords) << c.port << " on " << c.device;
   }
   // The way out is named: the group, joining it and logging in again.
   EXPECT_TRUE(Contains(refused, "the group \"")) << refused;

@@ -7,6 +7,7 @@
 
 #include "app/poll_event_loop.h"
 #include "app/quit_signals.h"
+#include "app/window_beacon.h"
 #include "util/directory_lock.h"
 #include "util/text_file.h"
 #include "util/win32_text.h"
@@ -57,6 +58,19 @@ int QuitMode(const std::string& directory, bool self) {
   return loop.Run();
 }
 
+// beacon DIR: a window's beacon on a loop, as the holder of a program directory has
+// one; it says "ready" (or "deaf" when it cannot listen) in DIR/ready and counts the
+// requests it was given in DIR/requests. Runs until killed, at most a minute.
+int BeaconMode(const std::string& directory) {
+  TPollEventLoop loop;
+  int requests = 0;
+  TWindowBeacon beacon(loop, [&] { WriteFileAtomically(directory + "requests", std::to_string(++requests)); });
+  WriteFileAtomically(directory + "ready", beacon.Listening() ? "ready" : "deaf");
+  auto limit = loop.NewTimer(tkSingleShot, [&] { loop.Quit(7); });
+  limit->Start(std::chrono::seconds(60));
+  return loop.Run();
+}
+
 // Before main: a child runs its mode and ends; the tests never start in it.
 struct TChildModes {
   TChildModes() {
@@ -69,6 +83,7 @@ struct TChildModes {
     int status = 9;
     if (args[0] == "lock") status = LockMode(args[1], args[2]);
     if (args[0] == "hold") status = HoldMode(args[1]);
+    if (args[0] == "beacon") status = BeaconMode(args[1]);
     if (args[0] == "quit") status = QuitMode(args[1], args[2] == "self");
     ::ExitProcess(static_cast<UINT>(status));
   }

@@ -468,5 +468,33 @@ TEST(WineWindow, AcknowledgesTheBusSendersAndCapturesThem) {
   EXPECT_GE(CountOf(capture, "6B 05"), 1u) << capture;
 }
 
+// A second start of the window on the directory the first holds, as a double click does:
+// it asks the first to come forward and ends with 0, and the first goes on serving its
+// bus. Its [Ports] leads COM4 to COM6.
+TEST(WineWindow, ASecondStartBringsTheFirstForwardAndEnds) {
+  NEED_WINDOWS_PROGRAM(WindowProgram());
+  TBusProcess bus;
+  bus.Start({"--stations", "1", "--senders", "0", "--sender-interval", "200"});
+  MapPort(6, bus.Path());
+  TProgramDirectory files;
+  WriteStations(files);
+  WriteFileAtomically(files.ConfigFile(), "[Link]\r\nComport=4\r\n[Ports]\r\nCOM4=COM6\r\n");
+  auto waitFor = [](const std::function<bool()>& done, std::chrono::seconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (!done() && std::chrono::steady_clock::now() < end) std::this_thread::sleep_for(100ms);
+    return done();
+  };
+  TWineProcess first(true);
+  first.Start(WindowProgram(), {"-platform", "offscreen", "--dir", WindowsPath(files.Path())});
+  // Acknowledging, the first runs its loop, and its beacon with it.
+  ASSERT_TRUE(waitFor([&] { return bus.CountInOutput("<- AB AC") >= 1; }, 40s)) << bus.Output() << first.Output();
+  TWineProcess second(true);
+  EXPECT_EQ(second.Run(WindowProgram(), {"-platform", "offscreen", "--dir", WindowsPath(files.Path())}), 0)
+      << second.Output();
+  const std::size_t before = bus.CountInOutput("<- AB AC");
+  EXPECT_TRUE(waitFor([&] { return bus.CountInOutput("<- AB AC") >= before + 3; }, 20s))
+      << "the first window stopped: " << bus.Output() << first.Output();
+}
+
 }  // namespace
 }  // namespace ardel
