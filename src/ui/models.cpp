@@ -152,8 +152,11 @@ void TLinkLogView::updateGeometries() {
   QAbstractItemView::updateGeometries();
 }
 
-void TLinkLogView::rowsInserted(const QModelIndex& parent, int start, int end) {
-  QAbstractItemView::rowsInserted(parent, start, end);
+void TLinkLogView::rowsInserted(const QModelIndex&, int start, int end) {
+  // Not the base's: the log has no editors to move and nothing to fetch, and its fetch
+  // timer, restarted for each line while the view is hidden, costs on Windows a scan of
+  // every event still queued: a long run of lines between two turns of the loop would
+  // take quadratic time.
   for (int row = start; row <= end; ++row) {
     widestLine_ = std::max(widestLine_, LineLength(row));
   }

@@ -1,8 +1,8 @@
 #include "app/capture_choice.h"
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
+
+#include <filesystem>
 
 #include "log/capture_settings.h"
 #include "util/ini_file.h"
@@ -48,7 +48,8 @@ TEST(CaptureChoice, ChoicesReachTheFileForTheNextStart) {
 TEST(CaptureChoice, AChoiceThatCannotBeWrittenIsNotShown) {
   testing::TProgramDirectory files;
   WriteFileAtomically(files.ConfigFile(), "[Log]\nCapture=1\n");
-  ASSERT_EQ(::chmod(files.ConfigFile().c_str(), 0444), 0);
+  std::filesystem::permissions(files.ConfigFile(), std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                                      std::filesystem::perms::others_read);
   TCaptureChoice choice(files.ConfigFile());
   choice.Load(TIniFile::Load(files.ConfigFile()));
   EXPECT_THROW(choice.SetCapture(false), EFileError);

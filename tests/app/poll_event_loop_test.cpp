@@ -3,12 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <functional>
-
 #include <string>
 #include <thread>
 #include <vector>
@@ -81,30 +78,6 @@ TEST(PollEventLoop, JobsFromAnotherThreadRunInTheirOrderOnTheLoopsThread) {
   ASSERT_EQ(order.size(), 100u);
   for (int i = 0; i < 100; ++i) EXPECT_EQ(order[static_cast<std::size_t>(i)], i);
   for (auto id : threads) EXPECT_EQ(id, std::this_thread::get_id());
-}
-
-TEST(PollEventLoop, WatchesServeReadableDescriptorsUntilRemoved) {
-  TPollEventLoop loop;
-  int fds[2];
-  ASSERT_EQ(::pipe(fds), 0);
-  std::string read;
-  std::unique_ptr<IWatch> watch;
-  watch = loop.WatchReadable(fds[0], [&] {
-    char c;
-    if (::read(fds[0], &c, 1) == 1) read.push_back(c);
-    if (c == '.') {
-      watch.reset();
-      loop.Quit(0);
-    }
-  });
-  ASSERT_EQ(::write(fds[1], "ab.c", 4), 4);
-  EXPECT_EQ(loop.Run(), 0);
-  EXPECT_EQ(read, "ab.");
-  // Nobody watches the rest any more; a Quit before the run ends it at once.
-  loop.Quit(5);
-  EXPECT_EQ(loop.Run(), 5);
-  ::close(fds[0]);
-  ::close(fds[1]);
 }
 
 // A sender that hands over without pause (a network port flooding answers) slows the

@@ -3,13 +3,13 @@
 // a stable name for a device that can come and go.
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
-#include <stdexcept>
 #include <string>
+#include <system_error>
 
 #include "link/telegram.h"
+#include "support/temp_dir.h"
 
 namespace ardel::testing {
 
@@ -26,23 +26,19 @@ inline std::string Wire(const TTelegramBody& body) {
 // tried again by this name only. In a folder of its own, or in the one given.
 class TDeviceLink {
  public:
-  TDeviceLink() {
-    char dir[] = "/tmp/ardel-app-XXXXXX";
-    if (::mkdtemp(dir) == nullptr) throw std::runtime_error("mkdtemp failed");
-    ownDir_ = dir;
-    path_ = ownDir_ + "/adapter";
-  }
+  TDeviceLink() : ownDir_(MakeTempDir("ardel-app").generic_string()), path_(ownDir_ + "/adapter") {}
   explicit TDeviceLink(const std::string& dir) : path_(dir + "/link-adapter") {}
   ~TDeviceLink() {
-    ::unlink(path_.c_str());
-    if (!ownDir_.empty()) std::filesystem::remove_all(ownDir_);
+    std::error_code error;
+    std::filesystem::remove(path_, error);
+    if (!ownDir_.empty()) std::filesystem::remove_all(ownDir_, error);
   }
   TDeviceLink(const TDeviceLink&) = delete;
   TDeviceLink& operator=(const TDeviceLink&) = delete;
 
   const std::string& Path() const { return path_; }
-  void PointTo(const std::string& device) const { ASSERT_EQ(::symlink(device.c_str(), path_.c_str()), 0); }
-  void Remove() const { ASSERT_EQ(::unlink(path_.c_str()), 0); }
+  void PointTo(const std::string& device) const { std::filesystem::create_symlink(device, path_); }
+  void Remove() const { ASSERT_TRUE(std::filesystem::remove(path_)); }
 
  private:
   std::string ownDir_;

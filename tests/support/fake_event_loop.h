@@ -3,7 +3,15 @@
 // so ticks and retries take no real time. Jobs woken from other threads (the port's
 // receive thread) and readable descriptors are served whenever the test lets the loop run.
 
+#ifdef _WIN32
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <io.h>
+#include <windows.h>
+#else
 #include <poll.h>
+#endif
 
 #include <algorithm>
 #include <chrono>
@@ -139,14 +147,23 @@ class TFakeEventLoop : public IEventLoop {
     std::function<void()> onReadable_;
   };
 
+  // As the program's own loop on each system: a closed writer or an error is served too,
+  // so the reader sees its end; on Windows, what the descriptor's handle signals.
+  static bool Readable(int fd) {
+#ifdef _WIN32
+    const auto handle = reinterpret_cast<HANDLE>(::_get_osfhandle(fd));
+    return handle != INVALID_HANDLE_VALUE && ::WaitForSingleObject(handle, 0) == WAIT_OBJECT_0;
+#else
+    pollfd p{fd, POLLIN, 0};
+    return ::poll(&p, 1, 0) == 1 && (p.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0;
+#endif
+  }
+
   int ServeWatches() {
     int ran = 0;
     const std::vector<TWatch*> watches = watches_;
     for (TWatch* watch : watches) {
-      // As the program's own loop: a closed writer or an error is served too, so the
-      // reader sees its end.
-      pollfd fd{watch->fd_, POLLIN, 0};
-      if (::poll(&fd, 1, 0) == 1 && (fd.revents & (POLLIN | POLLHUP | POLLERR | POLLNVAL)) != 0) {
+      if (Readable(watch->fd_)) {
         watch->onReadable_();
         ++ran;
       }

@@ -2,15 +2,21 @@
 // Real locales for the tests, made with localedef into a folder of their own and found
 // through LOCPATH, so that no locale of the machine is changed.
 
+#include <clocale>
+#include <string>
+
+#ifndef _WIN32
 #include <stdlib.h>
 #include <unistd.h>
 
-#include <clocale>
 #include <filesystem>
-#include <string>
+#endif
+
+#include "support/environment.h"
 
 namespace ardel::testing {
 
+#ifndef _WIN32
 // The folder that LOCPATH must name, with `name` (such as "ja_JP.EUC-JP", made from
 // the source ja_JP and the charmap EUC-JP) in it; empty when localedef cannot make it.
 inline std::string GeneratedLocales(const std::string& source, const std::string& charmap) {
@@ -31,12 +37,21 @@ inline std::string GeneratedLocales(const std::string& source, const std::string
   return folder;
 }
 
-// Sets the whole locale to a generated one; false when it is not to be had.
+#endif
+
+// Sets the whole locale to a generated one; false when it is not to be had. Windows has
+// no localedef: its locales are the system's, set through the regional settings.
 inline bool UseGeneratedLocale(const std::string& source, const std::string& charmap) {
+#ifdef _WIN32
+  (void)source;
+  (void)charmap;
+  return false;
+#else
   const std::string folder = GeneratedLocales(source, charmap);
   if (folder.empty()) return false;
-  ::setenv("LOCPATH", folder.c_str(), 1);
+  SetEnv("LOCPATH", folder);
   return std::setlocale(LC_ALL, (source + "." + charmap).c_str()) != nullptr;
+#endif
 }
 
 }  // namespace ardel::testing

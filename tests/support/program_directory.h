@@ -2,17 +2,15 @@
 // A program directory of its own for a window that runs its start-up and shut-down
 // sequences, removed with everything in it at the end.
 
-#include <stdlib.h>
-
 #include <filesystem>
 #include <map>
-#include <stdexcept>
 #include <string>
 #include <string_view>
 
 #include "stations/station_file.h"
 #include "app/ardel_app.h"
 #include "util/text_file.h"
+#include "support/temp_dir.h"
 
 namespace ardel::ui {
 struct TFormOptions;
@@ -22,12 +20,11 @@ namespace ardel::testing {
 
 class TProgramDirectory {
  public:
-  TProgramDirectory() {
-    char pattern[] = "/tmp/ardel-program-XXXXXX";
-    if (::mkdtemp(pattern) == nullptr) throw std::runtime_error("mkdtemp failed");
-    path_ = std::string(pattern) + "/";
+  TProgramDirectory() : path_(MakeTempDir("ardel-program").generic_string() + "/") {}
+  ~TProgramDirectory() {
+    std::error_code error;
+    std::filesystem::remove_all(path_, error);
   }
-  ~TProgramDirectory() { std::filesystem::remove_all(path_); }
   TProgramDirectory(const TProgramDirectory&) = delete;
   TProgramDirectory& operator=(const TProgramDirectory&) = delete;
 

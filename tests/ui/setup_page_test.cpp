@@ -66,7 +66,7 @@ TEST(SetupPage, LongCapturePathsAreCutInTheMiddleWithTheWholeInTheToolTip) {
     if (c.cut) {
       // Both ends stay: the start says which disk, the end which folder.
       EXPECT_TRUE(field->text().contains(QChar(0x2026))) << field->text().toStdString();
-      EXPECT_TRUE(field->text().startsWith(QStringLiteral("/tmp/"))) << field->text().toStdString();
+      EXPECT_TRUE(field->text().startsWith(QString::fromStdString(directory.substr(0, 5)))) << field->text().toStdString();
       EXPECT_TRUE(field->text().endsWith(QStringLiteral("third/log/"))) << field->text().toStdString();
     } else {
       EXPECT_EQ(field->text().toStdString(), c.whole);

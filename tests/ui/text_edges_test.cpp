@@ -13,6 +13,7 @@
 #include <QTest>
 #include <clocale>
 
+#include "support/environment.h"
 #include "support/locales.h"
 #include "ui/error_dialog.h"
 #include "support/ui_dialogs.h"
@@ -104,7 +105,7 @@ TEST(TextEdges, TimeStampsCommentsAndErrorTextsReadRight) {
   EXPECT_TRUE(errors.shown[0].contains(QString::fromUtf8("/\xE6\x97\xA5\xE6\x9C\xAC/veskRuleset.txt")))
       << errors.shown[0].toStdString();
   std::setlocale(LC_ALL, "C");
-  ::unsetenv("LOCPATH");
+  testing::UnsetEnv("LOCPATH");
 }
 
 }  // namespace

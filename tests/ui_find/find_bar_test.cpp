@@ -17,6 +17,7 @@
 #include <optional>
 
 #include "support/event_loop.h"
+#include "support/fonts.h"
 #include "support/program_directory.h"
 #include "ui/capture_window.h"
 #include "ui/find_bar.h"
@@ -155,6 +156,14 @@ TEST(FindBar, FindsStepsWrapsAndFiltersTheLiveLog) {
   EXPECT_TRUE(bar->isHidden());
 }
 
+// The row lies in the view. Where glyphs are boxes (no fonts), a line may be wider than
+// any view, so there only its height and its start count.
+bool RowInView(const TLinkLogView& view, const QModelIndex& index) {
+  QRect row = view.visualRect(index);
+  if (!testing::TextWidthsAreReal()) row.setRight(row.left());
+  return view.viewport()->rect().contains(row);
+}
+
 // On a live bus the hit that next found stays in view while lines keep coming; back at
 // the end, the view follows them again.
 TEST(FindBar, AHitStaysInViewWhileNewLinesArrive) {
@@ -178,12 +187,12 @@ TEST(FindBar, AHitStaysInViewWhileNewLinesArrive) {
   EXPECT_EQ(view->currentIndex().row(), needle);
   for (int i = 0; i < 50; ++i) log.AppendLine(lkRx, "R more hay");
   testing::PumpFor(20);
-  EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(view->currentIndex())));
+  EXPECT_TRUE(RowInView(*view, view->currentIndex()));
   scroll->setValue(scroll->maximum());
   log.AppendLine(lkRx, "R the newest");
   testing::PumpFor(20);
   EXPECT_EQ(scroll->value(), scroll->maximum());
-  EXPECT_TRUE(view->viewport()->rect().contains(view->visualRect(view->model()->index(static_cast<int>(log.Count()) - 1, 0))));
+  EXPECT_TRUE(RowInView(*view, view->model()->index(static_cast<int>(log.Count()) - 1, 0)));
 }
 
 TEST(FindBar, ALargeLogIsSearchedInSlicesBetweenOtherEvents) {

@@ -20,9 +20,10 @@
 #include <cstdlib>
 #include <fstream>
 #include <functional>
+#include <filesystem>
 #include <set>
-#include <sys/stat.h>
 
+#include "support/environment.h"
 #include "support/event_loop.h"
 #include "log/log_store.h"
 #include "support/ui_dialogs.h"
@@ -409,7 +410,7 @@ TEST(BusOverviewWindow, ExportWritesTheRowsAndSaysWhenItCannot) {
     ASSERT_TRUE(file.open(QIODevice::WriteOnly));
     file.write("kept\n");
   }
-  ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+  ASSERT_TRUE(QFile::setPermissions(readOnly, QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther));
   struct Case {
     const char* what;
     QString answer;
@@ -571,8 +572,7 @@ TEST(BusOverviewWindow, FindInLogOpensTheFindBarOnTheIdsTelegrams) {
 }
 
 TEST(BusOverviewWindow, ACaptureGetsTheOverviewOfItsLines) {
-  ::setenv("TZ", "UTC", 1);
-  ::tzset();
+  testing::UseUtcTimeZone();
   QTemporaryDir dir;
   ASSERT_TRUE(dir.isValid());
   const QString path = dir.filePath("ardel-20261209-100000.log");

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QCheckBox>
@@ -16,6 +15,7 @@
 
 #include "support/ui_dialogs.h"
 #include "support/captions.h"
+#include "support/temp_dir.h"
 #include "ui/form1.h"
 #include "util/text_file.h"
 
@@ -30,8 +30,7 @@ const std::string kAB = "AB B0 00000000 FFFFFF80 00";
 class RuleSetPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/ardel-ui-rules-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
+    dir_ = testing::MakeTempDir("ardel-ui-rules").generic_string();
     path_ = dir_ + "/veskRuleset.txt";
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }

@@ -1,5 +1,4 @@
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <QAbstractItemModel>
 #include <QApplication>
@@ -16,6 +15,7 @@
 #include <filesystem>
 
 #include "stations/station_file.h"
+#include "support/temp_dir.h"
 #include "support/ui_dialogs.h"
 #include "ui/form1.h"
 
@@ -25,9 +25,7 @@ namespace {
 class StationsPageTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    char pattern[] = "/tmp/ardel-ui-stations-XXXXXX";
-    dir_ = ::mkdtemp(pattern);
-    dir_ += "/";
+    dir_ = testing::MakeTempDir("ardel-ui-stations").generic_string() + "/";
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 
