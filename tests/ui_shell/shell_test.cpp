@@ -1,9 +1,7 @@
-// Start-up and shut-down in program directories of their own, with pseudo-terminals as
-// the serial ports.
+// Start-up and shut-down in program directories of their own, on both systems; the
+// ports are network ports on loopback listeners, since here a port only has to open.
 
 #include <gtest/gtest.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QGroupBox>
@@ -16,10 +14,14 @@
 #include <QTabWidget>
 #include <QTimer>
 #include <array>
+#include <cstdint>
 #include <filesystem>
+#include <map>
 #include <memory>
+#include <string>
 
-#include "serial/pty_fixture.h"
+#include "support/file_identity.h"
+#include "support/loopback_server.h"
 #include "support/program_directory.h"
 #include "support/ui_dialogs.h"
 #include "ui/form1.h"
@@ -28,7 +30,8 @@ namespace ardel::ui {
 namespace {
 
 using ardel::testing::TProgramDirectory;
-using ardel::testing::TPty;
+using ardel::testing::FileIdentity;
+using ardel::testing::TLoopbackServer;
 
 // A station data file with station 0's SBI and first INFI entry set, CR LF as written.
 std::string StationFileWithStation0() {
@@ -41,20 +44,14 @@ std::string StationFileWithStation0() {
 
 const std::string kRules = "/ a rule set\r\nif   8B B4 *\r\nthen say INFI entry";
 
-// The file's identity: an atomic write gives it a new one.
-ino_t Inode(const std::string& path) {
-  struct stat st {};
-  return ::stat(path.c_str(), &st) == 0 ? st.st_ino : 0;
-}
-
 bool Exists(const std::string& path) { return std::filesystem::exists(path); }
 
 class ShellTest : public ::testing::Test {
  protected:
-  // Four ports, COM1..COM4, each on its own pseudo-terminal.
+  // Four ports, COM1..COM4, each on a listener of its own.
   std::map<std::string, std::string> PortMap() const {
     std::map<std::string, std::string> map;
-    for (int i = 0; i < 4; ++i) map["COM" + std::to_string(i + 1)] = ptys_[i].Path();
+    for (int i = 0; i < 4; ++i) map["COM" + std::to_string(i + 1)] = servers_[i].Url();
     return map;
   }
   std::string PortsSection() const {
@@ -83,7 +80,7 @@ class ShellTest : public ::testing::Test {
 
   std::string Errors() const { return errors_.shown.join(" | ").toStdString(); }
 
-  std::array<TPty, 4> ptys_;
+  std::array<TLoopbackServer, 4> servers_;
   TProgramDirectory files_;
   TRecordingErrorDialog errors_;
 };
@@ -97,7 +94,7 @@ TEST_F(ShellTest, NoConfigurationFileOpensCom1AndCreatesTheFileAtExit) {
   EXPECT_EQ(Find<QSpinBox>(*form, "SpinEdit2")->value(), 1);
   EXPECT_EQ(form->App().ComPort().Port, "COM1");
   EXPECT_TRUE(form->App().ComPort().IsOpen());
-  EXPECT_EQ(form->App().ComPort().Device(), ptys_[0].Path());
+  EXPECT_EQ(form->App().ComPort().Device(), servers_[0].Url());
   EXPECT_FALSE(WarningShown(*form));
   EXPECT_EQ(form->App().Queues().RepeatCntr(), 3);
   EXPECT_TRUE(RepeatDisplay(*form).endsWith("RepeatCntr: 3"));
@@ -160,7 +157,7 @@ TEST_F(ShellTest, StoredPortNumbers) {
     EXPECT_EQ(Find<QSpinBox>(*form, "SpinEdit2")->value(), c.port);
     EXPECT_EQ(form->App().ComPort().Port, "COM" + std::to_string(c.port));
     EXPECT_TRUE(form->App().ComPort().IsOpen());
-    EXPECT_EQ(form->App().ComPort().Device(), ptys_[c.port - 1].Path());
+    EXPECT_EQ(form->App().ComPort().Device(), servers_[c.port - 1].Url());
     EXPECT_FALSE(WarningShown(*form));
     EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), head + "[Link]\n" + c.afterStart + "\n");
     form.reset();
@@ -173,16 +170,17 @@ TEST_F(ShellTest, PortNumberChangedAndBackWritesTwiceAndKeepsThePortInUse) {
   auto form = Start();
   auto* spin = Find<QSpinBox>(*form, "SpinEdit2");
   spin->setValue(2);
-  const ino_t first = Inode(files_.ConfigFile());
+  const std::uint64_t first = FileIdentity(files_.ConfigFile());
+  ASSERT_NE(first, 0u);
   EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=2\n");
   EXPECT_TRUE(WarningShown(*form));
   EXPECT_EQ(form->App().ComPort().Port, "COM2");
   spin->setValue(1);
-  EXPECT_NE(Inode(files_.ConfigFile()), first);
+  EXPECT_NE(FileIdentity(files_.ConfigFile()), first);
   EXPECT_EQ(ReadWholeFile(files_.ConfigFile()), "[Link]\nComport=1\n");
   EXPECT_TRUE(WarningShown(*form));
   EXPECT_TRUE(form->App().ComPort().IsOpen());
-  EXPECT_EQ(form->App().ComPort().Device(), ptys_[0].Path());
+  EXPECT_EQ(form->App().ComPort().Device(), servers_[0].Url());
   EXPECT_TRUE(errors_.shown.isEmpty()) << Errors();
 
   // A configuration file that cannot be written is reported; the field keeps the value.
@@ -201,7 +199,7 @@ TEST_F(ShellTest, UnreadableConfigurationFileGivesPort1AndIsLeftAlone) {
   auto form = Start();
   ASSERT_EQ(errors_.shown.size(), 1) << Errors();
   EXPECT_TRUE(errors_.shown[0].contains("ardel.INI")) << Errors();
-  EXPECT_EQ(form->App().ComPort().Device(), ptys_[0].Path());
+  EXPECT_EQ(form->App().ComPort().Device(), servers_[0].Url());
   EXPECT_EQ(Find<QLabel>(*form, "Label2")->text(), "Station: 0");  // to the end
   form.reset();
   ASSERT_EQ(errors_.shown.size(), 2) << Errors();  // the write at the exit
@@ -295,8 +293,10 @@ TEST_F(ShellTest, FailedStartUpNeverWritesOverAFileItDidNotLoad) {
     };
     put(files_.StationFile(), c.stationFile);
     put(files_.RuleSetFile(), c.ruleSetFile);
-    const ino_t stationInode = Inode(files_.StationFile());
-    const ino_t ruleSetInode = Inode(files_.RuleSetFile());
+    const std::uint64_t stationIdentity = FileIdentity(files_.StationFile());
+    const std::uint64_t ruleSetIdentity = FileIdentity(files_.RuleSetFile());
+    ASSERT_NE(stationIdentity, 0u);
+    ASSERT_NE(ruleSetIdentity, 0u);
 
     auto form = Start(*c.config != '\0' ? files_.Options() : files_.Options(PortMap()));
     ASSERT_EQ(errors_.shown.size(), 1) << Errors();
@@ -321,14 +321,14 @@ TEST_F(ShellTest, FailedStartUpNeverWritesOverAFileItDidNotLoad) {
     if (c.ruleSetOwn) {
       EXPECT_EQ(ReadWholeFile(files_.RuleSetFile()), "typed");
     } else {
-      EXPECT_EQ(Inode(files_.RuleSetFile()), ruleSetInode);
+      EXPECT_EQ(FileIdentity(files_.RuleSetFile()), ruleSetIdentity);
     }
     if (c.stationFileOwn) {
       TStationTable saved;
       LoadStationTable(saved, files_.StationFile());
       EXPECT_EQ(saved.Cell(StationColumn(0), kSbiRow), "FF800100");
     } else {
-      EXPECT_EQ(Inode(files_.StationFile()), stationInode);
+      EXPECT_EQ(FileIdentity(files_.StationFile()), stationIdentity);
       if (!c.stationFile.empty()) {
         EXPECT_EQ(ReadWholeFile(files_.StationFile()), c.stationFile);
       }
