@@ -114,20 +114,6 @@ std::string JsonString(std::string_view utf8) {
   return out;
 }
 
-namespace {
-
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-long long DaysFromEpoch(long long year, unsigned month, unsigned day) {
-  year -= month <= 2;
-  const long long era = (year >= 0 ? year : year - 399) / 400;
-  const unsigned yearOfEra = static_cast<unsigned>(year - era * 400);
-  const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-  const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-  return era * 146097 + static_cast<long long>(dayOfEra) - 719468;
-}
-
-}  // namespace
-
 std::string TimeWithMilliseconds(std::chrono::system_clock::time_point when) {
   using namespace std::chrono;
   const auto millis = duration_cast<milliseconds>(when.time_since_epoch()).count();
@@ -139,9 +125,9 @@ std::string TimeWithMilliseconds(std::chrono::system_clock::time_point when) {
   std::strftime(date, sizeof date, "%Y-%m-%dT%H:%M:%S", &local);
   // The offset from UTC as the local clock shows it; strftime's %z is a zone's name on
   // Windows.
-  const long long localSeconds =
-      DaysFromEpoch(local.tm_year + 1900LL, static_cast<unsigned>(local.tm_mon + 1), static_cast<unsigned>(local.tm_mday)) * 86400 +
-      local.tm_hour * 3600LL + local.tm_min * 60LL + local.tm_sec;
+  const sys_days localDay{year{local.tm_year + 1900} / (local.tm_mon + 1) / local.tm_mday};
+  const long long localSeconds = localDay.time_since_epoch().count() * 86400LL + local.tm_hour * 3600LL +
+                                 local.tm_min * 60LL + local.tm_sec;
   const long long offsetMinutes = (localSeconds - static_cast<long long>(seconds)) / 60;
   const long long absolute = offsetMinutes < 0 ? -offsetMinutes : offsetMinutes;
   char text[64];
