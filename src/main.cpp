@@ -24,6 +24,7 @@
 #include "ui/window_process.h"
 #include "stations/station_file.h"
 #include "util/directory_lock.h"
+#include "util/file_io.h"
 #include "util/text_encoding.h"
 #include "util/text_file.h"
 
@@ -55,8 +56,7 @@ void PrintError(const std::string& text) {
 // program file's own.
 std::string DirectoryOf(const ardel::TCommandLine& line) {
   if (!line.directory.empty()) {
-    return ardel::DirectoryFromArgument(line.directory, ardel::ui::WindowHomeDirectory(),
-                                        ardel::ui::WindowWorkingDirectory());
+    return ardel::DirectoryFromArgument(line.directory, ardel::HomeDirectory(), ardel::WorkingDirectory());
   }
   return ardel::ui::DefaultProgramDirectory(ardel::ExtractFilePath(ardel::ProgramFileName()));
 }

@@ -18,9 +18,6 @@ namespace ardel::cli {
 void PrepareProcess();
 // The arguments after the program name, in UTF-8 on Windows whatever the code page.
 std::vector<std::string> Arguments(int argc, char* argv[]);
-std::string WorkingDirectory();
-// Empty when the system names none.
-std::string HomeDirectory();
 bool IsTerminal(std::FILE* stream);
 bool StandardInputIsTerminal();
 int StandardInputFd();

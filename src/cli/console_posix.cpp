@@ -18,16 +18,6 @@ void PrepareProcess() {
 
 std::vector<std::string> Arguments(int argc, char* argv[]) { return {argv + 1, argv + argc}; }
 
-std::string WorkingDirectory() {
-  std::vector<char> buffer(4096);
-  return ::getcwd(buffer.data(), buffer.size()) != nullptr ? std::string(buffer.data()) : std::string("/");
-}
-
-std::string HomeDirectory() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr ? home : "";
-}
-
 bool IsTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
 bool StandardInputIsTerminal() { return ::isatty(STDIN_FILENO) == 1; }

@@ -34,26 +34,6 @@ std::vector<std::string> Arguments(int argc, char* argv[]) {
   return arguments;
 }
 
-std::string WorkingDirectory() {
-  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
-  std::wstring buffer(size, L'\0');
-  const DWORD n = ::GetCurrentDirectoryW(size, buffer.data());
-  std::string directory = WideToUtf8Text(std::wstring_view(buffer.data(), n));
-  for (char& c : directory) {
-    if (c == '\\') c = '/';
-  }
-  return directory;
-}
-
-std::string HomeDirectory() {
-  const wchar_t* profile = ::_wgetenv(L"USERPROFILE");
-  std::string home = profile != nullptr ? WideToUtf8Text(profile) : std::string();
-  for (char& c : home) {
-    if (c == '\\') c = '/';
-  }
-  return home;
-}
-
 namespace {
 
 bool IsConsole(HANDLE handle) {

@@ -22,6 +22,7 @@
 #include "log/overview_replay.h"
 #include "log/overview_report.h"
 #include "stations/station_file.h"
+#include "util/file_io.h"
 #include "util/ini_file.h"
 #include "util/directory_lock.h"
 #include "util/text_encoding.h"
@@ -52,7 +53,7 @@ class TTerminalErrors : public IErrorSink {
 std::optional<TProgramFiles> FilesOf(const cli::TCliOptions& options, bool create = true) {
   std::string directory;
   if (!options.directory.empty()) {
-    directory = DirectoryFromArgument(options.directory, cli::HomeDirectory(), cli::WorkingDirectory());
+    directory = DirectoryFromArgument(options.directory, HomeDirectory(), WorkingDirectory());
     try {
       if (create) MakeDirectories(directory);
     } catch (const EFileError& e) {

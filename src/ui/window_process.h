@@ -11,9 +11,6 @@ namespace ardel::ui {
 void PrepareWindowProcess();
 // The arguments after the program name, in UTF-8.
 std::vector<std::string> WindowArguments(int argc, char* argv[]);
-std::string WindowWorkingDirectory();
-// Empty when the system names none.
-std::string WindowHomeDirectory();
 // The program directory when no --dir names one: on Linux the user's data directory
 // where a package installed the program in a system folder; on Windows, as there,
 // beside the program (empty).

@@ -6,6 +6,7 @@
 #include <cstdlib>
 
 #include "app/program_files.h"
+#include "util/file_io.h"
 
 namespace ardel::ui {
 
@@ -13,20 +14,10 @@ void PrepareWindowProcess() { std::signal(SIGXFSZ, SIG_IGN); }
 
 std::vector<std::string> WindowArguments(int argc, char* argv[]) { return {argv + 1, argv + argc}; }
 
-std::string WindowWorkingDirectory() {
-  std::vector<char> buffer(4096);
-  return ::getcwd(buffer.data(), buffer.size()) != nullptr ? std::string(buffer.data()) : std::string("/");
-}
-
-std::string WindowHomeDirectory() {
-  const char* home = std::getenv("HOME");
-  return home != nullptr ? home : "";
-}
-
 std::string DefaultProgramDirectory(const std::string& programDirectory) {
   // Installed by the package: the files go where the desktop entry puts them.
   const char* dataHome = std::getenv("XDG_DATA_HOME");
-  return UserDataDirectoryFor(programDirectory, WindowHomeDirectory(), dataHome != nullptr ? dataHome : "");
+  return UserDataDirectoryFor(programDirectory, HomeDirectory(), dataHome != nullptr ? dataHome : "");
 }
 
 bool SystemHasDisplay() {

@@ -8,17 +8,6 @@
 
 namespace ardel::ui {
 
-namespace {
-
-std::string WithForwardSlashes(std::string path) {
-  for (char& c : path) {
-    if (c == '\\') c = '/';
-  }
-  return path;
-}
-
-}  // namespace
-
 void PrepareWindowProcess() {}
 
 // main's arguments come in the ANSI code page.
@@ -31,18 +20,6 @@ std::vector<std::string> WindowArguments(int argc, char* argv[]) {
     arguments.push_back(WideToUtf8Text(std::wstring_view(wide.c_str())));
   }
   return arguments;
-}
-
-std::string WindowWorkingDirectory() {
-  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
-  std::wstring buffer(size, L'\0');
-  const DWORD n = ::GetCurrentDirectoryW(size, buffer.data());
-  return WithForwardSlashes(WideToUtf8Text(std::wstring_view(buffer.data(), n)));
-}
-
-std::string WindowHomeDirectory() {
-  const wchar_t* profile = ::_wgetenv(L"USERPROFILE");
-  return profile != nullptr ? WithForwardSlashes(WideToUtf8Text(profile)) : std::string();
 }
 
 std::string DefaultProgramDirectory(const std::string&) { return {}; }

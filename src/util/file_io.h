@@ -31,6 +31,10 @@ std::string PathFromArgument(std::string_view argument);
 int OpenUnlinkedFile(const std::string& directory);
 // The folder for temporary files, ending in "/".
 std::string TemporaryDirectory();
+// The process's working folder, with "/" between its folders.
+std::string WorkingDirectory();
+// The user's home folder, with "/" between its folders; empty when the system names none.
+std::string HomeDirectory();
 std::int64_t ReadAt(int fd, char* into, std::size_t size, std::uint64_t offset);
 std::int64_t WriteAt(int fd, const char* bytes, std::size_t size, std::uint64_t offset);
 bool TruncateFile(int fd, std::uint64_t size);

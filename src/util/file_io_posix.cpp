@@ -5,6 +5,7 @@
 
 #include <cerrno>
 #include <cstdlib>
+#include <vector>
 
 #include "util/file_io.h"
 
@@ -45,6 +46,16 @@ int OpenUnlinkedFile(const std::string& directory) {
   fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (fd >= 0) ::unlink(pattern.c_str());
   return fd;
+}
+
+std::string WorkingDirectory() {
+  std::vector<char> buffer(4096);
+  return ::getcwd(buffer.data(), buffer.size()) != nullptr ? std::string(buffer.data()) : std::string("/");
+}
+
+std::string HomeDirectory() {
+  const char* home = std::getenv("HOME");
+  return home != nullptr ? home : "";
 }
 
 std::string TemporaryDirectory() {

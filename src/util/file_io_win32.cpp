@@ -99,6 +99,18 @@ int OpenUnlinkedFile(const std::string& directory) {
   return -1;
 }
 
+std::string WorkingDirectory() {
+  const DWORD size = ::GetCurrentDirectoryW(0, nullptr);
+  std::wstring buffer(size, L'\0');
+  const DWORD n = ::GetCurrentDirectoryW(size, buffer.data());
+  return PathFromArgument(WideToUtf8Text(std::wstring_view(buffer.data(), n)));
+}
+
+std::string HomeDirectory() {
+  const wchar_t* profile = ::_wgetenv(L"USERPROFILE");
+  return profile != nullptr ? PathFromArgument(WideToUtf8Text(profile)) : std::string();
+}
+
 std::string TemporaryDirectory() {
   wchar_t buffer[MAX_PATH + 2];
   const DWORD n = ::GetTempPathW(MAX_PATH + 1, buffer);
